@@ -1,0 +1,1 @@
+// Temporary until the export frame lands.
