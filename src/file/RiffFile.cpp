@@ -1,0 +1,290 @@
+#include "file/RiffFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+namespace tw {
+
+static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit");
+
+RiffFile::~RiffFile() {
+    close();
+}
+
+int RiffFile::open(const char* path, Mode mode, uint32_t bufferSize) {
+    close();
+    mLastError = 0;
+    if (path == nullptr || path[0] == '\0') return ENOENT;
+    if (bufferSize < 16) bufferSize = 16;
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[bufferSize]);
+    if (!buffer) return ENOMEM;
+
+    const bool writable = mode == Mode::createReadWrite;
+    const int flags = writable ? (O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC) : (O_RDONLY | O_CLOEXEC);
+    int fd;
+    do {
+        fd = ::open(path, flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errno;
+    struct stat st;
+    int statError = fstat(fd, &st) != 0 ? errno : 0;
+    if (statError == 0 && S_ISDIR(st.st_mode)) statError = EISDIR;
+    if (statError != 0) {
+        ::close(fd);
+        return statError;
+    }
+    mFd = fd;
+    mWritable = writable;
+    mBuffer = std::move(buffer);
+    mCapacity = bufferSize;
+    rebase(0);
+    return 0;
+}
+
+RiffResult RiffFile::close() {
+    if (mFd < 0) return RiffResult::notOpen;
+    const bool written = writeBack();
+    const bool closed = ::close(mFd) == 0 || errno == EINTR;
+    if (!closed) mLastError = errno;
+    mFd = -1;
+    mWritable = false;
+    mBuffer.reset();
+    mCapacity = 0;
+    mDirty = false;
+    mBufferOffset = 0;
+    mNext = mValid = 0;
+    return written && closed ? RiffResult::ok : RiffResult::cannotWrite;
+}
+
+RiffResult RiffFile::flush() {
+    if (mFd < 0) return RiffResult::notOpen;
+    return writeBack() ? RiffResult::ok : RiffResult::cannotWrite;
+}
+
+// Writes [0, mValid) of a dirty buffer. On failure the buffer stays dirty so
+// that nothing the caller handed over is dropped.
+bool RiffFile::writeBack() {
+    if (!mDirty) return true;
+    size_t done = 0;
+    while (done < mValid) {
+        const ssize_t n = ::pwrite(mFd, mBuffer.get() + done, mValid - done, mBufferOffset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            mLastError = n < 0 ? errno : EIO;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    mDirty = false;
+    return true;
+}
+
+// Empties the buffer and places it at `offset`; callers write it back first.
+void RiffFile::rebase(int64_t offset) {
+    mBufferOffset = offset;
+    mNext = 0;
+    mValid = 0;
+    mDirty = false;
+}
+
+bool RiffFile::fill() {
+    size_t got = 0;
+    while (got < mCapacity) {
+        const ssize_t n = ::pread(mFd, mBuffer.get() + got, mCapacity - got, mBufferOffset + static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            mLastError = errno;
+            mValid = 0;
+            return false;
+        }
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    mValid = got;
+    return true;
+}
+
+int64_t RiffFile::read(void* dst, size_t size) {
+    if (mFd < 0 || (dst == nullptr && size > 0)) return -1;
+    char* out = static_cast<char*>(dst);
+    const size_t buffered = std::min(size, mValid - mNext);
+    if (buffered == size) {
+        std::memcpy(out, mBuffer.get() + mNext, size);
+        mNext += size;
+        return static_cast<int64_t>(size);
+    }
+    // The buffer runs out: it moves to the end of what it holds.
+    const int64_t start = tell();
+    if (!writeBack()) return -1;
+    std::memcpy(out, mBuffer.get() + mNext, buffered);
+    const int64_t resume = start + static_cast<int64_t>(buffered);
+    size_t remaining = size - buffered;
+    rebase(resume);
+    if (remaining >= mCapacity) {
+        size_t got = 0;
+        while (got < remaining) {
+            const ssize_t n = ::pread(mFd, out + buffered + got, remaining - got, resume + static_cast<off_t>(got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                mLastError = errno;
+                rebase(start);
+                return -1;
+            }
+            if (n == 0) break;
+            got += static_cast<size_t>(n);
+        }
+        rebase(resume + static_cast<int64_t>(got));
+        return static_cast<int64_t>(buffered + got);
+    }
+    if (!fill()) {
+        rebase(start);
+        return -1;
+    }
+    const size_t more = std::min(remaining, mValid);
+    std::memcpy(out + buffered, mBuffer.get(), more);
+    mNext = more;
+    return static_cast<int64_t>(buffered + more);
+}
+
+int64_t RiffFile::write(const void* src, size_t size) {
+    if (mFd < 0 || !mWritable || (src == nullptr && size > 0)) return -1;
+    const int64_t start = tell();
+    if (size > static_cast<uint64_t>(INT64_MAX - start)) {
+        mLastError = EFBIG;
+        return -1;
+    }
+    if (size <= mCapacity - mNext) {
+        std::memcpy(mBuffer.get() + mNext, src, size);
+        mNext += size;
+        mValid = std::max(mValid, mNext);
+        mDirty = mDirty || size > 0;
+        return static_cast<int64_t>(size);
+    }
+    // Does not fit: write back what is buffered, then either pass the bytes
+    // straight to the file or start a fresh buffer with them.
+    if (!writeBack()) return -1;
+    rebase(start);
+    if (size < mCapacity) {
+        std::memcpy(mBuffer.get(), src, size);
+        mNext = mValid = size;
+        mDirty = true;
+        return static_cast<int64_t>(size);
+    }
+    if (!writeExact(src, size)) return -1;
+    rebase(start + static_cast<int64_t>(size));
+    return static_cast<int64_t>(size);
+}
+
+// Writes at the buffer's offset, bypassing the (clean, empty) buffer.
+bool RiffFile::writeExact(const void* src, size_t size) {
+    const char* in = static_cast<const char*>(src);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(mFd, in + done, size - done, mBufferOffset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            mLastError = n < 0 ? errno : EIO;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool RiffFile::readExact(void* dst, size_t size) {
+    return read(dst, size) == static_cast<int64_t>(size);
+}
+
+int64_t RiffFile::seek(int64_t offset, int origin) {
+    if (mFd < 0) return -1;
+    int64_t base;
+    if (origin == SEEK_SET) {
+        base = 0;
+    } else if (origin == SEEK_CUR) {
+        base = tell();
+    } else if (origin == SEEK_END) {
+        struct stat st;
+        if (fstat(mFd, &st) != 0) {
+            mLastError = errno;
+            return -1;
+        }
+        // Buffered bytes may reach past what the file holds yet.
+        base = std::max<int64_t>(st.st_size, mDirty ? mBufferOffset + static_cast<int64_t>(mValid) : 0);
+    } else {
+        return -1;
+    }
+    int64_t target;
+    if (__builtin_add_overflow(base, offset, &target) || target < 0) return -1;
+    if (target >= mBufferOffset && target <= mBufferOffset + static_cast<int64_t>(mValid)) {
+        mNext = static_cast<size_t>(target - mBufferOffset);
+        return target;
+    }
+    if (!writeBack()) return -1;
+    rebase(target);
+    return target;
+}
+
+RiffResult RiffFile::getInfo(RiffBufferInfo& info) const {
+    if (mFd < 0) return RiffResult::notOpen;
+    info.dwFlags = mDirty ? kRiffDirty : 0;
+    info.cchBuffer = static_cast<uint32_t>(mCapacity);
+    info.pchBuffer = mBuffer.get();
+    info.pchNext = mBuffer.get() + mNext;
+    info.pchEndRead = mBuffer.get() + mValid;
+    info.pchEndWrite = mBuffer.get() + (mWritable ? mCapacity : 0);
+    info.lBufOffset = mBufferOffset;
+    return RiffResult::ok;
+}
+
+// A record must describe our buffer; pchNext may only pass the valid bytes
+// when the caller declares them written.
+RiffResult RiffFile::checkInfo(const RiffBufferInfo& info) const {
+    if (mFd < 0) return RiffResult::notOpen;
+    if (info.pchBuffer != mBuffer.get() || info.pchNext < info.pchBuffer) return RiffResult::invalidParam;
+    const size_t next = static_cast<size_t>(info.pchNext - info.pchBuffer);
+    if (next > mCapacity) return RiffResult::invalidParam;
+    if (info.dwFlags & kRiffDirty) {
+        if (!mWritable) return RiffResult::invalidParam;
+    } else if (next > mValid) {
+        return RiffResult::invalidParam;
+    }
+    return RiffResult::ok;
+}
+
+void RiffFile::commitInfo(const RiffBufferInfo& info) {
+    mNext = static_cast<size_t>(info.pchNext - info.pchBuffer);
+    if (info.dwFlags & kRiffDirty) {
+        mValid = std::max(mValid, mNext);
+        mDirty = true;
+    }
+}
+
+RiffResult RiffFile::setInfo(const RiffBufferInfo& info) {
+    const RiffResult check = checkInfo(info);
+    if (check != RiffResult::ok) return check;
+    commitInfo(info);
+    return RiffResult::ok;
+}
+
+RiffResult RiffFile::advance(RiffBufferInfo& info, RiffAdvance direction) {
+    const RiffResult check = checkInfo(info);
+    if (check != RiffResult::ok) return check;
+    if (direction == RiffAdvance::write && !mWritable) return RiffResult::cannotWrite;
+    commitInfo(info);
+    if (!writeBack()) return RiffResult::cannotWrite;
+    rebase(tell());
+    if (direction == RiffAdvance::read && !fill()) {
+        getInfo(info);
+        return RiffResult::cannotRead;
+    }
+    getInfo(info);
+    return RiffResult::ok;
+}
+
+}  // namespace tw

@@ -1,0 +1,330 @@
+// Chunk creation, size correction, pad bytes and chunk search.
+#include <cerrno>
+#include <cstdio>
+
+#include <gtest/gtest.h>
+
+#include "RiffTestFiles.h"
+#include "file/RiffFile.h"
+
+namespace tw {
+namespace {
+
+using test::append;
+using test::append32;
+using test::appendChunk;
+using test::Bytes;
+using test::readAll;
+using test::ScratchFile;
+using test::writeAll;
+
+constexpr FourCC kWave = makeFourCC('W', 'A', 'V', 'E');
+constexpr FourCC kFmt = makeFourCC('f', 'm', 't', ' ');
+constexpr FourCC kFact = makeFourCC('f', 'a', 'c', 't');
+constexpr FourCC kData = makeFourCC('d', 'a', 't', 'a');
+
+RiffChunkInfo chunk(FourCC id, uint32_t size = 0, FourCC type = 0) {
+    RiffChunkInfo ck;
+    ck.ckid = id;
+    ck.cksize = size;
+    ck.fccType = type;
+    return ck;
+}
+
+// Builds a header the way a wave writer does: sizes only known on ascend.
+TEST(RiffChunkWrite, FormWithCorrectedSizesPadAndPatchedValue) {
+    ScratchFile file;
+    const Bytes format = test::pattern(40, 7);
+    const Bytes samples = test::pattern(5, 8);
+    {
+        RiffFile f;
+        ASSERT_EQ(f.open(file.path(), RiffFile::Mode::createReadWrite), 0);
+        RiffChunkInfo riff = chunk(0, 0, kWave);
+        ASSERT_EQ(f.createChunk(riff, kRiffCreateRiff), RiffResult::ok);
+        EXPECT_EQ(riff.ckid, kFourCCRiff);
+        EXPECT_EQ(riff.dwDataOffset, 8u);
+        EXPECT_EQ(riff.dwFlags, kRiffDirty);
+        RiffChunkInfo fmt = chunk(kFmt, 16);
+        ASSERT_EQ(f.createChunk(fmt, 0), RiffResult::ok);
+        ASSERT_EQ(f.write(format.data(), format.size()), 40);
+        ASSERT_EQ(f.ascend(fmt), RiffResult::ok);
+        EXPECT_EQ(fmt.cksize, 40u);
+        RiffChunkInfo fact = chunk(kFact);
+        const uint32_t placeholder = 0xFFFFFFFFu;
+        ASSERT_EQ(f.createChunk(fact, 0), RiffResult::ok);
+        ASSERT_EQ(f.write(&placeholder, 4), 4);
+        ASSERT_EQ(f.ascend(fact), RiffResult::ok);
+        RiffChunkInfo data = chunk(kData);
+        ASSERT_EQ(f.createChunk(data, 0), RiffResult::ok);
+        ASSERT_EQ(f.write(samples.data(), samples.size()), 5);
+        ASSERT_EQ(f.ascend(data), RiffResult::ok);
+        EXPECT_EQ(data.cksize, 5u);
+        ASSERT_EQ(f.ascend(riff), RiffResult::ok);
+        EXPECT_EQ(f.tell(), 12 + 48 + 12 + 14);
+
+        // Reopen the form and clear the fact value, as finalising does.
+        ASSERT_EQ(f.flush(), RiffResult::ok);
+        ASSERT_EQ(f.seek(0, SEEK_SET), 0);
+        RiffChunkInfo again;
+        ASSERT_EQ(f.descend(again, nullptr, 0), RiffResult::ok);
+        RiffChunkInfo found = chunk(kFact);
+        ASSERT_EQ(f.descend(found, &again, kRiffFindChunk), RiffResult::ok);
+        const uint32_t zero = 0;
+        ASSERT_EQ(f.write(&zero, 4), 4);
+        ASSERT_EQ(f.ascend(found), RiffResult::ok);
+        ASSERT_EQ(f.ascend(again), RiffResult::ok);
+        ASSERT_EQ(f.close(), RiffResult::ok);
+    }
+    Bytes expected;
+    append(expected, "RIFF");
+    append32(expected, 4 + 48 + 12 + 14);
+    append(expected, "WAVE");
+    appendChunk(expected, "fmt ", format);
+    appendChunk(expected, "fact", Bytes(4, 0));
+    appendChunk(expected, "data", samples);
+    EXPECT_EQ(readAll(file.path()), expected);
+}
+
+TEST(RiffChunkWrite, NestedOddChunksReadBack) {
+    ScratchFile file;
+    {
+        RiffFile f;
+        ASSERT_EQ(f.open(file.path(), RiffFile::Mode::createReadWrite, 16), 0);
+        RiffChunkInfo outer = chunk(makeFourCC('o', 'u', 't', 'r'), 1000);
+        ASSERT_EQ(f.createChunk(outer, 0), RiffResult::ok);
+        RiffChunkInfo a = chunk(makeFourCC('a', 'a', 'a', 'a'));
+        ASSERT_EQ(f.createChunk(a, 0), RiffResult::ok);
+        ASSERT_EQ(f.write("xyz", 3), 3);
+        ASSERT_EQ(f.ascend(a), RiffResult::ok);
+        RiffChunkInfo b = chunk(makeFourCC('b', 'b', 'b', 'b'), 1);
+        ASSERT_EQ(f.createChunk(b, 0), RiffResult::ok);
+        ASSERT_EQ(f.write("q", 1), 1);
+        ASSERT_EQ(f.ascend(b), RiffResult::ok);
+        ASSERT_EQ(f.ascend(outer), RiffResult::ok);
+        EXPECT_EQ(outer.cksize, 22u);
+        EXPECT_EQ(f.ascend(outer), RiffResult::ok) << "an ascended chunk is no longer dirty";
+        EXPECT_EQ(f.tell(), 30) << "ascending a finished chunk skips it";
+    }
+    Bytes inner;
+    appendChunk(inner, "aaaa", {'x', 'y', 'z'});
+    appendChunk(inner, "bbbb", {'q'});
+    Bytes expected;
+    appendChunk(expected, "outr", inner);
+    ASSERT_EQ(readAll(file.path()), expected);
+
+    RiffFile f;
+    ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read, 16), 0);
+    RiffChunkInfo outer;
+    ASSERT_EQ(f.descend(outer, nullptr, 0), RiffResult::ok);
+    EXPECT_EQ(outer.cksize, 22u);
+    RiffChunkInfo b = chunk(makeFourCC('b', 'b', 'b', 'b'));
+    ASSERT_EQ(f.descend(b, &outer, kRiffFindChunk), RiffResult::ok);
+    EXPECT_EQ(b.dwDataOffset, 28u) << "the pad byte of the odd chunk before it was skipped";
+    char c = 0;
+    ASSERT_EQ(f.read(&c, 1), 1);
+    EXPECT_EQ(c, 'q');
+    ASSERT_EQ(f.ascend(b), RiffResult::ok);
+    EXPECT_EQ(f.tell(), 30);
+    RiffChunkInfo next;
+    EXPECT_EQ(f.descend(next, &outer, 0), RiffResult::chunkNotFound);
+}
+
+TEST(RiffChunkWrite, AscendSizeLimitsAt4GiB) {
+    ScratchFile file;
+    RiffFile f;
+    ASSERT_EQ(f.open(file.path(), RiffFile::Mode::createReadWrite), 0);
+    RiffChunkInfo big = chunk(kData);
+    ASSERT_EQ(f.createChunk(big, 0), RiffResult::ok);
+    // Positions past the 32-bit range without writing the bytes.
+    ASSERT_EQ(f.seek(8 + 0xFFFFFFFEll, SEEK_SET), 8 + 0xFFFFFFFEll);
+    ASSERT_EQ(f.ascend(big), RiffResult::ok);
+    EXPECT_EQ(big.cksize, 0xFFFFFFFEu);
+
+    RiffChunkInfo tooBig = chunk(kData);
+    ASSERT_EQ(f.seek(0, SEEK_SET), 0);
+    ASSERT_EQ(f.createChunk(tooBig, 0), RiffResult::ok);
+    ASSERT_EQ(f.seek(8 + 0x100000002ll, SEEK_SET), 8 + 0x100000002ll);
+    EXPECT_EQ(f.ascend(tooBig), RiffResult::cannotWrite);
+    EXPECT_EQ(f.lastError(), EFBIG);
+    ASSERT_EQ(f.close(), RiffResult::ok);
+    Bytes expected;
+    append(expected, "data");
+    append32(expected, 0);
+    EXPECT_EQ(readAll(file.path()), expected) << "the failed ascend wrote no wrapped size";
+}
+
+TEST(RiffChunkWrite, RefusedOnReadOnlyFileAndBadFlags) {
+    ScratchFile file;
+    Bytes bytes;
+    appendChunk(bytes, "abcd", {1, 2});
+    writeAll(file.path(), bytes);
+    RiffFile f;
+    ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read), 0);
+    RiffChunkInfo ck = chunk(kData);
+    EXPECT_EQ(f.createChunk(ck, 0), RiffResult::cannotWrite);
+    ASSERT_EQ(f.descend(ck, nullptr, 0), RiffResult::ok);
+    ck.dwFlags = kRiffDirty;
+    EXPECT_EQ(f.ascend(ck), RiffResult::cannotWrite);
+    EXPECT_EQ(f.descend(ck, nullptr, kRiffFindChunk | kRiffFindRiff), RiffResult::invalidParam);
+    EXPECT_EQ(f.write("x", 1), -1);
+    f.close();
+    EXPECT_EQ(readAll(file.path()), bytes);
+    EXPECT_EQ(f.createChunk(ck, 0), RiffResult::notOpen);
+    EXPECT_EQ(f.descend(ck, nullptr, 0), RiffResult::notOpen);
+}
+
+// RIFF WAVE with "junk" (odd), "data", "fmt " inside, then "xtra" behind it.
+Bytes sampleForm() {
+    Bytes body;
+    append(body, "WAVE");
+    appendChunk(body, "junk", {9, 9, 9});
+    appendChunk(body, "data", {1, 2, 3, 4});
+    appendChunk(body, "fmt ", test::pattern(16, 3));
+    Bytes out;
+    appendChunk(out, "RIFF", body);
+    appendChunk(out, "xtra", {5, 6});
+    return out;
+}
+
+TEST(RiffChunkSearch, FindsChunksInAnyOrderWithinParent) {
+    ScratchFile file;
+    writeAll(file.path(), sampleForm());
+    RiffFile f;
+    ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read, 16), 0);
+    RiffChunkInfo riff;
+    ASSERT_EQ(f.descend(riff, nullptr, 0), RiffResult::ok);
+    EXPECT_EQ(riff.ckid, kFourCCRiff);
+    EXPECT_EQ(riff.fccType, kWave);
+    EXPECT_EQ(riff.dwDataOffset, 8u);
+    EXPECT_EQ(f.tell(), 12);
+
+    RiffChunkInfo fmt = chunk(kFmt);
+    ASSERT_EQ(f.descend(fmt, &riff, kRiffFindChunk), RiffResult::ok);
+    EXPECT_EQ(fmt.cksize, 16u);
+    EXPECT_EQ(fmt.dwDataOffset, 12u + 12 + 12 + 8);
+    Bytes got(16);
+    ASSERT_EQ(f.read(got.data(), 16), 16);
+    EXPECT_EQ(got, test::pattern(16, 3));
+    ASSERT_EQ(f.ascend(fmt), RiffResult::ok);
+
+    // The data chunk stands before the format chunk: search again from the form start.
+    ASSERT_EQ(f.seek(static_cast<int64_t>(riff.dwDataOffset) + 4, SEEK_SET), 12);
+    RiffChunkInfo data = chunk(kData);
+    ASSERT_EQ(f.descend(data, &riff, kRiffFindChunk), RiffResult::ok);
+    EXPECT_EQ(data.cksize, 4u);
+    EXPECT_EQ(data.dwDataOffset, 32u);
+
+    // "xtra" exists, but behind the parent's end.
+    ASSERT_EQ(f.seek(12, SEEK_SET), 12);
+    RiffChunkInfo xtra = chunk(makeFourCC('x', 't', 'r', 'a'));
+    EXPECT_EQ(f.descend(xtra, &riff, kRiffFindChunk), RiffResult::chunkNotFound);
+    EXPECT_EQ(f.tell(), 12) << "a failed search leaves the position alone";
+    ASSERT_EQ(f.descend(xtra, nullptr, kRiffFindChunk), RiffResult::ok);
+    EXPECT_EQ(xtra.cksize, 2u);
+}
+
+TEST(RiffChunkSearch, FindsRiffFormByType) {
+    ScratchFile file;
+    Bytes bytes;
+    Bytes avi;
+    append(avi, "AVI ");
+    appendChunk(avi, "data", {1});
+    appendChunk(bytes, "RIFF", avi);
+    appendChunk(bytes, "WAVE", {1, 2, 3, 4});  // a plain chunk whose id looks like the form type
+    Bytes wave;
+    append(wave, "WAVE");
+    appendChunk(bytes, "RIFF", wave);
+    writeAll(file.path(), bytes);
+
+    RiffFile f;
+    ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read, 16), 0);
+    RiffChunkInfo form = chunk(0, 0, kWave);
+    ASSERT_EQ(f.descend(form, nullptr, kRiffFindRiff), RiffResult::ok);
+    EXPECT_EQ(form.ckid, kFourCCRiff);
+    EXPECT_EQ(form.dwDataOffset, 42u);
+    EXPECT_EQ(form.cksize, 4u);
+    ASSERT_EQ(f.seek(0, SEEK_SET), 0);
+    RiffChunkInfo missing = chunk(0, 0, makeFourCC('R', 'M', 'I', 'D'));
+    EXPECT_EQ(f.descend(missing, nullptr, kRiffFindRiff), RiffResult::chunkNotFound);
+    EXPECT_EQ(f.tell(), 0);
+}
+
+TEST(RiffChunkSearch, TruncatedFilesFailCleanly) {
+    ScratchFile file;
+    const Bytes whole = sampleForm();
+    // Every cut inside the form header gives no RIFF chunk.
+    for (size_t cut : {size_t(0), size_t(5), size_t(8), size_t(11)}) {
+        writeAll(file.path(), Bytes(whole.begin(), whole.begin() + static_cast<long>(cut)));
+        RiffFile f;
+        ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read, 16), 0);
+        RiffChunkInfo riff;
+        EXPECT_EQ(f.descend(riff, nullptr, 0), RiffResult::chunkNotFound) << "cut at " << cut;
+        EXPECT_EQ(f.tell(), 0);
+    }
+    // Cut inside the format chunk: it is found, its data reads short, and the
+    // search behind it finds nothing.
+    writeAll(file.path(), Bytes(whole.begin(), whole.begin() + 50));
+    RiffFile f;
+    ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read, 16), 0);
+    RiffChunkInfo riff;
+    ASSERT_EQ(f.descend(riff, nullptr, 0), RiffResult::ok);
+    RiffChunkInfo fmt = chunk(kFmt);
+    ASSERT_EQ(f.descend(fmt, &riff, kRiffFindChunk), RiffResult::ok);
+    unsigned char got[16];
+    EXPECT_EQ(f.read(got, 16), 6);
+    EXPECT_EQ(f.read(got, 16), 0);
+    ASSERT_EQ(f.ascend(fmt), RiffResult::ok);
+    RiffChunkInfo any = chunk(kData);
+    EXPECT_EQ(f.descend(any, &riff, kRiffFindChunk), RiffResult::chunkNotFound);
+}
+
+TEST(RiffChunkSearch, AbsurdSizesStayWithin64BitArithmetic) {
+    ScratchFile file;
+    Bytes body;
+    append(body, "WAVE");
+    appendChunk(body, "junk", {}, 0xFFFFFFFFu);
+    appendChunk(body, "data", {1, 2, 3, 4});
+    Bytes bytes;
+    appendChunk(bytes, "RIFF", body, 0xFFFFFFFFu);
+    writeAll(file.path(), bytes);
+
+    RiffFile f;
+    ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read, 16), 0);
+    RiffChunkInfo riff;
+    ASSERT_EQ(f.descend(riff, nullptr, 0), RiffResult::ok);
+    EXPECT_EQ(riff.cksize, 0xFFFFFFFFu);
+    // "junk" claims 4 GiB, so "data" lies inside it and is never reached.
+    RiffChunkInfo data = chunk(kData);
+    EXPECT_EQ(f.descend(data, &riff, kRiffFindChunk), RiffResult::chunkNotFound);
+    RiffChunkInfo junk = chunk(makeFourCC('j', 'u', 'n', 'k'));
+    ASSERT_EQ(f.descend(junk, &riff, kRiffFindChunk), RiffResult::ok);
+    Bytes got(64);
+    EXPECT_EQ(f.read(got.data(), got.size()), 12) << "reads stop at the end of the file";
+    ASSERT_EQ(f.ascend(junk), RiffResult::ok);
+    EXPECT_EQ(f.tell(), 20 + 0x100000000ll) << "odd 0xFFFFFFFF plus its pad byte";
+    EXPECT_EQ(f.read(got.data(), got.size()), 0);
+    RiffChunkInfo none;
+    EXPECT_EQ(f.descend(none, nullptr, 0), RiffResult::chunkNotFound);
+    ASSERT_EQ(f.ascend(riff), RiffResult::ok);
+    EXPECT_EQ(f.tell(), 8 + 0x100000000ll);
+}
+
+TEST(RiffChunkSearch, FormWithPlaceholderSizeHidesItsChunks) {
+    // An unfinished file: the form claims only its type, so nothing is inside.
+    ScratchFile file;
+    Bytes bytes;
+    append(bytes, "RIFF");
+    append32(bytes, 0);
+    append(bytes, "WAVE");
+    appendChunk(bytes, "fmt ", test::pattern(16));
+    writeAll(file.path(), bytes);
+    RiffFile f;
+    ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read), 0);
+    RiffChunkInfo riff;
+    ASSERT_EQ(f.descend(riff, nullptr, 0), RiffResult::ok);
+    RiffChunkInfo fmt = chunk(kFmt);
+    EXPECT_EQ(f.descend(fmt, &riff, kRiffFindChunk), RiffResult::chunkNotFound);
+}
+
+}  // namespace
+}  // namespace tw
