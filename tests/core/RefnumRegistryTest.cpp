@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "core/RefnumRegistry.h"
+
+namespace {
+
+// Records the order in which objects are destroyed.
+struct Tracked {
+    Tracked(std::vector<int>* log, int id) : log(log), id(id) {}
+    virtual ~Tracked() { log->push_back(id); }
+    std::vector<int>* log;
+    int id;
+};
+
+using Registry = tw::RefnumRegistry<Tracked>;
+
+TEST(RefnumRegistry, RefnumsCountUpAndAreNeverReused) {
+    std::vector<int> log;
+    Registry r;
+    EXPECT_EQ(r.add(new Tracked(&log, 0)), 0);
+    EXPECT_EQ(r.add(new Tracked(&log, 1)), 1);
+    EXPECT_EQ(r.remove(1), 0);
+    EXPECT_EQ(r.remove(1), 1) << "second remove of the same refnum";
+    EXPECT_EQ(r.add(new Tracked(&log, 2)), 2) << "refnum 1 must not come back";
+    r.removeAll();
+    EXPECT_EQ(r.add(new Tracked(&log, 3)), 3) << "removeAll keeps the counter";
+    EXPECT_EQ(r.count(), 1);
+}
+
+TEST(RefnumRegistry, AcquireUnknownReturnsNullAndReleaseRestoresHolders) {
+    std::vector<int> log;
+    Registry r;
+    r.add(new Tracked(&log, 0));
+    EXPECT_EQ(r.acquire(7, false), nullptr);
+    EXPECT_EQ(r.holders(), 1) << "the registry hold lasts until release";
+    r.release(7, false);
+    EXPECT_EQ(r.holders(), 0);
+    Tracked* t = r.acquire(0, true);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->id, 0);
+    r.release(0, true);
+    EXPECT_EQ(r.holders(), 0);
+}
+
+TEST(RefnumRegistry, RemoveAllDeletesInAscendingOrder) {
+    std::vector<int> log;
+    {
+        Registry r;
+        for (int i = 0; i < 5; ++i) r.add(new Tracked(&log, i));
+        r.remove(2);
+        log.clear();
+    }
+    EXPECT_EQ(log, (std::vector<int>{0, 1, 3, 4}));
+}
+
+TEST(RefnumRegistry, RemoveWaitsForUsersOfAnyEntry) {
+    std::vector<int> log;
+    Registry r;
+    r.add(new Tracked(&log, 0));
+    r.add(new Tracked(&log, 1));
+    ASSERT_NE(r.acquire(1, false), nullptr);
+    std::atomic<bool> removed{false};
+    std::thread remover([&] {
+        EXPECT_EQ(r.remove(0), 0);
+        removed = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(removed.load()) << "remove must wait while another entry is in use";
+    r.release(1, false);
+    remover.join();
+    EXPECT_TRUE(removed.load());
+    EXPECT_EQ(log, std::vector<int>{0});
+}
+
+TEST(RefnumRegistry, ExclusiveEntryExcludesOthersOfThatEntryOnly) {
+    std::vector<int> log;
+    Registry r;
+    r.add(new Tracked(&log, 0));
+    r.add(new Tracked(&log, 1));
+    ASSERT_NE(r.acquire(0, true), nullptr);
+    std::atomic<int> stage{0};
+    std::thread other([&] {
+        // Another entry is free to use at once.
+        EXPECT_NE(r.acquire(1, false), nullptr);
+        r.release(1, false);
+        stage = 1;
+        EXPECT_NE(r.acquire(0, false), nullptr);
+        stage = 2;
+        r.release(0, false);
+    });
+    while (stage.load() < 1) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(stage.load(), 1) << "a shared user got past an exclusive holder";
+    r.release(0, true);
+    other.join();
+    EXPECT_EQ(stage.load(), 2);
+}
+
+TEST(RefnumRegistry, ManyThreadsAddAcquireRemove) {
+    std::vector<int> log;
+    Registry r;
+    constexpr int kThreads = 8, kRounds = 200;
+    std::vector<std::thread> threads;
+    std::atomic<int> found{0};
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kRounds; ++i) {
+                tw::TaskRefnum n = r.add(new Tracked(&log, t));
+                if (r.acquire(n, i % 2)) found++;
+                r.release(n, i % 2);
+                EXPECT_EQ(r.remove(n), 0);
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(found.load(), kThreads * kRounds);
+    EXPECT_EQ(r.count(), 0);
+    EXPECT_EQ(static_cast<int>(log.size()), kThreads * kRounds);
+    EXPECT_EQ(r.add(new Tracked(&log, 0)), kThreads * kRounds);
+}
+
+}  // namespace
