@@ -246,9 +246,11 @@ RiffResult RiffFile::getInfo(RiffBufferInfo& info) const {
 // when the caller declares them written.
 RiffResult RiffFile::checkInfo(const RiffBufferInfo& info) const {
     if (mFd < 0) return RiffResult::notOpen;
-    if (info.pchBuffer != mBuffer.get() || info.pchNext < info.pchBuffer) return RiffResult::invalidParam;
-    const size_t next = static_cast<size_t>(info.pchNext - info.pchBuffer);
-    if (next > mCapacity) return RiffResult::invalidParam;
+    // Compared as addresses: a stray pchNext need not point into the buffer.
+    const auto begin = reinterpret_cast<uintptr_t>(mBuffer.get());
+    const auto at = reinterpret_cast<uintptr_t>(info.pchNext);
+    if (info.pchBuffer != mBuffer.get() || at < begin || at - begin > mCapacity) return RiffResult::invalidParam;
+    const size_t next = at - begin;
     if (info.dwFlags & kRiffDirty) {
         if (!mWritable) return RiffResult::invalidParam;
     } else if (next > mValid) {

@@ -1,0 +1,189 @@
+// Large transfers, and write failures at the file size limit.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "RiffTestFiles.h"
+#include "file/RiffFile.h"
+
+namespace tw {
+namespace {
+
+using test::append;
+using test::append32;
+using test::Bytes;
+using test::readAll;
+using test::ScratchFile;
+
+constexpr FourCC kData = makeFourCC('d', 'a', 't', 'a');
+
+Bytes withDataHeader(const Bytes& samples) {
+    Bytes out;
+    append(out, "data");
+    append32(out, static_cast<uint32_t>(samples.size()));
+    out.insert(out.end(), samples.begin(), samples.end());
+    return out;
+}
+
+TEST(RiffBulk, WholeTransfersAreBitExact) {
+    ScratchFile file;
+    const Bytes samples = test::pattern(8 * 1024 * 1024 + 3, 11);
+    RiffFile f;
+    ASSERT_EQ(f.open(file.path(), RiffFile::Mode::createReadWrite), 0);
+    RiffChunkInfo data;
+    data.ckid = kData;
+    ASSERT_EQ(f.createChunk(data, 0), RiffResult::ok);
+    ASSERT_EQ(f.write(samples.data(), samples.size()), static_cast<int64_t>(samples.size()));
+    ASSERT_EQ(f.ascend(data), RiffResult::ok);
+    ASSERT_EQ(f.close(), RiffResult::ok);
+    Bytes expected = withDataHeader(samples);
+    expected.push_back(0);
+    ASSERT_EQ(readAll(file.path()), expected);
+
+    ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read), 0);
+    ASSERT_EQ(f.descend(data, nullptr, kRiffFindChunk), RiffResult::ok);
+    Bytes got(samples.size() + 100);
+    EXPECT_EQ(f.read(got.data(), got.size()), static_cast<int64_t>(samples.size() + 1));
+    got.resize(samples.size());
+    EXPECT_EQ(got, samples);
+}
+
+// Pieces of every kind: inside the buffer, straddling it, larger than it.
+TEST(RiffBulk, MixedPieceSizesAreBitExact) {
+    ScratchFile file;
+    const Bytes samples = test::pattern(6 * 1024 * 1024, 12);
+    const size_t writes[] = {1, 777, 65536, 100000, 3 * 1024 * 1024, 13, 65535, 4096};
+    const size_t reads[] = {5000, 1024 * 1024 + 3, 1, 65537, 2 * 1024 * 1024, 7, 300000};
+    RiffFile f;
+    ASSERT_EQ(f.open(file.path(), RiffFile::Mode::createReadWrite), 0);
+    RiffChunkInfo data;
+    data.ckid = kData;
+    ASSERT_EQ(f.createChunk(data, 0), RiffResult::ok);
+    for (size_t done = 0, i = 0; done < samples.size(); ++i) {
+        const size_t n = std::min(writes[i % std::size(writes)], samples.size() - done);
+        ASSERT_EQ(f.write(samples.data() + done, n), static_cast<int64_t>(n));
+        done += n;
+    }
+    ASSERT_EQ(f.ascend(data), RiffResult::ok);
+
+    // Read back through the same (read-write) file.
+    ASSERT_EQ(f.seek(0, SEEK_SET), 0);
+    ASSERT_EQ(f.descend(data, nullptr, 0), RiffResult::ok);
+    EXPECT_EQ(data.cksize, samples.size());
+    Bytes got(samples.size());
+    for (size_t done = 0, i = 0; done < got.size(); ++i) {
+        const size_t n = std::min(reads[i % std::size(reads)], got.size() - done);
+        ASSERT_EQ(f.read(got.data() + done, n), static_cast<int64_t>(n));
+        done += n;
+    }
+    EXPECT_EQ(got, samples);
+    ASSERT_EQ(f.close(), RiffResult::ok);
+    EXPECT_EQ(readAll(file.path()), withDataHeader(samples));
+}
+
+constexpr rlim_t kSizeLimit = 100000;
+
+// Runs `body` in a child whose file size limit is kSizeLimit, with SIGXFSZ
+// ignored so that the write fails with EFBIG instead of killing it. The
+// child's exit status is 0 when every expectation held, else the number of
+// the first one that failed.
+int runLimited(const char* path, int (*body)(const char*)) {
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {kSizeLimit, kSizeLimit};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(100);
+        _exit(body(path));
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 200 + WTERMSIG(status);
+}
+
+const Bytes& limitedSamples() {
+    static const Bytes samples = test::pattern(3 * kSizeLimit, 21);
+    return samples;
+}
+
+int bulkWritePastLimit(const char* path) {
+    const Bytes& samples = limitedSamples();
+    RiffFile f;
+    if (f.open(path, RiffFile::Mode::createReadWrite, 4096) != 0) return 1;
+    RiffChunkInfo data;
+    data.ckid = kData;
+    if (f.createChunk(data, 0) != RiffResult::ok) return 2;
+    if (f.write(samples.data(), 50000) != 50000) return 3;
+    if (f.write(samples.data() + 50000, 200000) != -1) return 4;
+    if (f.lastError() != EFBIG) return 5;
+    if (f.tell() != 8 + 50000) return 6;
+    if (f.close() != RiffResult::ok) return 7;
+    return 0;
+}
+
+int directWritePastLimit(const char* path) {
+    const Bytes& samples = limitedSamples();
+    RiffFile f;
+    if (f.open(path, RiffFile::Mode::createReadWrite, 4096) != 0) return 1;
+    RiffChunkInfo data;
+    data.ckid = kData;
+    if (f.createChunk(data, 0) != RiffResult::ok) return 2;
+    RiffBufferInfo info;
+    f.getInfo(info);
+    for (size_t done = 0; done < samples.size();) {
+        if (info.pchNext == info.pchEndWrite) {
+            info.dwFlags |= kRiffDirty;
+            const RiffResult r = f.advance(info, RiffAdvance::write);
+            if (r == RiffResult::cannotWrite && f.lastError() == EFBIG) break;
+            if (r != RiffResult::ok) return 3;
+        }
+        const size_t n = std::min<size_t>(samples.size() - done, static_cast<size_t>(info.pchEndWrite - info.pchNext));
+        std::memcpy(info.pchNext, samples.data() + done, n);
+        info.pchNext += n;
+        done += n;
+        if (done == samples.size()) return 4;  // the limit was never met
+    }
+    if (f.ascend(data) != RiffResult::cannotWrite) return 5;
+    if (f.close() != RiffResult::cannotWrite || f.lastError() != EFBIG) return 6;
+    return 0;
+}
+
+TEST(RiffWriteFailure, BulkWritePastSizeLimitIsReported) {
+    ScratchFile file;
+    ASSERT_EQ(runLimited(file.path(), bulkWritePastLimit), 0);
+    const Bytes onDisk = readAll(file.path());
+    ASSERT_GE(onDisk.size(), 8u + 50000);
+    ASSERT_LE(onDisk.size(), kSizeLimit);
+    Bytes expected;
+    append(expected, "data");
+    append32(expected, 0);
+    // The failed write may leave a partial tail; only what came before it is promised.
+    expected.insert(expected.end(), limitedSamples().begin(), limitedSamples().begin() + 50000);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), onDisk.begin()));
+}
+
+TEST(RiffWriteFailure, BufferAdvancePastSizeLimitIsReported) {
+    ScratchFile file;
+    ASSERT_EQ(runLimited(file.path(), directWritePastLimit), 0);
+    const Bytes onDisk = readAll(file.path());
+    // Whole buffers of 4096 bytes fit below the limit; the one that crosses it fails.
+    const size_t intact = (kSizeLimit / 4096) * 4096;
+    ASSERT_GE(onDisk.size(), intact);
+    ASSERT_LE(onDisk.size(), kSizeLimit);
+    Bytes expected;
+    append(expected, "data");
+    append32(expected, 0);
+    expected.insert(expected.end(), limitedSamples().begin(), limitedSamples().begin() + (intact - 8));
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), onDisk.begin()));
+}
+
+}  // namespace
+}  // namespace tw
