@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the library and runs the whole test suite: a plain build, then
+# AddressSanitizer+UndefinedBehaviorSanitizer, then ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs=$(nproc)
+export CTEST_OUTPUT_ON_FAILURE=1
+
+build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+}
+
+suite() {
+  local dir=$1 name=$2
+  echo "=== $name ==="
+  (cd "$dir" && ctest -j"$jobs" --timeout 300)
+}
+
+build build
+suite build "plain build"
+
+build build-asan -DTONEWELL_ASAN=ON -DTONEWELL_BUILD_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  suite build-asan "AddressSanitizer + UndefinedBehaviorSanitizer"
+
+build build-tsan -DTONEWELL_TSAN=ON -DTONEWELL_BUILD_BENCH=OFF
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" suite build-tsan "ThreadSanitizer"
