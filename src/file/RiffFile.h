@@ -16,7 +16,7 @@ class RiffFile {
 public:
     enum class Mode { read, createReadWrite };
 
-    static constexpr uint32_t kDefaultBufferSize = 64 * 1024;
+    static constexpr uint32_t kDefaultBufferSize = 256 * 1024;
 
     RiffFile() = default;
     ~RiffFile();
