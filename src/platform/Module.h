@@ -1,0 +1,26 @@
+// Loading shared modules and finding symbols in them.
+#pragma once
+
+#include <string>
+
+namespace tw::platform {
+
+using ModuleHandle = void*;
+
+// dlopen RTLD_NOW|RTLD_LOCAL; null on failure or for a null or empty path.
+ModuleHandle loadModule(const char* path);
+// The handle of an already loaded module, or null; never loads and, like
+// asking the system for a module handle, takes no reference of its own.
+ModuleHandle findLoadedModule(const char* name);
+// The executable itself.
+ModuleHandle mainProgramModule();
+// Null for a null module or name.
+void* findSymbol(ModuleHandle module, const char* name);
+// Does the address lie in the executable itself (not in a shared module)?
+bool addressInMainProgram(const void* address);
+// Directory of the module containing the address, with trailing '/'; empty if unknown.
+std::string moduleDirectoryOf(const void* address);
+// Drops one reference taken by loadModule; null is ignored.
+void unloadModule(ModuleHandle module);
+
+}  // namespace tw::platform

@@ -1,0 +1,35 @@
+// Base of every object a thread can wait on (semaphores, events, threads).
+#pragma once
+
+#include <vector>
+
+namespace tw::platform {
+
+namespace detail {
+class Kernel;
+struct Waiter;
+}  // namespace detail
+
+class Waitable {
+ public:
+  virtual ~Waitable();
+  Waitable(const Waitable&) = delete;
+  Waitable& operator=(const Waitable&) = delete;
+
+ protected:
+  Waitable();
+
+  // The state below is guarded by the kernel lock (detail::kernelMutex()).
+  virtual bool signalledLocked() const = 0;
+  // Takes what one satisfied wait takes: a count, an auto-reset signal, or nothing.
+  virtual void consumeLocked() = 0;
+  // Call after the object may have become signalled; hands the signal to the
+  // threads blocked on this object, oldest first.
+  void wakeWaitersLocked();
+
+ private:
+  friend class detail::Kernel;
+  std::vector<detail::Waiter*> waiters_;  // arrival order
+};
+
+}  // namespace tw::platform

@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "platform/Event.h"
+#include "platform/Semaphore.h"
+#include "platform/Thread.h"
+#include "platform/Wait.h"
+
+using namespace tw::platform;
+
+namespace {
+
+constexpr uint32_t kGenerousMs = 10000;
+
+// Starts `n` threads that each wait once on `event` and then release `woke`.
+std::vector<std::unique_ptr<Thread>> startWaiters(int n, Event& event, Semaphore& woke) {
+  std::vector<std::unique_ptr<Thread>> waiters;
+  for (int i = 0; i < n; ++i) {
+    waiters.push_back(Thread::start([&] {
+      const uint32_t result = waitForSingleObject(event, kInfinite);
+      woke.release();
+      return result;
+    }));
+  }
+  return waiters;
+}
+
+TEST(Event, AutoResetConsumesTheSignal) {
+  Event event(false, true);
+  EXPECT_TRUE(event.isSet());
+  EXPECT_EQ(waitForSingleObject(event, 0), kWaitObject0);
+  EXPECT_FALSE(event.isSet());
+  EXPECT_EQ(waitForSingleObject(event, 0), kWaitTimeout);
+  event.set();
+  event.set();  // a second set of a signalled event adds nothing
+  EXPECT_EQ(waitForSingleObject(event, 0), kWaitObject0);
+  EXPECT_EQ(waitForSingleObject(event, 0), kWaitTimeout);
+}
+
+TEST(Event, ManualResetStaysSignalledUntilReset) {
+  Event event(true, false);
+  EXPECT_EQ(waitForSingleObject(event, 0), kWaitTimeout);
+  event.set();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(waitForSingleObject(event, 0), kWaitObject0);
+  EXPECT_TRUE(event.isSet());
+  event.reset();
+  EXPECT_FALSE(event.isSet());
+  EXPECT_EQ(waitForSingleObject(event, 0), kWaitTimeout);
+}
+
+TEST(Event, AutoResetSetWakesExactlyOneOfManyWaiters) {
+  constexpr int kWaiters = 6;
+  Event event(false, false);
+  Semaphore woke(0, kWaiters);
+  auto waiters = startWaiters(kWaiters, event, woke);
+  for (int i = 0; i < kWaiters; ++i) {
+    event.set();
+    ASSERT_EQ(waitForSingleObject(woke, kGenerousMs), kWaitObject0);
+    // Nobody else got through on the same set, and the signal is used up.
+    EXPECT_EQ(waitForSingleObject(woke, 30), kWaitTimeout);
+    EXPECT_FALSE(event.isSet());
+  }
+  for (auto& waiter : waiters) {
+    waiter->join();
+    EXPECT_EQ(waiter->exitCode(), kWaitObject0);
+  }
+}
+
+TEST(Event, ManualResetSetWakesAllWaiters) {
+  constexpr int kWaiters = 6;
+  Event event(true, false);
+  Semaphore woke(0, kWaiters);
+  auto waiters = startWaiters(kWaiters, event, woke);
+  event.set();
+  for (int i = 0; i < kWaiters; ++i) EXPECT_EQ(waitForSingleObject(woke, kGenerousMs), kWaitObject0);
+  EXPECT_TRUE(event.isSet());
+  for (auto& waiter : waiters) {
+    waiter->join();
+    EXPECT_EQ(waiter->exitCode(), kWaitObject0);
+  }
+}
+
+// Waiters on an auto-reset event plus a manual-reset "done" event: each set
+// lets exactly one through, and "done" ends them all.
+TEST(Event, AutoResetInMultipleWaitPassesOncePerSet) {
+  constexpr int kRounds = 300;
+  Event event(false, false);
+  Event done(true, false);
+  std::atomic<int> passed{0};
+  Semaphore ack(0, 1);
+  std::vector<std::unique_ptr<Thread>> waiters;
+  for (int i = 0; i < 3; ++i) {
+    waiters.push_back(Thread::start([&] {
+      Waitable* objects[] = {&event, &done};
+      while (waitForMultipleObjects(objects, 2, kInfinite) == kWaitObject0) {
+        passed.fetch_add(1);
+        ack.release();
+      }
+      return 0u;
+    }));
+  }
+  for (int round = 0; round < kRounds; ++round) {
+    event.set();
+    // The next set waits until this one was taken, so none is swallowed.
+    if (waitForSingleObject(ack, kGenerousMs) != kWaitObject0) {
+      ADD_FAILURE() << "set " << round << " let nobody through";
+      break;
+    }
+  }
+  done.set();
+  for (auto& waiter : waiters) waiter->join();
+  EXPECT_EQ(passed.load(), kRounds);
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "platform/Event.h"
+#include "platform/MessageQueue.h"
+#include "platform/Thread.h"
+#include "platform/Wait.h"
+
+using namespace tw::platform;
+
+namespace {
+
+constexpr uint32_t kGenerousMs = 10000;
+constexpr uint32_t kUserMessage = 0x0400;
+
+TEST(MessageQueue, PeekReturnsMessagesInOrderAndRemovesOnlyWhenAsked) {
+  Message message{};
+  while (peekMessage(message, true)) {
+  }
+  ASSERT_TRUE(postThreadMessage(currentThreadId(), kUserMessage, 1, -1));
+  ASSERT_TRUE(postThreadMessage(currentThreadId(), kUserMessage + 1, 2, -2));
+  ASSERT_TRUE(peekMessage(message, false));
+  EXPECT_EQ(message.message, kUserMessage);
+  ASSERT_TRUE(peekMessage(message, true));
+  EXPECT_EQ(message.wParam, 1u);
+  EXPECT_EQ(message.lParam, -1);
+  ASSERT_TRUE(peekMessage(message, true));
+  EXPECT_EQ(message.message, kUserMessage + 1);
+  EXPECT_EQ(message.wParam, 2u);
+  EXPECT_EQ(message.lParam, -2);
+  EXPECT_FALSE(peekMessage(message, true));
+}
+
+TEST(MessageQueue, MsgWaitSeesMessagePostedBeforeTheCallAndLeavesIt) {
+  Message message{};
+  while (peekMessage(message, true)) {
+  }
+  Event event(true, false);
+  Waitable* objects[] = {&event};
+  EXPECT_EQ(msgWaitForMultipleObjects(objects, 1, 0), kWaitTimeout);
+  ASSERT_TRUE(postThreadMessage(currentThreadId(), kQuitMessage));
+  EXPECT_EQ(msgWaitForMultipleObjects(objects, 1, kInfinite), kWaitObject0 + 1);
+  EXPECT_EQ(msgWaitForMultipleObjects(nullptr, 0, 0), kWaitObject0);
+  // Objects come before the queue.
+  event.set();
+  EXPECT_EQ(msgWaitForMultipleObjects(objects, 1, 0), kWaitObject0);
+  ASSERT_TRUE(peekMessage(message, true));
+  EXPECT_EQ(message.message, kQuitMessage);
+}
+
+TEST(MessageQueue, PostToThreadWithoutQueueFailsUntilItPeeks) {
+  Event go(false, false);
+  Event ready(false, false);
+  auto thread = Thread::start([&]() -> uint32_t {
+    if (waitForSingleObject(go, kGenerousMs) != kWaitObject0) return 1;
+    Message message{};
+    peekMessage(message, false);
+    ready.set();
+    if (msgWaitForMultipleObjects(nullptr, 0, kGenerousMs) != kWaitObject0) return 2;
+    if (!peekMessage(message, true) || message.message != kUserMessage) return 3;
+    return static_cast<uint32_t>(message.wParam);
+  });
+  ASSERT_TRUE(thread);
+  EXPECT_FALSE(postThreadMessage(thread->id(), kUserMessage, 1));
+  go.set();
+  ASSERT_EQ(waitForSingleObject(ready, kGenerousMs), kWaitObject0);
+  EXPECT_TRUE(postThreadMessage(thread->id(), kUserMessage, 77));
+  thread->join();
+  EXPECT_EQ(thread->exitCode(), 77u);
+}
+
+TEST(MessageQueue, PostAfterThreadEndFails) {
+  auto thread = Thread::start([] {
+    Message message{};
+    peekMessage(message, false);
+    return 0u;
+  });
+  ASSERT_TRUE(thread);
+  // Signalled means the queue is already gone, before the join.
+  ASSERT_EQ(waitForSingleObject(*thread, kGenerousMs), kWaitObject0);
+  EXPECT_FALSE(postThreadMessage(thread->id(), kQuitMessage));
+  thread->join();
+  EXPECT_FALSE(postThreadMessage(thread->id(), kQuitMessage));
+  EXPECT_FALSE(postThreadMessage(0, kQuitMessage));
+}
+
+// The worker pattern: sleep on two events and the queue, count each wake-up,
+// drain the queue on a message and end on the quit message.
+TEST(MessageQueue, WorkerLoopEndsOnQuitPostedDuringItsWait) {
+  Event notify(false, false);
+  Event moreData(false, false);
+  Event started(false, false);
+  Event handled(false, false);
+  std::atomic<int> notifications{0};
+  std::atomic<int> moreDataWakes{0};
+  auto worker = Thread::start([&]() -> uint32_t {
+    Message message{};
+    peekMessage(message, false);
+    started.set();
+    Waitable* objects[] = {&notify, &moreData};
+    uint32_t others = 0;
+    for (;;) {
+      const uint32_t result = msgWaitForMultipleObjects(objects, 2, kInfinite);
+      if (result == kWaitObject0) {
+        notifications.fetch_add(1);
+      } else if (result == kWaitObject0 + 1) {
+        moreDataWakes.fetch_add(1);
+      } else if (result == kWaitObject0 + 2) {
+        bool quit = false;
+        while (peekMessage(message, true)) {
+          if (message.message == kQuitMessage) {
+            quit = true;
+          } else {
+            ++others;
+          }
+        }
+        if (quit) return others;
+      } else {
+        return 1000 + result;
+      }
+      handled.set();
+    }
+  });
+  ASSERT_TRUE(worker);
+  ASSERT_EQ(waitForSingleObject(started, kGenerousMs), kWaitObject0);
+  for (int i = 0; i < 5; ++i) {
+    notify.set();
+    ASSERT_EQ(waitForSingleObject(handled, kGenerousMs), kWaitObject0);
+  }
+  moreData.set();
+  ASSERT_EQ(waitForSingleObject(handled, kGenerousMs), kWaitObject0);
+  sleepMs(10);  // let the worker block again so the quit arrives during its wait
+  EXPECT_TRUE(postThreadMessage(worker->id(), kUserMessage));
+  EXPECT_TRUE(postThreadMessage(worker->id(), kQuitMessage));
+  ASSERT_EQ(waitForSingleObject(*worker, kGenerousMs), kWaitObject0);
+  EXPECT_EQ(notifications.load(), 5);
+  EXPECT_EQ(moreDataWakes.load(), 1);
+  EXPECT_EQ(worker->exitCode(), 1u);  // the one user message, seen before or with the quit
+}
+
+TEST(MessageQueue, ThreadIdsAreNonzeroAndDistinct) {
+  std::set<ThreadId> ids;
+  ids.insert(currentThreadId());
+  EXPECT_EQ(currentThreadId(), *ids.begin());
+  std::vector<std::unique_ptr<Thread>> threads;
+  for (int i = 0; i < 8; ++i) {
+    threads.push_back(Thread::start([] { return currentThreadId(); }));
+    ASSERT_TRUE(threads.back());
+  }
+  for (auto& thread : threads) {
+    thread->join();
+    EXPECT_EQ(thread->exitCode(), thread->id());
+    ids.insert(thread->id());
+  }
+  EXPECT_EQ(ids.size(), 9u);
+  EXPECT_EQ(ids.count(0), 0u);
+}
+
+TEST(MessageQueue, FullQueueRefusesPosts) {
+  auto thread = Thread::start([] {
+    Message message{};
+    peekMessage(message, false);
+    size_t accepted = 0;
+    while (accepted <= kMaximumPostedMessages && postThreadMessage(currentThreadId(), kUserMessage)) ++accepted;
+    size_t received = 0;
+    while (peekMessage(message, true)) ++received;
+    return static_cast<uint32_t>(accepted == kMaximumPostedMessages && received == accepted ? 0 : 1);
+  });
+  ASSERT_TRUE(thread);
+  thread->join();
+  EXPECT_EQ(thread->exitCode(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "platform/Semaphore.h"
+#include "platform/Thread.h"
+#include "platform/Wait.h"
+
+using namespace tw::platform;
+
+namespace {
+
+constexpr uint32_t kGenerousMs = 10000;
+
+// Takes counts with time-out 0 until none is left.
+int drain(Semaphore& semaphore) {
+  int taken = 0;
+  while (waitForSingleObject(semaphore, 0) == kWaitObject0) ++taken;
+  return taken;
+}
+
+TEST(Semaphore, WaitTakesOneCountAndEmptyTimesOut) {
+  Semaphore semaphore(2, 5);
+  EXPECT_EQ(waitForSingleObject(semaphore, 0), kWaitObject0);
+  EXPECT_EQ(waitForSingleObject(semaphore, 0), kWaitObject0);
+  EXPECT_EQ(waitForSingleObject(semaphore, 0), kWaitTimeout);
+  int32_t previous = -1;
+  ASSERT_TRUE(semaphore.release(3, &previous));
+  EXPECT_EQ(previous, 0);
+  EXPECT_EQ(drain(semaphore), 3);
+}
+
+TEST(Semaphore, ReleaseBeyondMaximumFailsAndChangesNothing) {
+  Semaphore semaphore(1, 3);
+  int32_t previous = 99;
+  EXPECT_FALSE(semaphore.release(3, &previous));
+  EXPECT_EQ(previous, 99);
+  EXPECT_FALSE(semaphore.release(0, &previous));
+  EXPECT_FALSE(semaphore.release(-1, &previous));
+  EXPECT_EQ(previous, 99);
+  EXPECT_TRUE(semaphore.release(2, &previous));
+  EXPECT_EQ(previous, 1);
+  EXPECT_FALSE(semaphore.release(1));
+  EXPECT_EQ(drain(semaphore), 3);
+}
+
+TEST(Semaphore, ReleaseNearInt32LimitDoesNotOverflow) {
+  Semaphore semaphore(INT32_MAX - 1, INT32_MAX);
+  EXPECT_FALSE(semaphore.release(INT32_MAX));
+  EXPECT_FALSE(semaphore.release(2));
+  int32_t previous = 0;
+  EXPECT_TRUE(semaphore.release(1, &previous));
+  EXPECT_EQ(previous, INT32_MAX - 1);
+}
+
+TEST(Semaphore, OutOfRangeConstructionIsClamped) {
+  Semaphore negative(-5, 2);
+  EXPECT_EQ(waitForSingleObject(negative, 0), kWaitTimeout);
+  Semaphore tooMany(10, 2);
+  EXPECT_EQ(drain(tooMany), 2);
+  Semaphore noMaximum(0, 0);
+  EXPECT_TRUE(noMaximum.release(1));
+  EXPECT_FALSE(noMaximum.release(1));
+}
+
+TEST(Semaphore, ReleaseWakesBlockedWaitersOnePerCount) {
+  Semaphore semaphore(0, 10);
+  Semaphore woke(0, 10);
+  std::vector<std::unique_ptr<Thread>> waiters;
+  for (int i = 0; i < 4; ++i) {
+    waiters.push_back(Thread::start([&] {
+      if (waitForSingleObject(semaphore, kGenerousMs) != kWaitObject0) return 1u;
+      woke.release();
+      return 0u;
+    }));
+    ASSERT_TRUE(waiters.back());
+  }
+  ASSERT_TRUE(semaphore.release(3));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(waitForSingleObject(woke, kGenerousMs), kWaitObject0);
+  EXPECT_EQ(waitForSingleObject(woke, 50), kWaitTimeout);
+  ASSERT_TRUE(semaphore.release(1));
+  EXPECT_EQ(waitForSingleObject(woke, kGenerousMs), kWaitObject0);
+  for (auto& waiter : waiters) {
+    waiter->join();
+    EXPECT_EQ(waiter->exitCode(), 0u);
+  }
+  EXPECT_EQ(drain(semaphore), 0);
+}
+
+// Producers release, consumers take with short time-outs that race the
+// releases: every count released is taken exactly once.
+TEST(Semaphore, ManyThreadsLoseAndCreateNoCount) {
+  constexpr int kProducers = 4;
+  constexpr int kConsumers = 6;
+  constexpr int kPerProducer = 2000;
+  constexpr int kTotal = kProducers * kPerProducer;
+  Semaphore semaphore(0, kTotal);
+  std::atomic<int> taken{0};
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  std::vector<std::unique_ptr<Thread>> threads;
+  for (int c = 0; c < kConsumers; ++c) {
+    const uint32_t timeoutMs = c % 2 == 0 ? 1 : 3;
+    threads.push_back(Thread::start([&, timeoutMs] {
+      while (taken.load() < kTotal && std::chrono::steady_clock::now() < giveUp) {
+        if (waitForSingleObject(semaphore, timeoutMs) == kWaitObject0) taken.fetch_add(1);
+      }
+      return 0u;
+    }));
+    ASSERT_TRUE(threads.back());
+  }
+  for (int p = 0; p < kProducers; ++p) {
+    threads.push_back(Thread::start([&] {
+      uint32_t failures = 0;
+      for (int i = 0; i < kPerProducer; ++i) failures += semaphore.release() ? 0 : 1;
+      return failures;
+    }));
+    ASSERT_TRUE(threads.back());
+  }
+  for (auto& thread : threads) {
+    thread->join();
+    EXPECT_EQ(thread->exitCode(), 0u);
+  }
+  EXPECT_EQ(taken.load(), kTotal);
+  EXPECT_EQ(drain(semaphore), 0);
+  int32_t previous = -1;
+  ASSERT_TRUE(semaphore.release(1, &previous));
+  EXPECT_EQ(previous, 0);
+}
+
+}  // namespace

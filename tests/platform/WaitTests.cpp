@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "platform/Event.h"
+#include "platform/Semaphore.h"
+#include "platform/Thread.h"
+#include "platform/Wait.h"
+
+using namespace tw::platform;
+
+namespace {
+
+constexpr uint32_t kGenerousMs = 10000;
+
+using Clock = std::chrono::steady_clock;
+
+long long msSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+TEST(Wait, TimeOutsOfZeroAndSmallValues) {
+  Event event(true, false);
+  auto start = Clock::now();
+  EXPECT_EQ(waitForSingleObject(event, 0), kWaitTimeout);
+  start = Clock::now();
+  EXPECT_EQ(waitForSingleObject(event, 40), kWaitTimeout);
+  EXPECT_GE(msSince(start), 39);
+  Waitable* objects[] = {&event};
+  start = Clock::now();
+  EXPECT_EQ(waitForMultipleObjects(objects, 1, 25), kWaitTimeout);
+  EXPECT_GE(msSince(start), 24);
+  start = Clock::now();
+  EXPECT_EQ(msgWaitForMultipleObjects(objects, 1, 25), kWaitTimeout);
+  EXPECT_GE(msSince(start), 24);
+}
+
+TEST(Wait, InfiniteWaitEndsOnLaterSignal) {
+  Semaphore semaphore(0, 1);
+  auto releaser = Thread::start([&] {
+    sleepMs(30);
+    return semaphore.release() ? 0u : 1u;
+  });
+  ASSERT_TRUE(releaser);
+  EXPECT_EQ(waitForSingleObject(semaphore, kInfinite), kWaitObject0);
+  releaser->join();
+  EXPECT_EQ(releaser->exitCode(), 0u);
+  EXPECT_EQ(waitForSingleObject(semaphore, 0), kWaitTimeout);
+}
+
+TEST(Wait, LowestSignalledIndexWinsAndOnlyItIsConsumed) {
+  Event manualOff(true, false);
+  Semaphore semaphore(2, 2);
+  Event autoOn(false, true);
+  Waitable* objects[] = {&manualOff, &semaphore, &autoOn};
+  EXPECT_EQ(waitForMultipleObjects(objects, 3, 0), kWaitObject0 + 1);
+  EXPECT_TRUE(autoOn.isSet());
+  int32_t previous = -1;
+  ASSERT_TRUE(semaphore.release(1, &previous));
+  EXPECT_EQ(previous, 1);
+
+  Event first(false, true);
+  Event second(false, true);
+  Waitable* pair[] = {&first, &second};
+  EXPECT_EQ(waitForMultipleObjects(pair, 2, 0), kWaitObject0);
+  EXPECT_FALSE(first.isSet());
+  EXPECT_TRUE(second.isSet());
+  EXPECT_EQ(waitForMultipleObjects(pair, 2, 0), kWaitObject0 + 1);
+  EXPECT_EQ(waitForMultipleObjects(pair, 2, 0), kWaitTimeout);
+}
+
+TEST(Wait, BlockedMultipleWaitReportsTheObjectThatWasSignalled) {
+  Event first(false, false);
+  Event second(false, false);
+  Waitable* pair[] = {&first, &second};
+  auto waiter = Thread::start([&] { return waitForMultipleObjects(pair, 2, kGenerousMs); });
+  ASSERT_TRUE(waiter);
+  sleepMs(20);
+  second.set();
+  waiter->join();
+  EXPECT_EQ(waiter->exitCode(), kWaitObject0 + 1);
+  EXPECT_FALSE(second.isSet());
+  // The wait is no longer registered with the first event: its set stays.
+  first.set();
+  EXPECT_TRUE(first.isSet());
+}
+
+TEST(Wait, SameObjectTwiceInOneWait) {
+  Semaphore semaphore(0, 2);
+  Waitable* twice[] = {&semaphore, &semaphore};
+  auto waiter = Thread::start([&] { return waitForMultipleObjects(twice, 2, kGenerousMs); });
+  ASSERT_TRUE(waiter);
+  sleepMs(10);
+  ASSERT_TRUE(semaphore.release(2));
+  waiter->join();
+  EXPECT_EQ(waiter->exitCode(), kWaitObject0);
+  EXPECT_EQ(waitForSingleObject(semaphore, 0), kWaitObject0);  // only one count was taken
+}
+
+TEST(Wait, BadArgumentsFail) {
+  Event event(true, true);
+  Waitable* withNull[] = {&event, nullptr};
+  EXPECT_EQ(waitForMultipleObjects(withNull, 2, 0), kWaitFailed);
+  EXPECT_EQ(waitForMultipleObjects(withNull, 0, 0), kWaitFailed);
+  EXPECT_EQ(waitForMultipleObjects(nullptr, 1, 0), kWaitFailed);
+  EXPECT_EQ(msgWaitForMultipleObjects(withNull, 2, 0), kWaitFailed);
+  EXPECT_EQ(msgWaitForMultipleObjects(nullptr, 1, 0), kWaitFailed);
+  std::vector<Waitable*> tooMany(65, &event);
+  EXPECT_EQ(waitForMultipleObjects(tooMany.data(), 65, 0), kWaitFailed);
+  EXPECT_EQ(waitForMultipleObjects(tooMany.data(), 64, 0), kWaitObject0);
+  EXPECT_EQ(msgWaitForMultipleObjects(tooMany.data(), 64, 0), kWaitFailed);
+}
+
+// Consumers on two semaphores at once: each release reaches exactly one
+// wait, and the index it reports names the semaphore released.
+TEST(Wait, MultipleWaitsUnderContentionMatchReleases) {
+  constexpr int kPerSemaphore = 1500;
+  Semaphore a(0, kPerSemaphore);
+  Semaphore b(0, kPerSemaphore);
+  Event done(true, false);
+  std::atomic<int> fromA{0};
+  std::atomic<int> fromB{0};
+  std::vector<std::unique_ptr<Thread>> consumers;
+  for (int i = 0; i < 4; ++i) {
+    consumers.push_back(Thread::start([&] {
+      Waitable* objects[] = {&a, &b, &done};
+      for (;;) {
+        const uint32_t result = waitForMultipleObjects(objects, 3, kInfinite);
+        if (result == kWaitObject0) {
+          fromA.fetch_add(1);
+        } else if (result == kWaitObject0 + 1) {
+          fromB.fetch_add(1);
+        } else {
+          return result;
+        }
+      }
+    }));
+  }
+  auto releaseAll = [&](Semaphore& semaphore) {
+    return Thread::start([&] {
+      uint32_t failures = 0;
+      for (int i = 0; i < kPerSemaphore; ++i) failures += semaphore.release() ? 0 : 1;
+      return failures;
+    });
+  };
+  auto producerA = releaseAll(a);
+  auto producerB = releaseAll(b);
+  producerA->join();
+  producerB->join();
+  EXPECT_EQ(producerA->exitCode(), 0u);
+  EXPECT_EQ(producerB->exitCode(), 0u);
+  // "done" has the highest index: consumers take every count before they see it.
+  done.set();
+  for (auto& consumer : consumers) {
+    consumer->join();
+    EXPECT_EQ(consumer->exitCode(), kWaitObject0 + 2);
+  }
+  EXPECT_EQ(fromA.load(), kPerSemaphore);
+  EXPECT_EQ(fromB.load(), kPerSemaphore);
+  EXPECT_EQ(waitForSingleObject(a, 0), kWaitTimeout);
+  EXPECT_EQ(waitForSingleObject(b, 0), kWaitTimeout);
+}
+
+TEST(Wait, FinishedThreadStaysSignalled) {
+  auto thread = Thread::start([] { return 5u; });
+  ASSERT_TRUE(thread);
+  EXPECT_EQ(waitForSingleObject(*thread, kGenerousMs), kWaitObject0);
+  EXPECT_EQ(waitForSingleObject(*thread, 0), kWaitObject0);
+  Waitable* objects[] = {thread.get()};
+  EXPECT_EQ(waitForMultipleObjects(objects, 1, 0), kWaitObject0);
+  EXPECT_EQ(thread->exitCode(), 5u);
+}
+
+}  // namespace
