@@ -13,7 +13,7 @@ class InputConfiguration;
 
 class SoundDevice {
 public:
-    explicit SoundDevice(const TwsGuid* guid);
+    explicit SoundDevice(const tws_guid* guid);
     virtual ~SoundDevice();
     SoundDevice(const SoundDevice&) = delete;
     SoundDevice& operator=(const SoundDevice&) = delete;
@@ -21,11 +21,11 @@ public:
     virtual const char* getName() const;
     // The module name is accepted and ignored.
     virtual void setName(const char* text, const char* module);
-    virtual const TwsGuid* getGuid() const;
+    virtual const tws_guid* getGuid() const;
 
 private:
     char* name_ = nullptr;
-    TwsGuid guid_{};
+    tws_guid guid_{};
 };
 
 class OutputDevice : public SoundDevice {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <cstdio>
 #include <fstream>
 #include <set>

@@ -1,1 +1,0 @@
-// Temporary until the export frame lands.

@@ -1,0 +1,35 @@
+#include "core/ConfigurationData.h"
+
+#include <cstring>
+
+#include "core/ErrorCodes.h"
+#include "core/InputConfiguration.h"
+#include "device/DeviceManager.h"
+
+namespace tw {
+
+int32_t taskCleanupProc(void* object) {
+    if (!object) return 1;
+    return static_cast<Cleanable*>(object)->cleanup();
+}
+
+ConfigurationData::ConfigurationData() { DeviceManager::instance()->registerTask(this); }
+
+ConfigurationData::~ConfigurationData() { DeviceManager::instance()->unregisterTask(this); }
+
+int32_t ConfigurationData::getStateDesc(char*) { return err::kNotSupported; }
+int32_t ConfigurationData::isRunning() { return 0; }
+int32_t ConfigurationData::getModeFlag() { return 0; }
+
+uint16_t ConfigurationData::naturalTypeCode(uint32_t bitsPerSample) {
+    if (bitsPerSample < 9) return TW_TYPE_U8;
+    if (bitsPerSample > 16) return TW_TYPE_I32;
+    return TW_TYPE_I16;
+}
+
+int32_t InputConfiguration::getStateDesc(char* text) {
+    std::strcpy(text, "NotImpl ");
+    return err::kOk;
+}
+
+}  // namespace tw
