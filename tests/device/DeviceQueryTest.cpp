@@ -1,0 +1,199 @@
+// Device enumeration and capability queries through the exports, on the
+// virtual driver. Each test runs in a fresh process, so faults set before the
+// first device call shape the one enumeration the library makes.
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "host/Library.h"
+#include "host/TestHost.h"
+#include "host/VirtualDriver.h"
+
+namespace {
+
+using testhost::library;
+using testhost::virtualDriver;
+
+struct Info {
+    int32_t result = -1;
+    std::vector<int32_t> channels, bits;
+    double minRate = -1, maxRate = -1;
+    std::string name;
+};
+
+Info deviceInfo(int32_t index, bool input) {
+    Info info;
+    auto channels = testhost::makeInt32Array({99, 99});
+    auto bits = testhost::makeInt32Array({99});
+    auto name = testhost::makeString("previous");
+    uint8_t flag = input;
+    info.result = library()->SoundDeviceInfo(index, &flag, channels.get(), bits.get(), &info.minRate,
+                                             &info.maxRate, name.get());
+    info.channels = testhost::readInt32Array(channels.get());
+    info.bits = testhost::readInt32Array(bits.get());
+    info.name = testhost::readString(name.get());
+    return info;
+}
+
+int32_t numDevices(bool input) {
+    uint8_t flag = input;
+    int32_t count = -1;
+    EXPECT_EQ(library()->SoundNumDevices(&flag, &count), 0);
+    return count;
+}
+
+class Devices : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(virtualDriver().loaded());
+        ASSERT_TRUE(library().loaded()) << library().error();
+    }
+};
+
+TEST_F(Devices, DefaultVirtualDevicesSkipThePrimaryEntry) {
+    EXPECT_EQ(numDevices(false), 2);
+    EXPECT_EQ(numDevices(true), 2);
+
+    Info out1 = deviceInfo(0, false);
+    EXPECT_EQ(out1.result, 0);
+    EXPECT_EQ(out1.name, "Virtual Output 1");
+    EXPECT_EQ(out1.channels, (std::vector<int32_t>{1, 2}));
+    EXPECT_EQ(out1.bits, (std::vector<int32_t>{8, 16}));
+    EXPECT_EQ(out1.minRate, 100.0);
+    EXPECT_EQ(out1.maxRate, 200000.0);
+
+    Info out2 = deviceInfo(1, false);
+    EXPECT_EQ(out2.result, 0);
+    EXPECT_EQ(out2.name, "Virtual Output 2");
+    EXPECT_EQ(out2.channels, std::vector<int32_t>{2});
+    EXPECT_EQ(out2.bits, std::vector<int32_t>{16});
+    EXPECT_EQ(out2.minRate, 8000.0);
+    EXPECT_EQ(out2.maxRate, 48000.0);
+
+    Info in1 = deviceInfo(0, true);
+    EXPECT_EQ(in1.result, 0);
+    EXPECT_EQ(in1.name, "Virtual Input 1");
+    EXPECT_EQ(in1.channels, (std::vector<int32_t>{1, 2}));
+    EXPECT_EQ(in1.bits, (std::vector<int32_t>{8, 16}));
+    EXPECT_EQ(in1.minRate, 11025.0);
+    EXPECT_EQ(in1.maxRate, 96000.0);
+
+    Info in2 = deviceInfo(1, true);
+    EXPECT_EQ(in2.result, 0);
+    EXPECT_EQ(in2.name, "Virtual Input 2");
+    EXPECT_EQ(in2.channels, (std::vector<int32_t>{1, 2}));
+    EXPECT_EQ(in2.bits, std::vector<int32_t>{16});
+    EXPECT_EQ(in2.minRate, 44100.0);
+    EXPECT_EQ(in2.maxRate, 44100.0);
+}
+
+TEST_F(Devices, MissingIndexGives4800WithEmptyResults) {
+    for (bool input : {false, true}) {
+        for (int32_t index : {2, -1, 1 << 30}) {
+            Info info = deviceInfo(index, input);
+            EXPECT_EQ(info.result, 4800);
+            EXPECT_TRUE(info.channels.empty());
+            EXPECT_TRUE(info.bits.empty());
+            EXPECT_EQ(info.minRate, 0.0);
+            EXPECT_EQ(info.maxRate, 0.0);
+            EXPECT_EQ(info.name, "") << "the empty name is still written";
+        }
+    }
+    // The table stays usable afterwards.
+    EXPECT_EQ(deviceInfo(0, false).result, 0);
+}
+
+TEST_F(Devices, CapabilityFailureGives4803AndKeepsTheName) {
+    ASSERT_EQ(numDevices(false), 2);
+    ASSERT_EQ(virtualDriver().tws_virtual_fault_device(nullptr, TWS_VIRTUAL_DEVICE_CAPS, TWS_E_FAIL, 2), 0);
+    Info out = deviceInfo(1, false);
+    EXPECT_EQ(out.result, 4803);
+    EXPECT_EQ(out.name, "Virtual Output 2");
+    EXPECT_TRUE(out.channels.empty());
+    EXPECT_EQ(out.maxRate, 0.0);
+    Info in = deviceInfo(0, true);
+    EXPECT_EQ(in.result, 4803);
+    EXPECT_EQ(in.name, "Virtual Input 1");
+}
+
+TEST_F(Devices, FailedProbeLeavesOthersConsecutive) {
+    tws_guid out1 = TWS_VIRTUAL_OUTPUT1_GUID_INIT;
+    tws_guid in1 = TWS_VIRTUAL_INPUT1_GUID_INIT;
+    virtualDriver().tws_virtual_fault_device(&out1, TWS_VIRTUAL_DEVICE_CREATE, TWS_ERR_ALLOCATED, 1);
+    virtualDriver().tws_virtual_fault_device(&in1, TWS_VIRTUAL_DEVICE_CAPS, TWS_E_FAIL, 1);
+    EXPECT_EQ(numDevices(false), 1);
+    EXPECT_EQ(numDevices(true), 1);
+    EXPECT_EQ(deviceInfo(0, false).name, "Virtual Output 2");
+    EXPECT_EQ(deviceInfo(0, true).name, "Virtual Input 2");
+    EXPECT_EQ(deviceInfo(1, false).result, 4800);
+}
+
+TEST_F(Devices, FailedEnumerationLeavesNoDevicesForTheProcess) {
+    virtualDriver().tws_virtual_fault_enumeration(TWS_VIRTUAL_CAPTURE, TWS_E_FAIL);
+    EXPECT_EQ(numDevices(false), 0) << "a failure in either direction empties both tables";
+    EXPECT_EQ(numDevices(true), 0);
+    virtualDriver().tws_virtual_clear_faults();
+    EXPECT_EQ(numDevices(false), 0) << "enumeration is not retried";
+    double rate = 44100;
+    int32_t channels = 2, bits = 16;
+    TaskRefnum refnum = 3;
+    EXPECT_EQ(library()->SOConfigure(0, 1024, &rate, &channels, &bits, 0, &refnum), 4800);
+    EXPECT_EQ(refnum, -1);
+    EXPECT_EQ(library()->SIConfigure(0, 1024, &rate, &channels, &bits, 0, &refnum), 4800);
+    EXPECT_EQ(deviceInfo(0, false).result, 4800);
+}
+
+TEST_F(Devices, OnlyPrimaryEntriesMeanNoDevices) {
+    ASSERT_EQ(virtualDriver().tws_virtual_set_devices(nullptr, 0), 0);
+    EXPECT_EQ(numDevices(false), 0);
+    EXPECT_EQ(numDevices(true), 0);
+}
+
+TEST_F(Devices, CaptureRateRangeSpansTheFormatGroups) {
+    tws_virtual_device devices[3] = {};
+    devices[0] = {TWS_VIRTUAL_CAPTURE, TWS_VIRTUAL_INPUT1_GUID_INIT, "Edges", 0, 0, 0,
+                  TWS_FORMAT_1M08 | TWS_FORMAT_96S16, 3, 0};
+    devices[1] = {TWS_VIRTUAL_CAPTURE, TWS_VIRTUAL_INPUT2_GUID_INIT, "No standard formats", 0, 0, 0, 0, 1, 0};
+    devices[2] = {TWS_VIRTUAL_OUTPUT, TWS_VIRTUAL_OUTPUT1_GUID_INIT, "Mono 8", TWS_CAPS_SECONDARYMONO |
+                  TWS_CAPS_SECONDARY8BIT | TWS_CAPS_PRIMARYMONO | TWS_CAPS_PRIMARY8BIT, 4000, 22050, 0, 0, 0};
+    ASSERT_EQ(virtualDriver().tws_virtual_set_devices(devices, 3), 0);
+    Info edges = deviceInfo(0, true);
+    EXPECT_EQ(edges.result, 0);
+    EXPECT_EQ(edges.minRate, 11025.0);
+    EXPECT_EQ(edges.maxRate, 96000.0);
+    EXPECT_EQ(edges.channels, (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(edges.bits, (std::vector<int32_t>{8, 16}));
+    Info none = deviceInfo(1, true);
+    EXPECT_EQ(none.result, 0);
+    EXPECT_EQ(none.minRate, 0.0);
+    EXPECT_EQ(none.maxRate, 0.0);
+    EXPECT_TRUE(none.bits.empty());
+    Info mono = deviceInfo(0, false);
+    EXPECT_EQ(mono.channels, std::vector<int32_t>{1});
+    EXPECT_EQ(mono.bits, std::vector<int32_t>{8});
+    EXPECT_EQ(mono.minRate, 4000.0);
+}
+
+TEST_F(Devices, RacingFirstCallsSeeOneEnumeration) {
+    std::vector<std::thread> threads;
+    std::vector<int32_t> counts(8, -1);
+    for (int i = 0; i < 8; ++i) {
+        threads.emplace_back([&, i] {
+            uint8_t flag = i % 2;
+            library()->SoundNumDevices(&flag, &counts[i]);
+        });
+    }
+    for (auto& t : threads) t.join();
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(counts[i], 2) << i;
+}
+
+TEST_F(Devices, NullOutPointersAreSkipped) {
+    uint8_t flag = 0;
+    EXPECT_EQ(library()->SoundNumDevices(&flag, nullptr), 0);
+    EXPECT_EQ(library()->SoundNumDevices(nullptr, nullptr), 0);
+    EXPECT_EQ(library()->SoundDeviceInfo(0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(library()->SoundDeviceInfo(7, &flag, nullptr, nullptr, nullptr, nullptr, nullptr), 4800);
+}
+
+}  // namespace

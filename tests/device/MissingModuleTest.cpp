@@ -1,0 +1,40 @@
+// The library loaded from a directory without the sound system module.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "host/Library.h"
+#include "host/TestHost.h"
+
+namespace {
+
+TEST(MissingModule, DevicesAndTasksAnswerAsWithoutSoundSystem) {
+    std::string dir = testhost::scratchDir() + "/lonely";
+    std::string cmd = "mkdir -p '" + dir + "' && cp '" + testhost::libraryDir() + "/libtonewell.so' '" + dir + "/'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    testhost::Library lib(dir + "/libtonewell.so");
+    ASSERT_TRUE(lib.loaded()) << lib.error();
+
+    for (uint8_t input : {0, 1}) {
+        int32_t count = -1;
+        EXPECT_EQ(lib->SoundNumDevices(&input, &count), 0);
+        EXPECT_EQ(count, 0);
+        auto channels = testhost::makeInt32Array({1});
+        auto name = testhost::makeString("x");
+        double lo = 5, hi = 5;
+        EXPECT_EQ(lib->SoundDeviceInfo(0, &input, channels.get(), nullptr, &lo, &hi, name.get()), 4800);
+        EXPECT_TRUE(testhost::readInt32Array(channels.get()).empty());
+        EXPECT_EQ(lo, 0.0);
+        EXPECT_EQ(testhost::readString(name.get()), "");
+    }
+    double rate = 44100;
+    int32_t ch = 2, bits = 16;
+    TaskRefnum refnum = 0;
+    EXPECT_EQ(lib->SOConfigure(0, 1024, &rate, &ch, &bits, 1, &refnum), 4800);
+    EXPECT_EQ(refnum, -1);
+    EXPECT_EQ(lib->SIConfigure(0, 1024, &rate, &ch, &bits, 1, &refnum), 4800);
+    EXPECT_EQ(refnum, -1);
+}
+
+}  // namespace

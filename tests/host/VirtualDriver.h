@@ -1,0 +1,27 @@
+// The sound system module's virtual-driver control API, reached the way a
+// test reaches it: dlopen the module (the same file the library loads, so
+// both see one instance) and look the functions up.
+#pragma once
+
+#include <string>
+
+#include "tonewell_sound_virtual.h"
+
+namespace testhost {
+
+struct VirtualDriver {
+#define TWS_CONTROL_FN(name) decltype(&::name) name = nullptr;
+#include "VirtualControlList.inc"
+#undef TWS_CONTROL_FN
+    void* handle = nullptr;
+    bool loaded() const { return handle != nullptr; }
+};
+
+// Loads libtonewell-sound.so from TONEWELL_LIB_DIR once per process. Load it
+// before the library's first device call to set faults for enumeration.
+VirtualDriver& virtualDriver();
+
+// Path of the module file.
+std::string soundModulePath();
+
+}  // namespace testhost
