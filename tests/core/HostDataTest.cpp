@@ -1,0 +1,71 @@
+// Host strings and arrays as the library writes them, against the test host.
+#include <gtest/gtest.h>
+
+#include "host/HostData.h"
+#include "host/TestHost.h"
+
+namespace {
+
+TEST(HostData, StringWriterSizesAndTerminates) {
+    auto s = testhost::makeString("old text that is long");
+    ASSERT_EQ(tw::host::writeString(s.get(), "abc"), 0);
+    EXPECT_EQ(testhost::readString(s.get()), "abc");
+    EXPECT_EQ(testhost::blockSize(s.get()), 3u + 5u);
+    EXPECT_EQ((*s.get())->text[3], '\0') << "NUL behind the counted length";
+
+    ASSERT_EQ(tw::host::writeString(s.get(), ""), 0);
+    EXPECT_EQ((*s.get())->length, 0);
+    EXPECT_EQ(testhost::blockSize(s.get()), 5u);
+}
+
+TEST(HostData, StringWriterPassesHostFailureAndWritesNothing) {
+    auto s = testhost::makeString("keep");
+    testhost::failNextResizes(1, 2);
+    EXPECT_EQ(tw::host::writeString(s.get(), "new"), 2);
+    EXPECT_EQ(testhost::readString(s.get()), "keep");
+    EXPECT_EQ(tw::host::writeString(nullptr, "x"), 0) << "a null handle is skipped";
+}
+
+TEST(HostData, StringReaderCutsAndTreatsNullAsEmpty) {
+    auto s = testhost::makeString("abcdef");
+    char buf[4];
+    tw::host::readString(s.get(), buf, sizeof buf);
+    EXPECT_STREQ(buf, "abc");
+    tw::host::readString(nullptr, buf, sizeof buf);
+    EXPECT_STREQ(buf, "");
+    (*s.get())->length = -5;  // a corrupt length reads as empty, never as a huge copy
+    tw::host::readString(s.get(), buf, sizeof buf);
+    EXPECT_STREQ(buf, "");
+}
+
+TEST(HostData, Int32ArrayWriterAndDimensions) {
+    auto a = testhost::makeInt32Array({9, 9, 9, 9});
+    const int32_t values[] = {1, 2};
+    ASSERT_EQ(tw::host::writeInt32Array(a.get(), values, 2), 0);
+    EXPECT_EQ(testhost::readInt32Array(a.get()), (std::vector<int32_t>{1, 2}));
+    EXPECT_EQ(testhost::blockSize(a.get()), 12u);
+    ASSERT_EQ(tw::host::writeInt32Array(a.get(), nullptr, 0), 0);
+    EXPECT_EQ(testhost::blockSize(a.get()), 4u);
+    EXPECT_EQ(tw::host::arrayDimension(nullptr, 0), 0);
+    auto m = testhost::makeArray2D(TW_TYPE_F64, 3, 7);
+    EXPECT_EQ(tw::host::arrayDimension(m.get(), 0), 3);
+    EXPECT_EQ(tw::host::arrayDimension(m.get(), 1), 7);
+}
+
+TEST(HostData, ElementSizesFollowTheTypeCodes) {
+    const int32_t expected[] = {2, 1, 2, 4, 8, 1, 2, 4, 8, 4, 8, 2, 2};
+    for (uint16_t code = 0; code <= 12; ++code) EXPECT_EQ(tw::host::elementSize(code), expected[code]) << code;
+    EXPECT_EQ(tw::host::elementSize(0xFFFF), 2);
+}
+
+TEST(HostData, SizesBeyondInt32AreRefused) {
+    EXPECT_TRUE(tw::host::sizeFits(INT32_MAX));
+    EXPECT_FALSE(tw::host::sizeFits(int64_t{INT32_MAX} + 1));
+    EXPECT_FALSE(tw::host::sizeFits(-1));
+    auto a = testhost::makeInt32Array({1});
+    int before = testhost::resizeCalls();
+    EXPECT_EQ(tw::host::writeInt32Array(a.get(), nullptr, INT32_MAX / 2), 2);
+    EXPECT_EQ(testhost::resizeCalls(), before) << "no wrapped size reaches the host";
+}
+
+}  // namespace
