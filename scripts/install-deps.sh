@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libsndfile1-dev sox
+  libfluidsynth-dev timgm6mb-soundfont
 )
 if [[ -n "${TONEWELL_EXTRA_PACKAGES:-}" ]]; then
   read -r -a extra <<<"$TONEWELL_EXTRA_PACKAGES"
