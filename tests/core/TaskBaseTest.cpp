@@ -1,0 +1,95 @@
+// The task base: host clean-up registration over a task's life, and the
+// clean-up procedure the host calls.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "core/Cleanable.h"
+#include "core/InputConfiguration.h"
+#include "core/OutputConfiguration.h"
+#include "core/Registries.h"
+#include "host/TestHost.h"
+
+namespace {
+
+class CountingTask : public tw::OutputConfiguration {
+public:
+    ~CountingTask() override { shutdown(); }
+    int32_t getFormat(double*, int32_t*, int32_t*, uint16_t*) override { return 0; }
+    int32_t getConfigureStatus() override { return 0; }
+    int32_t shutdown() override {
+        ++shutdowns;
+        return 0;
+    }
+    int32_t isRunning() override { return 0; }
+    int32_t getModeFlag() override { return 0; }
+    int32_t write(TwArrayHandle, double, uint16_t) override { return 0; }
+    int32_t wait(double) override { return 0; }
+    int32_t stop() override { return 0; }
+    int32_t start() override { return 0; }
+    int32_t pause() override { return 0; }
+    int32_t setVolume(int32_t) override { return 0; }
+    int32_t getVolume(int32_t*) override { return 0; }
+    int shutdowns = 0;
+};
+
+class BareInput : public tw::InputConfiguration {
+public:
+    int32_t getFormat(double*, int32_t*, int32_t*, uint16_t*) override { return 0; }
+    int32_t getConfigureStatus() override { return 0; }
+    int32_t shutdown() override { return 0; }
+    int32_t isRunning() override { return 1; }
+    int32_t getModeFlag() override { return 1; }
+    int32_t read(TwArrayHandle, int32_t, double, uint16_t) override { return 0; }
+    int32_t getTotalSamplesRead() override { return 0; }
+    int32_t stop() override { return 0; }
+    int32_t start() override { return 0; }
+};
+
+class TaskBase : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tw::libraryAttach();
+        testhost::clearRegistrations();
+    }
+};
+
+TEST_F(TaskBase, RegistersOnConstructionAndUnregistersOnDestruction) {
+    auto* task = new CountingTask();
+    auto regs = testhost::registrations();
+    ASSERT_EQ(regs.size(), 1u);
+    EXPECT_EQ(regs[0].data, static_cast<tw::Cleanable*>(task));
+    EXPECT_EQ(regs[0].mode, 2);
+    EXPECT_EQ(regs[0].proc, &tw::taskCleanupProc);
+    delete task;
+    EXPECT_EQ(testhost::registrationCount(), 0u);
+}
+
+TEST_F(TaskBase, HostTeardownShutsTheTaskDownAndDestructionAgain) {
+    auto* task = new CountingTask();
+    EXPECT_EQ(testhost::runCleanups(), std::vector<int32_t>{0});
+    EXPECT_EQ(task->shutdowns, 1);
+    tw::outputTaskRegistry().add(task);
+    EXPECT_EQ(tw::taskCleanupProc(nullptr), 1);
+    tw::outputTaskRegistry().removeAll();
+    EXPECT_EQ(testhost::registrationCount(), 0u);
+}
+
+TEST_F(TaskBase, StateTextsAndTypeCodes) {
+    CountingTask out;
+    char text[256] = "*Error*";
+    EXPECT_EQ(out.getStateDesc(text), 53) << "the base does not describe a state";
+    EXPECT_STREQ(text, "*Error*");
+    BareInput in;
+    EXPECT_EQ(in.getStateDesc(text), 0);
+    EXPECT_STREQ(text, "NotImpl ");
+    EXPECT_EQ(in.notSupported(1, 2, 3, 4, 5, 6, 7), 53);
+    EXPECT_EQ(tw::ConfigurationData::naturalTypeCode(1), TW_TYPE_U8);
+    EXPECT_EQ(tw::ConfigurationData::naturalTypeCode(8), TW_TYPE_U8);
+    EXPECT_EQ(tw::ConfigurationData::naturalTypeCode(9), TW_TYPE_I16);
+    EXPECT_EQ(tw::ConfigurationData::naturalTypeCode(16), TW_TYPE_I16);
+    EXPECT_EQ(tw::ConfigurationData::naturalTypeCode(17), TW_TYPE_I32);
+    EXPECT_EQ(tw::ConfigurationData::naturalTypeCode(32), TW_TYPE_I32);
+}
+
+}  // namespace
