@@ -1,0 +1,222 @@
+// Enumeration, device sets, capabilities and driver selection.
+#include <gtest/gtest.h>
+
+#include "SoundModule.h"
+
+namespace soundtest {
+namespace {
+
+using DeviceTest = SoundTest;
+
+TEST_F(DeviceTest, DefaultOutputsFollowThePrimaryEntry) {
+    tws_result r = -1;
+    auto list = enumerate(false, &r);
+    ASSERT_EQ(r, TWS_OK);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_FALSE(list[0].hasGuid);
+    EXPECT_EQ(list[0].description, "Primary Sound Driver");
+    EXPECT_TRUE(list[1].hasGuid);
+    EXPECT_TRUE(sameGuid(list[1].guid, kOutput1));
+    EXPECT_EQ(list[1].description, "Virtual Output 1");
+    EXPECT_TRUE(sameGuid(list[2].guid, kOutput2));
+    EXPECT_EQ(list[2].description, "Virtual Output 2");
+    EXPECT_FALSE(sameGuid(kOutput1, kOutput2));
+}
+
+TEST_F(DeviceTest, DefaultCapturesFollowThePrimaryEntry) {
+    tws_result r = -1;
+    auto list = enumerate(true, &r);
+    ASSERT_EQ(r, TWS_OK);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_FALSE(list[0].hasGuid);
+    EXPECT_EQ(list[0].description, "Primary Sound Capture Driver");
+    EXPECT_TRUE(sameGuid(list[1].guid, kInput1));
+    EXPECT_EQ(list[1].description, "Virtual Input 1");
+    EXPECT_TRUE(sameGuid(list[2].guid, kInput2));
+    EXPECT_EQ(list[2].description, "Virtual Input 2");
+    EXPECT_FALSE(sameGuid(kInput1, kInput2));
+    EXPECT_FALSE(sameGuid(kInput1, kOutput1));
+}
+
+TEST_F(DeviceTest, EnumerationStopsWhenTheCallbackSaysSo) {
+    int calls = 0;
+    auto once = [](const tws_guid*, const char*, const char*, void* c) -> int32_t {
+        ++*static_cast<int*>(c);
+        return 0;
+    };
+    EXPECT_EQ(m.soundEnumerate(once, &calls), TWS_OK);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(m.soundEnumerate(nullptr, nullptr), TWS_E_INVALIDARG);
+}
+
+TEST_F(DeviceTest, DeviceSetReplacesBothDirections) {
+    tws_virtual_device devices[2] = {};
+    devices[0] = {TWS_VIRTUAL_CAPTURE, {0x11, 1, 2, {1}}, "Only In", 0, 0, 0,
+                  TWS_FORMAT_1M08 | TWS_FORMAT_96S16, 1, 0};
+    devices[1] = {TWS_VIRTUAL_OUTPUT, {0x22, 1, 2, {2}}, "Only Out", TWS_CAPS_SECONDARYSTEREO,
+                  8000, 8000, 0, 0, 0};
+    ASSERT_EQ(m.tws_virtual_set_devices(devices, 2), TWS_OK);
+    auto outs = enumerate(false);
+    auto ins = enumerate(true);
+    ASSERT_EQ(outs.size(), 2u);
+    ASSERT_EQ(ins.size(), 2u);
+    EXPECT_EQ(outs[1].description, "Only Out");
+    EXPECT_EQ(ins[1].description, "Only In");
+
+    tws_capture_caps caps{sizeof caps, 0, 0, 0};
+    tws_capture* c = capture(&devices[0].guid);
+    ASSERT_EQ(c->vtbl->get_caps(c, &caps), TWS_OK);
+    EXPECT_EQ(caps.dwFormats, TWS_FORMAT_1M08 | TWS_FORMAT_96S16);
+    EXPECT_EQ(caps.dwChannels, 1u);
+
+    // No devices at all: only the primary entries remain.
+    ASSERT_EQ(m.tws_virtual_set_devices(nullptr, 0), TWS_OK);
+    EXPECT_EQ(enumerate(false).size(), 1u);
+    EXPECT_EQ(enumerate(true).size(), 1u);
+    tws_sound* s = nullptr;
+    EXPECT_EQ(m.soundCreate(nullptr, &s), TWS_ERR_NODRIVER);
+    EXPECT_EQ(s, nullptr);
+}
+
+TEST_F(DeviceTest, BadDeviceSetsAreRefused) {
+    tws_virtual_device d = {TWS_VIRTUAL_OUTPUT, {}, "Zero guid", 0, 100, 200, 0, 0, 0};
+    EXPECT_EQ(m.tws_virtual_set_devices(&d, 1), TWS_E_INVALIDARG);
+    d.guid.Data1 = 5;
+    d.min_rate = 300;
+    EXPECT_EQ(m.tws_virtual_set_devices(&d, 1), TWS_E_INVALIDARG);
+    d.min_rate = 100;
+    d.direction = 3;
+    EXPECT_EQ(m.tws_virtual_set_devices(&d, 1), TWS_E_INVALIDARG);
+    d.direction = TWS_VIRTUAL_OUTPUT;
+    tws_virtual_device twice[2] = {d, d};
+    EXPECT_EQ(m.tws_virtual_set_devices(twice, 2), TWS_E_INVALIDARG);
+    EXPECT_EQ(enumerate(false).size(), 3u);  // defaults untouched
+}
+
+TEST_F(DeviceTest, OutputCapabilities) {
+    tws_caps caps{};
+    caps.dwSize = sizeof caps;
+    tws_sound* one = sound(&kOutput1);
+    ASSERT_EQ(one->vtbl->get_caps(one, &caps), TWS_OK);
+    const uint32_t sizes = TWS_CAPS_SECONDARYMONO | TWS_CAPS_SECONDARYSTEREO |
+                           TWS_CAPS_SECONDARY8BIT | TWS_CAPS_SECONDARY16BIT;
+    EXPECT_EQ(caps.dwFlags & sizes, sizes);
+    EXPECT_EQ(caps.dwFlags & 0xF, 0xFu);  // the primary group says the same
+    EXPECT_EQ(caps.dwMinSecondarySampleRate, 100u);
+    EXPECT_EQ(caps.dwMaxSecondarySampleRate, 200000u);
+
+    tws_sound* two = sound(&kOutput2);
+    ASSERT_EQ(two->vtbl->get_caps(two, &caps), TWS_OK);
+    EXPECT_EQ(caps.dwFlags & sizes, TWS_CAPS_SECONDARYSTEREO | TWS_CAPS_SECONDARY16BIT);
+    EXPECT_EQ(caps.dwFlags & 0xF, TWS_CAPS_PRIMARYSTEREO | TWS_CAPS_PRIMARY16BIT);
+    EXPECT_EQ(caps.dwMinSecondarySampleRate, 8000u);
+    EXPECT_EQ(caps.dwMaxSecondarySampleRate, 48000u);
+
+    caps.dwSize = 36;
+    EXPECT_EQ(two->vtbl->get_caps(two, &caps), TWS_E_INVALIDARG);
+    EXPECT_EQ(two->vtbl->set_cooperative_level(two, TWS_SCL_PRIORITY), TWS_OK);
+    EXPECT_EQ(two->vtbl->set_cooperative_level(two, 0), TWS_E_INVALIDARG);
+}
+
+TEST_F(DeviceTest, CaptureCapabilities) {
+    tws_capture_caps caps{sizeof caps, 0, 0, 0};
+    tws_capture* one = capture(&kInput1);
+    ASSERT_EQ(one->vtbl->get_caps(one, &caps), TWS_OK);
+    EXPECT_EQ(caps.dwFormats, 0xFFFFFu);
+    EXPECT_EQ(caps.dwChannels, 2u);
+    tws_capture* two = capture(&kInput2);
+    ASSERT_EQ(two->vtbl->get_caps(two, &caps), TWS_OK);
+    EXPECT_EQ(caps.dwFormats, TWS_FORMAT_4S16);
+    EXPECT_EQ(caps.dwChannels, 2u);
+    caps.dwSize = 20;
+    EXPECT_EQ(two->vtbl->get_caps(two, &caps), TWS_E_INVALIDARG);
+}
+
+TEST_F(DeviceTest, NullOrZeroGuidMeansTheFirstDeviceAndUnknownOnesFail) {
+    tws_guid zero{};
+    tws_caps caps{};
+    caps.dwSize = sizeof caps;
+    tws_sound* s = sound(&zero);
+    ASSERT_EQ(s->vtbl->get_caps(s, &caps), TWS_OK);
+    EXPECT_EQ(caps.dwMaxSecondarySampleRate, 200000u);
+    tws_guid unknown = {0xDEAD, 0, 0, {0}};
+    tws_sound* none = nullptr;
+    EXPECT_EQ(m.soundCreate(&unknown, &none), TWS_ERR_NODRIVER);
+    tws_capture* noCapture = nullptr;
+    EXPECT_EQ(m.captureCreate(&kOutput1, &noCapture), TWS_ERR_NODRIVER);
+    EXPECT_EQ(m.soundCreate(nullptr, nullptr), TWS_E_INVALIDARG);
+}
+
+TEST_F(DeviceTest, EnumerationFaultsPerDirection) {
+    ASSERT_EQ(m.tws_virtual_fault_enumeration(TWS_VIRTUAL_CAPTURE, TWS_E_FAIL), TWS_OK);
+    tws_result r = 0;
+    EXPECT_TRUE(enumerate(true, &r).empty());
+    EXPECT_EQ(r, TWS_E_FAIL);
+    EXPECT_EQ(enumerate(false, &r).size(), 3u);
+    EXPECT_EQ(r, TWS_OK);
+    m.tws_virtual_fault_enumeration(TWS_VIRTUAL_CAPTURE | TWS_VIRTUAL_OUTPUT, TWS_OK);
+    EXPECT_EQ(enumerate(true, &r).size(), 3u);
+    EXPECT_EQ(m.tws_virtual_fault_enumeration(TWS_VIRTUAL_OUTPUT, 5), TWS_E_INVALIDARG);
+}
+
+TEST_F(DeviceTest, CreateFaultsCountDownPerDevice) {
+    ASSERT_EQ(m.tws_virtual_fault_device(&kOutput2, TWS_VIRTUAL_DEVICE_CREATE, TWS_ERR_ALLOCATED, 2),
+              TWS_OK);
+    tws_sound* s = nullptr;
+    EXPECT_EQ(m.soundCreate(&kOutput2, &s), TWS_ERR_ALLOCATED);
+    EXPECT_EQ(m.soundCreate(&kOutput1, &s), TWS_OK);  // other devices are not hit
+    s->vtbl->release(s);
+    EXPECT_EQ(m.soundCreate(&kOutput2, &s), TWS_ERR_ALLOCATED);
+    EXPECT_EQ(m.soundCreate(&kOutput2, &s), TWS_OK);
+    s->vtbl->release(s);
+
+    // Every device, until cleared.
+    m.tws_virtual_fault_device(nullptr, TWS_VIRTUAL_DEVICE_CREATE, TWS_ERR_ALLOCATED, -1);
+    tws_capture* c = nullptr;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(m.captureCreate(&kInput2, &c), TWS_ERR_ALLOCATED);
+    m.tws_virtual_clear_faults();
+    EXPECT_EQ(m.captureCreate(&kInput2, &c), TWS_OK);
+    c->vtbl->release(c);
+}
+
+TEST_F(DeviceTest, CapsFaultMakesTheProbeFail) {
+    m.tws_virtual_fault_device(&kInput1, TWS_VIRTUAL_DEVICE_CAPS, TWS_E_FAIL, -1);
+    tws_capture_caps caps{sizeof caps, 0, 0, 0};
+    tws_capture* c = capture(&kInput1);
+    EXPECT_EQ(c->vtbl->get_caps(c, &caps), TWS_E_FAIL);
+    EXPECT_EQ(c->vtbl->get_caps(c, &caps), TWS_E_FAIL);
+    tws_capture* other = capture(&kInput2);
+    EXPECT_EQ(other->vtbl->get_caps(other, &caps), TWS_OK);
+    m.tws_virtual_fault_device(&kInput1, TWS_VIRTUAL_DEVICE_CAPS, TWS_OK, 0);
+    EXPECT_EQ(c->vtbl->get_caps(c, &caps), TWS_OK);
+}
+
+TEST(DriverSelection, UnknownDriverMakesEnumerationAndCreationFail) {
+    for (const char* name : {"bogus", "alsa"}) {
+        SCOPED_TRACE(name);
+        SoundModule copy = loadCopy(name);
+        ASSERT_TRUE(copy.handle);
+        auto callback = [](const tws_guid*, const char*, const char*, void*) -> int32_t { return 1; };
+        EXPECT_EQ(copy.soundEnumerate(callback, nullptr), TWS_ERR_NODRIVER);
+        EXPECT_EQ(copy.captureEnumerate(callback, nullptr), TWS_ERR_NODRIVER);
+        tws_sound* s = nullptr;
+        EXPECT_EQ(copy.soundCreate(nullptr, &s), TWS_ERR_NODRIVER);
+        unloadCopy(copy);
+    }
+}
+
+TEST(DriverSelection, VirtualIsTheDefault) {
+    SoundModule copy = loadCopy(nullptr);
+    ASSERT_TRUE(copy.handle);
+    int count = 0;
+    auto callback = [](const tws_guid*, const char*, const char*, void* c) -> int32_t {
+        ++*static_cast<int*>(c);
+        return 1;
+    };
+    EXPECT_EQ(copy.soundEnumerate(callback, &count), TWS_OK);
+    EXPECT_EQ(count, 3);
+    unloadCopy(copy);
+}
+
+}  // namespace
+}  // namespace soundtest
