@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "convert/SampleKernels.h"
+#include "convert/SimdKernels.h"
 #include "core/ErrorCodes.h"
 #include "tonewell/tonewell.h"
 
@@ -125,6 +126,13 @@ void deviceToHostAny(const ConversionJob& j) {
 
 template <class H, int W>
 int hostToDevice(const ConversionJob& j) {
+    if (j.channels <= 2) {
+        if (const SimdConverter simd = findSimdConverter(j.typeCode, W, j.channels, true)) {
+            uint8_t* rows[2] = {const_cast<uint8_t*>(hostRow<H>(j, 0)),
+                                const_cast<uint8_t*>(hostRow<H>(j, std::min(1u, j.rows - 1)))};
+            return simd(rows, j.device, j.frames);
+        }
+    }
     switch (j.channels) {
         case 1: return hostToDeviceFixed<H, W, 1>(j);
         case 2: return hostToDeviceFixed<H, W, 2>(j);
@@ -138,6 +146,13 @@ int hostToDevice(const ConversionJob& j) {
 
 template <class H, int W>
 int deviceToHost(const ConversionJob& j) {
+    if (j.channels <= 2 && j.rows >= j.channels) {
+        if (const SimdConverter simd = findSimdConverter(j.typeCode, W, j.channels, false)) {
+            uint8_t* rows[2] = {const_cast<uint8_t*>(hostRow<H>(j, 0)),
+                                const_cast<uint8_t*>(hostRow<H>(j, j.channels - 1))};
+            return simd(rows, j.device, j.frames);
+        }
+    }
     switch (j.channels) {
         case 1: deviceToHostFixed<H, W, 1>(j); break;
         case 2: deviceToHostFixed<H, W, 2>(j); break;

@@ -14,8 +14,10 @@ namespace tw::convert {
 
 // n host elements of type H -> n plane values of width W. Returns nonzero
 // when a float sample had to be clipped.
+// The loops stay out of line: one call per block costs nothing, and the
+// callers stay small.
 template <class H, int W>
-int hostToPlane(const uint8_t* __restrict src, uint8_t* __restrict dst, size_t n) {
+[[gnu::noinline]] int hostToPlane(const uint8_t* __restrict src, uint8_t* __restrict dst, size_t n) {
     using P = Plane<W>;
     if constexpr (std::is_floating_point_v<H>) {
         int clipped = 0;
@@ -34,7 +36,7 @@ int hostToPlane(const uint8_t* __restrict src, uint8_t* __restrict dst, size_t n
 // n plane values of width W -> n host elements of type H. Device samples map
 // into [-1, 1], so nothing is clipped on this side.
 template <int W, class H>
-void planeToHost(const uint8_t* __restrict src, uint8_t* __restrict dst, size_t n) {
+[[gnu::noinline]] void planeToHost(const uint8_t* __restrict src, uint8_t* __restrict dst, size_t n) {
     using P = Plane<W>;
     for (size_t i = 0; i < n; ++i) {
         const P v = load<P>(src + i * sizeof(P));
@@ -47,7 +49,7 @@ void planeToHost(const uint8_t* __restrict src, uint8_t* __restrict dst, size_t 
 
 // C planes of n values -> n interleaved frames of C samples.
 template <int W, int C>
-void pack(const uint8_t* const* planes, uint8_t* __restrict out, size_t n) {
+[[gnu::noinline]] void pack(const uint8_t* const* planes, uint8_t* __restrict out, size_t n) {
     using P = Plane<W>;
     const uint8_t* p[C];
     for (int c = 0; c < C; ++c) p[c] = planes[c];
@@ -58,7 +60,7 @@ void pack(const uint8_t* const* planes, uint8_t* __restrict out, size_t n) {
 
 // n interleaved frames of C samples -> C planes.
 template <int W, int C>
-void unpack(const uint8_t* __restrict in, uint8_t* const* planes, size_t n) {
+[[gnu::noinline]] void unpack(const uint8_t* __restrict in, uint8_t* const* planes, size_t n) {
     using P = Plane<W>;
     uint8_t* p[C];
     for (int c = 0; c < C; ++c) p[c] = planes[c];
@@ -69,11 +71,11 @@ void unpack(const uint8_t* __restrict in, uint8_t* const* planes, size_t n) {
 
 // One plane into (or out of) every `stride`-th sample, for any channel count.
 template <int W>
-void packStrided(const uint8_t* __restrict plane, uint8_t* __restrict out, size_t stride, size_t n) {
+[[gnu::noinline]] void packStrided(const uint8_t* __restrict plane, uint8_t* __restrict out, size_t stride, size_t n) {
     for (size_t i = 0; i < n; ++i) storeSample<W>(out + i * stride, load<Plane<W>>(plane + i * sizeof(Plane<W>)));
 }
 template <int W>
-void unpackStrided(const uint8_t* __restrict in, uint8_t* __restrict plane, size_t stride, size_t n) {
+[[gnu::noinline]] void unpackStrided(const uint8_t* __restrict in, uint8_t* __restrict plane, size_t stride, size_t n) {
     for (size_t i = 0; i < n; ++i) store<Plane<W>>(plane + i * sizeof(Plane<W>), loadSample<W>(in + i * stride));
 }
 

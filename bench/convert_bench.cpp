@@ -1,0 +1,130 @@
+// Throughput of the sample converters against memcpy of the same bytes (the
+// larger of the host array and the device bytes), for every host type, device
+// width and direction on stereo data, in cache (64 KiB) and in memory (64 MiB).
+// Counters: bytes_per_second, and vs_memcpy = conversion rate / memcpy rate,
+// with memcpy timed in the same run.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "convert/SampleConverter.h"
+#include "tonewell/tonewell.h"
+
+namespace {
+
+constexpr uint32_t kChannels = 2;
+constexpr size_t kSizes[] = {64u << 10, 64u << 20};
+
+size_t hostSize(uint16_t type) {
+    return type == TW_TYPE_U8 ? 1 : type == TW_TYPE_I16 ? 2 : type == TW_TYPE_F64 ? 8 : 4;
+}
+
+// Seconds per memcpy of `bytes`, between buffers that stay the same.
+double memcpySeconds(size_t bytes) {
+    static std::map<size_t, double> cache;
+    if (auto it = cache.find(bytes); it != cache.end()) return it->second;
+    std::vector<uint8_t> from(bytes, 1), to(bytes, 2);
+    using Clock = std::chrono::steady_clock;
+    double best = 1e9;
+    for (int round = 0; round < 5; ++round) {
+        int reps = 0;
+        const auto start = Clock::now();
+        std::chrono::duration<double> spent{};
+        do {
+            std::memcpy(to.data(), from.data(), bytes);
+            benchmark::ClobberMemory();
+            ++reps;
+            spent = Clock::now() - start;
+        } while (spent.count() < 0.05);
+        best = std::min(best, spent.count() / reps);
+    }
+    cache[bytes] = best;
+    return best;
+}
+
+void BM_Memcpy(benchmark::State& state, size_t bytes) {
+    std::vector<uint8_t> from(bytes, 1), to(bytes, 2);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+
+void BM_Convert(benchmark::State& state, uint16_t type, uint32_t width, bool toDevice, size_t bytes) {
+    const size_t frames = bytes / (kChannels * std::max(hostSize(type), size_t{width}));
+
+    std::vector<uint8_t> host(frames * kChannels * hostSize(type));
+    std::vector<uint8_t> device(frames * kChannels * width);
+    // Host data a program would send: in range, so no clipping.
+    for (size_t i = 0; i < frames * kChannels; ++i) {
+        const double x = std::sin(static_cast<double>(i) * 0.01);
+        uint8_t* p = host.data() + i * hostSize(type);
+        if (type == TW_TYPE_F64) std::memcpy(p, &x, 8);
+        else if (type == TW_TYPE_F32) { const auto f = static_cast<float>(x); std::memcpy(p, &f, 4); }
+        else { const auto v = static_cast<uint32_t>(x * 2e9); std::memcpy(p, &v, hostSize(type)); }
+    }
+    for (size_t i = 0; i < device.size(); ++i) device[i] = static_cast<uint8_t>(i * 7);
+
+    tw::ConversionJob job;
+    job.bytesPerSample = width;
+    job.channels = kChannels;
+    job.device = device.data();
+    job.deviceBytes = device.size();
+    job.typeCode = type;
+    job.rows = kChannels;
+    job.columns = static_cast<uint32_t>(frames);
+    job.hostElements = host.data();
+    job.frames = static_cast<uint32_t>(frames);
+    job.direction = toDevice ? tw::ConvertDirection::HostToDevice : tw::ConvertDirection::DeviceToHost;
+
+    const size_t compared = std::max(host.size(), device.size());
+    const double memcpyTime = memcpySeconds(compared);
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tw::convertBlock(job));
+        benchmark::ClobberMemory();
+    }
+    const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * compared));
+    // memcpy time / conversion time, per iteration.
+    state.counters["vs_memcpy"] = memcpyTime * static_cast<double>(state.iterations()) / spent.count();
+}
+
+const char* typeName(int type) {
+    switch (type) {
+        case TW_TYPE_U8: return "u8";
+        case TW_TYPE_I16: return "i16";
+        case TW_TYPE_I32: return "i32";
+        case TW_TYPE_F32: return "f32";
+        default: return "f64";
+    }
+}
+
+int registerAll() {
+    for (size_t bytes : kSizes) {
+        const std::string size = bytes < (1u << 20) ? "64KiB" : "64MiB";
+        benchmark::RegisterBenchmark(("memcpy/" + size).c_str(), BM_Memcpy, bytes);
+        for (int type : {TW_TYPE_U8, TW_TYPE_I16, TW_TYPE_I32, TW_TYPE_F32, TW_TYPE_F64})
+            for (int width = 1; width <= 4; ++width)
+                for (int toDevice : {1, 0}) {
+                    const std::string name = std::string(typeName(type)) + (toDevice ? "->w" : "<-w") +
+                                             std::to_string(width) + "/" + size;
+                    benchmark::RegisterBenchmark(name.c_str(), BM_Convert, static_cast<uint16_t>(type),
+                                                 static_cast<uint32_t>(width), toDevice != 0, bytes);
+                }
+    }
+    return 0;
+}
+
+const int registered = registerAll();
+
+}  // namespace
+
+BENCHMARK_MAIN();
