@@ -192,7 +192,7 @@ TEST_F(DeviceTest, CapsFaultMakesTheProbeFail) {
 }
 
 TEST(DriverSelection, UnknownDriverMakesEnumerationAndCreationFail) {
-    for (const char* name : {"bogus", "alsa"}) {
+    for (const char* name : {"bogus", "Virtual"}) {
         SCOPED_TRACE(name);
         SoundModule copy = loadCopy(name);
         ASSERT_TRUE(copy.handle);
@@ -205,8 +205,8 @@ TEST(DriverSelection, UnknownDriverMakesEnumerationAndCreationFail) {
     }
 }
 
-TEST(DriverSelection, VirtualIsTheDefault) {
-    SoundModule copy = loadCopy(nullptr);
+TEST(DriverSelection, VirtualIsChosenByName) {
+    SoundModule copy = loadCopy("virtual");
     ASSERT_TRUE(copy.handle);
     int count = 0;
     auto callback = [](const tws_guid*, const char*, const char*, void* c) -> int32_t {

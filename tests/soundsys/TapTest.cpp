@@ -1,0 +1,184 @@
+// Output taps: every played byte once, in order, after the volume; tap files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "SoundModule.h"
+
+namespace soundtest {
+namespace {
+
+class TapTest : public SoundTest {
+protected:
+    // Fills the ring with a byte ramp and returns what was written.
+    std::vector<uint8_t> fill(tws_buffer* b, uint32_t bytes, uint8_t seed) {
+        void* p = nullptr;
+        uint32_t n = 0;
+        EXPECT_EQ(b->vtbl->lock(b, 0, 0, &p, &n, nullptr, nullptr, TWS_BLOCK_ENTIREBUFFER), TWS_OK);
+        std::vector<uint8_t> data(bytes);
+        for (uint32_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(seed + i * 7 + i / 256);
+        std::memcpy(p, data.data(), n);
+        EXPECT_EQ(b->vtbl->unlock(b, p, n, nullptr, 0), TWS_OK);
+        return data;
+    }
+};
+
+TEST_F(TapTest, TapHoldsEveryPlayedByteOnceInOrder) {
+    tws_buffer* b = nullptr;
+    ASSERT_EQ(makeBuffer(makeFormat(2, 8000, 16), 4 * 100, &b), TWS_OK);
+    const int64_t index = m.tws_virtual_output_index(b);
+    ASSERT_GE(index, 0);
+    auto data = fill(b, 400, 3);
+    ASSERT_EQ(b->vtbl->set_current_position(b, 200), TWS_OK);
+    ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
+    ASSERT_EQ(m.tws_virtual_advance(30), TWS_OK);
+    ASSERT_EQ(m.tws_virtual_advance(100), TWS_OK);  // across the wrap
+    std::vector<uint8_t> expected(data.begin() + 200, data.end());
+    expected.insert(expected.end(), data.begin(), data.begin() + 320);
+    auto tap = readTap(static_cast<uint32_t>(index));
+    EXPECT_EQ(tap, expected);
+
+    tws_virtual_tap info{};
+    ASSERT_EQ(m.tws_virtual_tap_info(static_cast<uint32_t>(index), &info), TWS_OK);
+    EXPECT_EQ(info.total, 520u);
+    EXPECT_EQ(info.live, 1);
+    EXPECT_EQ(info.format_size, 18u);
+    EXPECT_EQ(info.format.Format.nSamplesPerSec, 8000u);
+    EXPECT_EQ(m.tws_virtual_tap_read(static_cast<uint32_t>(index), 10, nullptr, 0), 0);
+    EXPECT_EQ(m.tws_virtual_tap_read(9999, 0, nullptr, 0), -1);
+    EXPECT_EQ(m.tws_virtual_tap_info(9999, &info), TWS_E_INVALIDARG);
+}
+
+TEST_F(TapTest, IndicesCountBuffersAndTapsOutliveThem) {
+    tws_buffer *a = nullptr, *b = nullptr;
+    ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 8), 100, &a), TWS_OK);
+    ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 8), 100, &b), TWS_OK);
+    const int64_t first = m.tws_virtual_output_index(a);
+    EXPECT_EQ(m.tws_virtual_output_index(b), first + 1);
+    EXPECT_EQ(m.tws_virtual_output_count(), static_cast<uint32_t>(first + 2));
+    EXPECT_EQ(m.tws_virtual_output_index(nullptr), -1);
+    auto data = fill(a, 100, 9);
+    a->vtbl->play(a, 0);
+    m.tws_virtual_advance(1000);
+    a->vtbl->release(a);
+    forget(a);
+    tws_virtual_tap info{};
+    ASSERT_EQ(m.tws_virtual_tap_info(static_cast<uint32_t>(first), &info), TWS_OK);
+    EXPECT_EQ(info.live, 0);
+    EXPECT_EQ(readTap(static_cast<uint32_t>(first)), data);  // one-shot: played once
+    m.tws_virtual_clear_taps();
+    EXPECT_EQ(m.tws_virtual_tap_info(static_cast<uint32_t>(first), &info), TWS_E_INVALIDARG);
+    EXPECT_EQ(m.tws_virtual_tap_info(static_cast<uint32_t>(first + 1), &info), TWS_OK);  // still live
+}
+
+TEST_F(TapTest, VolumeScalesWhatIsHeard) {
+    tws_buffer* b = nullptr;
+    ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 16), 2 * 6, &b), TWS_OK);
+    const int16_t samples[6] = {1000, -1000, 32767, -32768, 3, 0};
+    void* p = nullptr;
+    uint32_t n = 0;
+    ASSERT_EQ(b->vtbl->lock(b, 0, 12, &p, &n, nullptr, nullptr, 0), TWS_OK);
+    std::memcpy(p, samples, sizeof samples);
+    b->vtbl->unlock(b, p, n, nullptr, 0);
+    ASSERT_EQ(b->vtbl->set_volume(b, -600), TWS_OK);
+    b->vtbl->play(b, 0);
+    m.tws_virtual_advance(3);
+    ASSERT_EQ(b->vtbl->set_volume(b, TWS_BVOLUME_MIN), TWS_OK);
+    m.tws_virtual_advance(3);
+    auto tap = readTap(static_cast<uint32_t>(m.tws_virtual_output_index(b)));
+    ASSERT_EQ(tap.size(), 12u);
+    int16_t heard[6];
+    std::memcpy(heard, tap.data(), 12);
+    const double gain = std::pow(10.0, -600 / 2000.0);  // about 0.501
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(heard[i], std::lround(samples[i] * gain)) << i;
+    EXPECT_EQ(heard[3], 0);  // -100 dB rounds to silence
+    EXPECT_EQ(heard[4], 0);
+}
+
+TEST_F(TapTest, EightBitVolumeScalesAroundTheMidpoint) {
+    tws_buffer* b = nullptr;
+    ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 8), 4, &b), TWS_OK);
+    const uint8_t samples[4] = {0x80, 0xFF, 0x00, 0x90};
+    void* p = nullptr;
+    uint32_t n = 0;
+    b->vtbl->lock(b, 0, 4, &p, &n, nullptr, nullptr, 0);
+    std::memcpy(p, samples, 4);
+    b->vtbl->unlock(b, p, n, nullptr, 0);
+    b->vtbl->set_volume(b, -2000);  // gain 0.1
+    b->vtbl->play(b, 0);
+    m.tws_virtual_advance(4);
+    auto tap = readTap(static_cast<uint32_t>(m.tws_virtual_output_index(b)));
+    EXPECT_EQ(tap, (std::vector<uint8_t>{0x80, 0x80 + 13, 0x80 - 13, 0x80 + 2}));
+}
+
+TEST_F(TapTest, TapLimitKeepsTheStartAndCountsTheRest) {
+    m.tws_virtual_set_tap_limit(40);
+    tws_buffer* b = nullptr;
+    ASSERT_EQ(makeBuffer(makeFormat(2, 1000, 24), 6 * 20, &b), TWS_OK);
+    auto data = fill(b, 120, 1);
+    b->vtbl->play(b, TWS_BPLAY_LOOPING);
+    m.tws_virtual_advance(25);
+    tws_virtual_tap info{};
+    ASSERT_EQ(m.tws_virtual_tap_info(static_cast<uint32_t>(m.tws_virtual_output_index(b)), &info), TWS_OK);
+    EXPECT_EQ(info.kept, 36u);  // whole 6-byte frames only
+    EXPECT_EQ(info.total, 150u);
+    EXPECT_EQ(readTap(static_cast<uint32_t>(m.tws_virtual_output_index(b))),
+              std::vector<uint8_t>(data.begin(), data.begin() + 36));
+}
+
+TEST_F(TapTest, ReleasedBuffersLeaveTapFiles) {
+    const std::string dir = scratchDir() + "/taps-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    ASSERT_EQ(m.tws_virtual_set_tap_dir(dir.c_str()), TWS_OK);
+
+    tws_buffer *plain = nullptr, *wide = nullptr;
+    ASSERT_EQ(makeBuffer(makeFormat(2, 22050, 16), 4 * 25, &plain), TWS_OK);
+    ASSERT_EQ(makeBuffer(makeFormat(3, 48000, 32, 24), 12 * 5, &wide), TWS_OK);
+    const auto plainIndex = m.tws_virtual_output_index(plain);
+    const auto wideIndex = m.tws_virtual_output_index(wide);
+    auto data = fill(plain, 100, 5);
+    fill(wide, 60, 6);
+    plain->vtbl->play(plain, 0);
+    m.tws_virtual_advance(25);
+    plain->vtbl->release(plain);
+    wide->vtbl->release(wide);
+    forget(plain);
+    forget(wide);
+
+    auto slurp = [&](int64_t index) {
+        std::ifstream in(dir + "/out-" + std::to_string(index) + ".wav", std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    };
+    auto file = slurp(plainIndex);
+    ASSERT_EQ(file.size(), 44u + 100u);
+    EXPECT_EQ(std::memcmp(file.data(), "RIFF", 4), 0);
+    EXPECT_EQ(std::memcmp(file.data() + 8, "WAVEfmt ", 8), 0);
+    uint32_t riffSize = 0, fmtSize = 0, rate = 0, dataSize = 0;
+    std::memcpy(&riffSize, &file[4], 4);
+    std::memcpy(&fmtSize, &file[16], 4);
+    std::memcpy(&rate, &file[24], 4);
+    std::memcpy(&dataSize, &file[40], 4);
+    EXPECT_EQ(riffSize, file.size() - 8);
+    EXPECT_EQ(fmtSize, 16u);
+    EXPECT_EQ(rate, 22050u);
+    EXPECT_EQ(std::memcmp(&file[36], "data", 4), 0);
+    EXPECT_EQ(dataSize, 100u);
+    EXPECT_EQ(std::vector<uint8_t>(file.begin() + 44, file.end()), data);
+
+    auto never = slurp(wideIndex);  // never played: an empty extensible file
+    ASSERT_EQ(never.size(), 12u + 8u + 40u + 8u);
+    std::memcpy(&fmtSize, &never[16], 4);
+    EXPECT_EQ(fmtSize, 40u);
+    uint16_t tag = 0;
+    std::memcpy(&tag, &never[20], 2);
+    EXPECT_EQ(tag, TWS_WAVE_FORMAT_EXTENSIBLE);
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace soundtest
