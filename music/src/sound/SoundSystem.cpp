@@ -1,0 +1,64 @@
+#include "sound/SoundSystem.h"
+
+#include <dlfcn.h>
+
+#include <string>
+
+#include "tonewell_music.h"
+
+namespace twm {
+
+namespace {
+
+std::string ownDirectory() {
+    Dl_info info{};
+    if (!dladdr(reinterpret_cast<void*>(&SoundSystem::instance), &info) || !info.dli_fname) return {};
+    std::string path = info.dli_fname;
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+struct FirstDevice {
+    tws_guid guid{};
+    bool found = false;
+};
+
+int32_t takeFirst(const tws_guid* guid, const char*, const char*, void* context) {
+    auto* first = static_cast<FirstDevice*>(context);
+    if (!guid) return 1;  // the primary entry names no device
+    first->guid = *guid;
+    first->found = true;
+    return 0;
+}
+
+}  // namespace
+
+SoundSystem& SoundSystem::instance() {
+    static SoundSystem* system = new SoundSystem();
+    return *system;
+}
+
+SoundSystem::SoundSystem() {
+    std::string path = ownDirectory() + TWS_MODULE_FILE;
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) return;
+    create_ = reinterpret_cast<tws_sound_create_fn>(dlsym(module, TWS_ENTRY_SOUND_CREATE));
+    enumerate_ = reinterpret_cast<tws_sound_enumerate_fn>(dlsym(module, TWS_ENTRY_SOUND_ENUMERATE));
+}
+
+int32_t SoundSystem::openDefaultOutput(tws_sound** out) {
+    *out = nullptr;
+    if (!create_ || !enumerate_) return TWM_E_NOAUDIO;
+    FirstDevice first;
+    if (TWS_FAILED(enumerate_(takeFirst, &first)) || !first.found) return TWM_E_NOAUDIO;
+    tws_sound* sound = nullptr;
+    if (TWS_FAILED(create_(&first.guid, &sound)) || !sound) return TWM_E_AUDIO;
+    if (TWS_FAILED(sound->vtbl->set_cooperative_level(sound, TWS_SCL_PRIORITY))) {
+        sound->vtbl->release(sound);
+        return TWM_E_AUDIO;
+    }
+    *out = sound;
+    return TWM_OK;
+}
+
+}  // namespace twm

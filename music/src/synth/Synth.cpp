@@ -1,0 +1,108 @@
+#include "synth/Synth.h"
+
+#include <fluidsynth.h>
+
+#include <cmath>
+#include <mutex>
+
+#include "core/LiveCounts.h"
+#include "tonewell_music.h"
+
+namespace twm {
+
+namespace {
+
+// FluidSynth logs to stderr by default; a library module stays silent.
+void silenceLogging() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level) fluid_set_log_function(level, nullptr, nullptr);
+    });
+}
+
+constexpr int kDrumChannel = 9;
+// GM System On.
+constexpr char kGmReset[] = {0x7E, 0x7F, 0x09, 0x01};
+
+}  // namespace
+
+int32_t Synth::create(const std::string& soundFont, std::unique_ptr<Synth>& out) {
+    silenceLogging();
+    std::unique_ptr<Synth> s(new Synth());
+    s->settings_ = new_fluid_settings();
+    if (!s->settings_) return TWM_E_OUTOFMEMORY;
+    fluid_settings_setnum(s->settings_, "synth.sample-rate", TWM_SYNTH_RATE);
+    fluid_settings_setint(s->settings_, "synth.cpu-cores", 1);
+    fluid_settings_setint(s->settings_, "synth.midi-channels", 16);
+    fluid_settings_setint(s->settings_, "synth.dynamic-sample-loading", 0);
+    s->synth_ = new_fluid_synth(s->settings_);
+    if (!s->synth_) return TWM_E_OUTOFMEMORY;
+    if (fluid_synth_sfload(s->synth_, soundFont.c_str(), 1) == FLUID_FAILED) return TWM_E_NOSOUNDFONT;
+    s->counted_ = true;
+    liveCounts().synths++;
+    out = std::move(s);
+    return TWM_OK;
+}
+
+Synth::~Synth() {
+    if (counted_) liveCounts().synths--;
+    if (synth_) delete_fluid_synth(synth_);
+    if (settings_) delete_fluid_settings(settings_);
+}
+
+void Synth::reset(bool generalMidi) {
+    fluid_synth_system_reset(synth_);
+    if (generalMidi) {
+        int handled = 0;
+        fluid_synth_sysex(synth_, kGmReset, sizeof kGmReset, nullptr, nullptr, &handled, 0);
+    }
+    for (int ch = 0; ch < 16; ++ch) {
+        bool drum = generalMidi && ch == kDrumChannel;
+        fluid_synth_set_channel_type(synth_, ch, drum ? CHANNEL_TYPE_DRUM : CHANNEL_TYPE_MELODIC);
+        // A channel's type picks its bank; select the program again under it.
+        fluid_synth_bank_select(synth_, ch, drum ? 128 : 0);
+        fluid_synth_program_change(synth_, ch, 0);
+    }
+}
+
+void Synth::send(const MidiEvent& e, const Song& song) {
+    int ch = e.status & 0x0F;
+    switch (e.status & 0xF0) {
+    case 0x80: fluid_synth_noteoff(synth_, ch, e.data1); break;
+    case 0x90:
+        if (e.data2) fluid_synth_noteon(synth_, ch, e.data1, e.data2);
+        else fluid_synth_noteoff(synth_, ch, e.data1);
+        break;
+    case 0xA0: fluid_synth_key_pressure(synth_, ch, e.data1, e.data2); break;
+    case 0xB0: fluid_synth_cc(synth_, ch, e.data1, e.data2); break;
+    case 0xC0: fluid_synth_program_change(synth_, ch, e.data1); break;
+    case 0xD0: fluid_synth_channel_pressure(synth_, ch, e.data1); break;
+    case 0xE0: fluid_synth_pitch_bend(synth_, ch, e.data1 | e.data2 << 7); break;
+    case 0xF0:
+        if (e.sysexLength > 0 && size_t{e.sysexOffset} + e.sysexLength <= song.sysex.size()) {
+            int handled = 0;
+            fluid_synth_sysex(synth_, reinterpret_cast<const char*>(song.sysex.data() + e.sysexOffset),
+                              static_cast<int>(e.sysexLength), nullptr, nullptr, &handled, 0);
+        }
+        break;
+    default: break;
+    }
+}
+
+float Synth::render(int16_t* out, int frames) {
+    if (frames > kMaxBlock) frames = kMaxBlock;
+    fluid_synth_write_float(synth_, frames, scratch_, 0, 2, scratch_, 1, 2);
+    float peak = 0;
+    for (int i = 0; i < frames * 2; ++i) {
+        float v = scratch_[i] * 32768.0f;
+        float mag = std::fabs(v);
+        if (mag > peak) peak = mag;
+        v = std::nearbyint(v);
+        out[i] = static_cast<int16_t>(v > 32767.0f ? 32767.0f : (v < -32768.0f ? -32768.0f : v));
+    }
+    return peak;
+}
+
+int Synth::activeVoices() const { return fluid_synth_get_active_voice_count(synth_); }
+
+}  // namespace twm

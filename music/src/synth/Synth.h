@@ -1,0 +1,49 @@
+// A FluidSynth synthesizer with a General MIDI SoundFont, rendering stereo
+// 16-bit frames at the synthesizer rate. Not thread-safe: its owner
+// serialises every call.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "content/Song.h"
+
+typedef struct _fluid_hashtable_t fluid_settings_t;
+typedef struct _fluid_synth_t fluid_synth_t;
+
+namespace twm {
+
+class Synth {
+public:
+    // Frames rendered per call at most.
+    static constexpr int kMaxBlock = 512;
+
+    // TWM_OK, or TWM_E_NOSOUNDFONT when the SoundFont cannot be loaded.
+    static int32_t create(const std::string& soundFont, std::unique_ptr<Synth>& out);
+    ~Synth();
+    Synth(const Synth&) = delete;
+    Synth& operator=(const Synth&) = delete;
+
+    // Silences everything and resets all channels. General MIDI: a GM
+    // system reset with drums on channel 10; otherwise all 16 channels are
+    // melodic.
+    void reset(bool generalMidi);
+    // Sends a channel message or a system exclusive message of the song.
+    void send(const MidiEvent& event, const Song& song);
+    // Renders up to kMaxBlock frames, interleaved left/right, rounded (no
+    // dither, so renders repeat exactly). Returns the block's largest
+    // magnitude in 16-bit steps.
+    float render(int16_t* out, int frames);
+    int activeVoices() const;
+
+private:
+    Synth() = default;
+
+    fluid_settings_t* settings_ = nullptr;
+    fluid_synth_t* synth_ = nullptr;
+    bool counted_ = false;
+    float scratch_[kMaxBlock * 2] = {};
+};
+
+}  // namespace twm
