@@ -152,8 +152,9 @@ TWS_EXPORT int64_t tws_virtual_tap_read(uint32_t index, uint64_t offset, void *d
  * off. Initially TONEWELL_VIRTUAL_TAP_DIR. */
 TWS_EXPORT tws_result tws_virtual_set_tap_dir(const char *directory);
 /* Bytes stored per tap (initially TONEWELL_VIRTUAL_TAP_LIMIT, default
- * 16 MiB); 0 stores nothing. Taps of released buffers are kept, up to a
- * total of 64 MiB (oldest dropped first). */
+ * 4 MiB, about 24 s of 44.1 kHz stereo 16-bit); 0 stores nothing, which long
+ * runs of many streams (benchmarks) should choose. Taps of released buffers
+ * are kept, up to a total of 64 MiB (oldest dropped first). */
 TWS_EXPORT tws_result tws_virtual_set_tap_limit(uint64_t bytes);
 /* Forgets the taps of released buffers. */
 TWS_EXPORT void tws_virtual_clear_taps(void);

@@ -39,7 +39,7 @@ private:
 
 class TapStore {
 public:
-    static constexpr uint64_t kDefaultLimit = 16u << 20;
+    static constexpr uint64_t kDefaultLimit = 4u << 20;
     static constexpr uint64_t kReleasedBudget = 64u << 20;
 
     std::shared_ptr<Tap> open(const Format& format);

@@ -1,0 +1,228 @@
+// The real-time clock: cursor speed, notification timing, thread lifetime,
+// release while a callback runs, and many buffers used from many threads.
+// Tolerances are generous: these run under sanitizers on a shared machine.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "SoundModule.h"
+
+namespace soundtest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+class RealTimeTest : public SoundTest {
+protected:
+    void SetUp() override {
+        SoundTest::SetUp();
+        m.tws_virtual_set_manual_clock(0);
+    }
+    uint32_t threads() {
+        tws_virtual_counts counts{};
+        m.tws_virtual_live_counts(&counts);
+        return counts.threads;
+    }
+};
+
+double secondsSince(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+TEST_F(RealTimeTest, CursorFollowsTheSampleRateTimesTheSpeed) {
+    for (double speed : {1.0, 4.0}) {
+        SCOPED_TRACE(speed);
+        ASSERT_EQ(m.tws_virtual_set_speed(speed), TWS_OK);
+        EXPECT_EQ(m.tws_virtual_get_speed(), speed);
+        tws_capture_buffer* b = nullptr;
+        // A ring long enough never to wrap during the test: 10 s of audio.
+        ASSERT_EQ(makeCapture(makeFormat(1, 11025, 8), 110250, &b), TWS_OK);
+        auto start = Clock::now();
+        ASSERT_EQ(b->vtbl->start(b, 0), TWS_OK);
+        std::this_thread::sleep_for(milliseconds(300));
+        uint32_t captured = 0;
+        b->vtbl->get_current_position(b, &captured, nullptr);
+        const double elapsed = secondsSince(start);
+        const double expected = elapsed * 11025 * speed;
+        EXPECT_LE(captured, expected + 1);
+        EXPECT_GE(captured, (elapsed - 0.1) * 11025 * speed);
+        b->vtbl->release(b);
+        forget(b);
+    }
+    EXPECT_EQ(m.tws_virtual_set_speed(0.0), TWS_E_INVALIDARG);
+}
+
+TEST_F(RealTimeTest, QuarterNotificationsComeInStep) {
+    tws_buffer* b = nullptr;
+    // 200 ms ring, quarters of 50 ms.
+    ASSERT_EQ(makeBuffer(makeFormat(2, 8000, 16), 4 * 1600, &b), TWS_OK);
+    struct Log {
+        std::mutex mutex;
+        std::vector<Clock::time_point> times;
+        std::vector<uint32_t> positions;
+        tws_buffer* buffer;
+    } log;
+    log.buffer = b;
+    auto note = [](void* c) {
+        auto* l = static_cast<Log*>(c);
+        uint32_t play = 0;
+        l->buffer->vtbl->get_current_position(l->buffer, &play, nullptr);
+        std::lock_guard lock(l->mutex);
+        l->times.push_back(Clock::now());
+        l->positions.push_back(play);
+    };
+    tws_position_notify at[4];
+    for (uint32_t i = 0; i < 4; ++i) at[i] = {1600 * (i + 1) - 1, note, &log};
+    ASSERT_EQ(b->vtbl->set_notification_positions(b, 4, at), TWS_OK);
+    auto start = Clock::now();
+    ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
+    std::this_thread::sleep_for(milliseconds(520));
+    b->vtbl->stop(b);
+    const double elapsed = secondsSince(start);
+    std::lock_guard lock(log.mutex);
+    // One notification per 50 ms played; allow for a late start and a slow machine.
+    EXPECT_LE(log.times.size(), static_cast<size_t>(elapsed / 0.05) + 1);
+    EXPECT_GE(log.times.size(), 7u);
+    for (size_t i = 0; i < log.positions.size(); ++i) {
+        // Each came once its quarter was played, before the next quarter ended.
+        const uint32_t quarterEnd = static_cast<uint32_t>((1600 * ((i % 4) + 1)) % 6400);
+        const uint32_t sinceEnd = (log.positions[i] + 6400 - quarterEnd) % 6400;
+        EXPECT_LT(sinceEnd, 1600u) << i;
+    }
+    ASSERT_GE(log.times.size(), 2u);
+    const double spacing = std::chrono::duration<double>(log.times.back() - log.times.front()).count() /
+                           static_cast<double>(log.times.size() - 1);
+    EXPECT_NEAR(spacing, 0.05, 0.02);
+}
+
+TEST_F(RealTimeTest, OneShotBufferEndsByItself) {
+    tws_buffer* b = nullptr;
+    ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 16), 2 * 50, &b), TWS_OK);  // 50 ms
+    ASSERT_EQ(b->vtbl->play(b, 0), TWS_OK);
+    uint32_t status = TWS_BSTATUS_PLAYING;
+    auto start = Clock::now();
+    while ((status & TWS_BSTATUS_PLAYING) && secondsSince(start) < 5) {
+        std::this_thread::sleep_for(milliseconds(5));
+        b->vtbl->get_status(b, &status);
+    }
+    EXPECT_EQ(status, 0u);
+    EXPECT_GE(secondsSince(start), 0.045);
+    EXPECT_EQ(readTap(static_cast<uint32_t>(m.tws_virtual_output_index(b))).size(), 100u);
+}
+
+TEST_F(RealTimeTest, ClockThreadLivesOnlyWhileBuffersDo) {
+    EXPECT_EQ(threads(), 0u);
+    tws_buffer *a = nullptr, *b = nullptr;
+    ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 16), 100, &a), TWS_OK);
+    EXPECT_EQ(threads(), 1u);
+    ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 16), 100, &b), TWS_OK);
+    EXPECT_EQ(threads(), 1u);  // one clock for all buffers
+    a->vtbl->release(a);
+    forget(a);
+    EXPECT_EQ(threads(), 1u);
+    b->vtbl->release(b);
+    forget(b);
+    EXPECT_EQ(threads(), 0u);  // joined with the last buffer
+}
+
+TEST_F(RealTimeTest, ReleaseWaitsForARunningCallback) {
+    tws_buffer* b = nullptr;
+    ASSERT_EQ(makeBuffer(makeFormat(1, 8000, 16), 2 * 80, &b), TWS_OK);  // 10 ms ring
+    forget(b);
+    struct Probe {
+        std::atomic<int> entered{0};
+        std::atomic<int> running{0};
+        std::atomic<int> after{0};
+        std::atomic<bool> released{false};
+    } probe;
+    auto slow = [](void* c) {
+        auto* p = static_cast<Probe*>(c);
+        if (p->released.load()) p->after.fetch_add(1);
+        p->running.store(1);
+        p->entered.fetch_add(1);
+        std::this_thread::sleep_for(milliseconds(50));
+        p->running.store(0);
+    };
+    tws_position_notify at[] = {{0, slow, &probe}};
+    ASSERT_EQ(b->vtbl->set_notification_positions(b, 1, at), TWS_OK);
+    ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
+    auto start = Clock::now();
+    while (probe.entered.load() == 0 && secondsSince(start) < 5) std::this_thread::sleep_for(milliseconds(1));
+    ASSERT_GT(probe.entered.load(), 0);
+    b->vtbl->release(b);
+    probe.released.store(true);
+    EXPECT_EQ(probe.running.load(), 0);  // release returned after the callback
+    std::this_thread::sleep_for(milliseconds(30));
+    EXPECT_EQ(probe.after.load(), 0);  // and nothing came afterwards
+}
+
+TEST_F(RealTimeTest, ControlCallsFromACallbackAreRefused) {
+    tws_buffer* b = nullptr;
+    ASSERT_EQ(makeBuffer(makeFormat(1, 8000, 16), 2 * 80, &b), TWS_OK);
+    struct Context {
+        SoundModule* m;
+        std::atomic<int> result{1};
+    } ctx{&m};
+    auto call = [](void* c) {
+        auto* x = static_cast<Context*>(c);
+        x->result.store(x->m->tws_virtual_flush());
+    };
+    tws_position_notify at[] = {{10, call, &ctx}};
+    ASSERT_EQ(b->vtbl->set_notification_positions(b, 1, at), TWS_OK);
+    ASSERT_EQ(b->vtbl->play(b, 0), TWS_OK);
+    auto start = Clock::now();
+    while (ctx.result.load() == 1 && secondsSince(start) < 5) std::this_thread::sleep_for(milliseconds(1));
+    EXPECT_EQ(ctx.result.load(), TWS_ERR_INVALIDCALL);
+}
+
+TEST_F(RealTimeTest, ManyBuffersFromManyThreads) {
+    m.tws_virtual_set_speed(8.0);
+    tws_sound* s = sound();
+    tws_capture* c = capture();
+    std::atomic<int> notes{0};
+    auto count = [](void* x) { static_cast<std::atomic<int>*>(x)->fetch_add(1); };
+    auto worker = [&](int id) {
+        for (int round = 0; round < 4; ++round) {
+            auto f = makeFormat(2, 44100, 16);
+            tws_buffer_desc desc{sizeof desc, TWS_BCAPS_CTRLPOSITIONNOTIFY | TWS_BCAPS_CTRLVOLUME, 4 * 441,
+                                 0, &f.Format, {}};
+            tws_buffer* b = nullptr;
+            ASSERT_EQ(s->vtbl->create_buffer(s, &desc, &b), TWS_OK);
+            tws_position_notify at[] = {{0, count, &notes}, {881, count, &notes},
+                                        {TWS_BPN_OFFSETSTOP, count, &notes}};
+            b->vtbl->set_notification_positions(b, 3, at);
+            b->vtbl->play(b, TWS_BPLAY_LOOPING);
+            tws_capture_buffer_desc cdesc{sizeof cdesc, 0, 4 * 441, 0, &f.Format, 0, nullptr};
+            tws_capture_buffer* cb = nullptr;
+            ASSERT_EQ(c->vtbl->create_buffer(c, &cdesc, &cb), TWS_OK);
+            cb->vtbl->start(cb, TWS_CBSTART_LOOPING);
+            for (int i = 0; i < 20; ++i) {
+                void *p1 = nullptr, *p2 = nullptr;
+                uint32_t n1 = 0, n2 = 0, pos = 0;
+                if (b->vtbl->lock(b, 0, 8, &p1, &n1, &p2, &n2, TWS_BLOCK_FROMWRITECURSOR) == TWS_OK) {
+                    static_cast<uint8_t*>(p1)[0] = static_cast<uint8_t>(id);
+                    b->vtbl->unlock(b, p1, n1, p2, n2);
+                }
+                b->vtbl->set_volume(b, -(i * 100));
+                cb->vtbl->get_current_position(cb, &pos, nullptr);
+                if (i % 7 == 3) b->vtbl->stop(b);
+                if (i % 7 == 5) b->vtbl->play(b, TWS_BPLAY_LOOPING);
+                std::this_thread::sleep_for(milliseconds(2));
+            }
+            cb->vtbl->release(cb);
+            b->vtbl->release(b);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 6; ++i) threads.emplace_back(worker, i);
+    for (auto& t : threads) t.join();
+    EXPECT_GT(notes.load(), 0);
+}
+
+}  // namespace
+}  // namespace soundtest
