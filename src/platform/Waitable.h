@@ -1,4 +1,7 @@
 // Base of every object a thread can wait on (semaphores, events, threads).
+// Each module that links the platform layer has its own copy of the kernel
+// lock and queues, so objects never cross module boundaries: a module that
+// must wake another module's thread calls back into that module instead.
 #pragma once
 
 #include <vector>

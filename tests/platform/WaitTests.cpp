@@ -164,14 +164,4 @@ TEST(Wait, MultipleWaitsUnderContentionMatchReleases) {
   EXPECT_EQ(waitForSingleObject(b, 0), kWaitTimeout);
 }
 
-TEST(Wait, FinishedThreadStaysSignalled) {
-  auto thread = Thread::start([] { return 5u; });
-  ASSERT_TRUE(thread);
-  EXPECT_EQ(waitForSingleObject(*thread, kGenerousMs), kWaitObject0);
-  EXPECT_EQ(waitForSingleObject(*thread, 0), kWaitObject0);
-  Waitable* objects[] = {thread.get()};
-  EXPECT_EQ(waitForMultipleObjects(objects, 1, 0), kWaitObject0);
-  EXPECT_EQ(thread->exitCode(), 5u);
-}
-
 }  // namespace
