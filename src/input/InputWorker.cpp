@@ -1,0 +1,104 @@
+// The capture task's worker: woken by the capture buffer at each quarter and
+// when it stops, it moves the new quarters into the array a read is waiting on.
+#include <pthread.h>
+
+#include <new>
+
+#include "core/ErrorCodes.h"
+#include "core/Trace.h"
+#include "input/InputConfigurationData.h"
+#include "input/QuarterCounter.h"
+#include "platform/Wait.h"
+
+namespace tw {
+
+namespace {
+
+// Runs on the sound system's thread: it only wakes the worker.
+void signalEvent(void* event) { static_cast<platform::Event*>(event)->set(); }
+
+}  // namespace
+
+int32_t InputConfigurationData::setNotifications() {
+    trace("Input setNotifications");
+    if (mNotifyPositions) return err::kOk;
+    mhThread = platform::Thread::start([this] { return NotificationProc(); });
+    if (!mhThread) return err::kNoMemory;
+    mThreadId = mhThread->id();
+    if (platform::waitForSingleObject(mhThreadStarted, platform::kInfinite) != platform::kWaitObject0)
+        return err::kTimeout;
+
+    const uint32_t quarter = mBufferBytes / 4;
+    mNotifyPositions.reset(new (std::nothrow) tws_position_notify[5]);
+    if (!mNotifyPositions) return err::kNoMemory;
+    for (uint32_t i = 0; i < 4; ++i) mNotifyPositions[i] = {quarter * (i + 1) - 1, signalEvent, &mhNotifyEvent};
+    mNotifyPositions[4] = {TWS_BPN_OFFSETSTOP, signalEvent, &mhStopEvent};
+    tws_result hr = mBuffer->vtbl->set_notification_positions(mBuffer, 5, mNotifyPositions.get());
+    return TWS_FAILED(hr) ? err::kDevice : err::kOk;
+}
+
+uint32_t InputConfigurationData::NotificationProc() {
+    pthread_setname_np(pthread_self(), "tw-capture");
+    QuarterCounter counter(mBufferBytes);
+    platform::Message message{};
+    platform::peekMessage(message, false);  // the queue exists from here on
+    mhThreadStarted.release();
+
+    platform::Waitable* const events[] = {&mhNotifyEvent, &mhStopEvent};
+    for (bool done = false; !done;) {
+        switch (platform::msgWaitForMultipleObjects(events, 2, platform::kInfinite)) {
+            case platform::kWaitObject0:
+                onQuarterNotification(counter);
+                break;
+            case platform::kWaitObject0 + 1:
+                readCaptured(true);
+                done = true;
+                break;
+            case platform::kWaitObject0 + 2:
+                while (platform::peekMessage(message, true))
+                    if (message.message == platform::kQuitMessage) done = true;
+                break;
+            default:
+                break;
+        }
+    }
+    return 0;
+}
+
+// Quarters are counted from the capture position, not by one expected window
+// per wake: a late wake, or notifications folded into one, lose nothing.
+void InputConfigurationData::onQuarterNotification(QuarterCounter& counter) {
+    uint32_t capturePosition = 0;
+    uint32_t readPosition = 0;
+    {
+        std::shared_lock lock(mDeviceLock);
+        if (!mBuffer || TWS_FAILED(mBuffer->vtbl->get_current_position(mBuffer, &capturePosition, &readPosition)))
+            return;
+    }
+    const uint32_t expected = counter.nextBoundary();
+    const QuarterCounter::Step step = counter.advance(capturePosition);
+    if (step.quarters == 0) {
+        trace("[FALSE] InputConfigurationData::NotificationProc Event occured with capturePos and nextNotifyPos:",
+              capturePosition, expected);
+        return;
+    }
+
+    platform::waitForSingleObject(mhBufferMutex, platform::kInfinite);
+    mBytesFree -= step.bytes;
+    trace("[TRUE]  InputConfigurationData::NotificationProc Event occured with readPos and capturePos:", readPosition,
+          capturePosition);
+    trace("        InputConfigurationData::NotificationProc NumberOfBytesLeftToPlay=",
+          static_cast<uint32_t>(mBytesFree));
+    // Overrun: the ring came round to data a waiting read has not got yet.
+    // A one-shot ring stops when full and is never overwritten.
+    if (mContinuous && mBytesFree <= 0 && !mVantorData.isComplete()) {
+        stop();
+        mError = err::kIncomplete;
+    }
+    readCaptured(false);
+    trace("InputConfigurationData::NotificationProc Event Finished with nextNotifyPos and nextNotifyPosPlusOne :",
+          counter.nextBoundary(), (counter.nextBoundary() + counter.quarterBytes()) % mBufferBytes);
+    mhBufferMutex.release();
+}
+
+}  // namespace tw

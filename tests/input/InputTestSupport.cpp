@@ -1,0 +1,106 @@
+#include "InputTestSupport.h"
+
+#include <chrono>
+
+namespace inputtest {
+
+double expectedSample(uint16_t typeCode, int bits, uint64_t frame, int channel) {
+    const auto v = static_cast<uint16_t>(frame + 1000u * channel);
+    const int32_t full = bits <= 8 ? int32_t{static_cast<int8_t>(v & 0xFF)} * (1 << 24)
+                                   : int32_t{static_cast<int16_t>(v)} * (1 << 16);
+    const double deviceByte = static_cast<double>((v & 0xFF) ^ 0x80);
+    const double unit = bits <= 8 ? deviceByte / 127.5 - 1.0 : full / 2147483648.0;
+    switch (typeCode) {
+        case TW_TYPE_U8: return static_cast<double>((static_cast<uint32_t>(full) ^ 0x80000000u) >> 24);
+        case TW_TYPE_I16: return full >> 16;
+        case TW_TYPE_I32: return full;
+        case TW_TYPE_F32: return static_cast<float>(unit);
+        default: return unit;
+    }
+}
+
+double hostSample(TwArrayHandle array, uint16_t typeCode, int row, int col) {
+    switch (typeCode) {
+        case TW_TYPE_U8: return testhost::get2D<uint8_t>(array, row, col);
+        case TW_TYPE_I16: return testhost::get2D<int16_t>(array, row, col);
+        case TW_TYPE_I32: return testhost::get2D<int32_t>(array, row, col);
+        case TW_TYPE_F32: return testhost::get2D<float>(array, row, col);
+        default: return testhost::get2D<double>(array, row, col);
+    }
+}
+
+::testing::AssertionResult holdsFrames(TwArrayHandle array, uint16_t typeCode, int bits, int channels,
+                                       uint64_t first) {
+    if (testhost::rows(array) != channels)
+        return ::testing::AssertionFailure() << "rows " << testhost::rows(array) << ", expected " << channels;
+    const int cols = testhost::cols(array);
+    for (int col = 0; col < cols; ++col) {
+        for (int ch = 0; ch < channels; ++ch) {
+            const double want = expectedSample(typeCode, bits, first + col, ch);
+            const double got = hostSample(array, typeCode, ch, col);
+            if (want != got)
+                return ::testing::AssertionFailure() << "column " << col << " channel " << ch << ": " << got
+                                                     << ", expected " << want << " (frame " << first + col << ")";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+uint64_t firstFrameOf(TwArrayHandle array) {
+    return static_cast<uint16_t>(testhost::get2D<int16_t>(array, 0, 0));
+}
+
+void InputTest::SetUp() {
+    ASSERT_TRUE(vd().loaded());
+    ASSERT_TRUE(testhost::library().loaded()) << testhost::library().error();
+    vd().tws_virtual_reset();
+}
+
+void InputTest::TearDown() {
+    for (TaskRefnum refnum : tasks_) api().SIClear(refnum);
+    vd().tws_virtual_reset();
+}
+
+int32_t InputTest::configure(TaskRefnum& refnum, int32_t frames, Format& format, int32_t mode, int32_t device) {
+    refnum = -2;
+    int32_t result = api().SIConfigure(device, frames, &format.rate, &format.channels, &format.bits, mode, &refnum);
+    if (refnum >= 0) tasks_.push_back(refnum);
+    return result;
+}
+
+TaskRefnum InputTest::open(int32_t frames, Format format, int32_t mode) {
+    TaskRefnum refnum = -1;
+    EXPECT_EQ(configure(refnum, frames, format, mode), 0);
+    EXPECT_GE(refnum, 0);
+    return refnum;
+}
+
+Read InputTest::read(TaskRefnum refnum, int32_t samples, double timeoutSeconds, uint16_t typeCode) {
+    Read r;
+    r.array = testhost::makeArray2D(typeCode, 1, 1);
+    r.result = api().SIRead(refnum, r.array.get(), samples, &r.total, timeoutSeconds, typeCode);
+    r.rows = testhost::rows(r.array.get());
+    r.cols = testhost::cols(r.array.get());
+    return r;
+}
+
+std::thread InputTest::readAsync(TaskRefnum refnum, int32_t samples, Read& out, double timeoutSeconds,
+                                 uint16_t typeCode) {
+    return std::thread([=, this, &out] { out = read(refnum, samples, timeoutSeconds, typeCode); });
+}
+
+void InputTest::awaitAttached(int resizesBefore) {
+    while (testhost::resizeCalls() == resizesBefore) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // Ordering aid only: the first pass runs right after the attach.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+void InputTest::advance(uint64_t frames) { ASSERT_EQ(vd().tws_virtual_advance(frames), 0); }
+
+bool InputTest::running(TaskRefnum refnum) {
+    uint8_t input = 1, isRunning = 0, continuous = 0;
+    EXPECT_EQ(api().GetConfState(refnum, &input, &isRunning, &continuous), 0);
+    return isRunning != 0;
+}
+
+}  // namespace inputtest

@@ -1,0 +1,197 @@
+// How a read ends other than full: time-out, stop, overrun, the end of a
+// one-shot ring, the host's clean-up; and the array a read must not touch.
+#include "InputTestSupport.h"
+
+namespace inputtest {
+namespace {
+
+class ReadEndings : public InputTest {
+protected:
+    void SetUp() override {
+        InputTest::SetUp();
+        ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
+    }
+    // Starts a read of `samples` and returns once it waits for data.
+    std::thread waitingRead(TaskRefnum refnum, int32_t samples, Read& out) {
+        const int before = testhost::resizeCalls();
+        std::thread reader = readAsync(refnum, samples, out, -1.0);
+        awaitAttached(before);
+        return reader;
+    }
+};
+
+TEST_F(ReadEndings, TimeOutShrinksTheArrayAndKeepsTheTotal) {
+    TaskRefnum refnum = open(64);  // quarters of 16 frames
+    Read empty = read(refnum, 16, 0.05);
+    EXPECT_EQ(empty.result, 4822);
+    EXPECT_EQ(empty.rows, 2);
+    EXPECT_EQ(empty.cols, 0);
+    EXPECT_EQ(empty.total, 0);
+
+    advance(24);
+    Read part = read(refnum, 32, 0.05);
+    EXPECT_EQ(part.result, 4822);
+    EXPECT_EQ(part.cols, 16) << "one whole quarter was there";
+    EXPECT_TRUE(holdsFrames(part.array.get(), TW_TYPE_I16, 16, 2, 0));
+    EXPECT_EQ(part.total, 0);
+
+    advance(40);
+    Read full = read(refnum, 32, 0.05);
+    EXPECT_EQ(full.result, 0);
+    EXPECT_TRUE(holdsFrames(full.array.get(), TW_TYPE_I16, 16, 2, 16));
+    EXPECT_EQ(full.total, 32);
+}
+
+TEST_F(ReadEndings, ReadOfNothingWaitsForTimeOutOrStop) {
+    TaskRefnum refnum = open(64);
+    advance(32);
+    Read timedOut = read(refnum, 0, 0.05);
+    EXPECT_EQ(timedOut.result, 4822);
+    EXPECT_EQ(timedOut.rows, 2);
+    EXPECT_EQ(timedOut.cols, 0);
+
+    Read stopped;
+    std::thread reader = waitingRead(refnum, 0, stopped);
+    EXPECT_EQ(api().SIStop(refnum), 0);
+    vd().tws_virtual_flush();
+    reader.join();
+    EXPECT_EQ(stopped.result, 0);
+    EXPECT_EQ(stopped.cols, 0);
+    EXPECT_EQ(stopped.total, 0);
+}
+
+TEST_F(ReadEndings, StopWhileAReadWaitsHandsBackWhatItHas) {
+    TaskRefnum refnum = open(64);
+    advance(24);
+    Read r;
+    std::thread reader = waitingRead(refnum, 32, r);
+    EXPECT_EQ(api().SIStop(refnum), 0);
+    vd().tws_virtual_flush();
+    reader.join();
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.cols, 16);
+    EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
+    EXPECT_EQ(r.total, 0) << "an array not filled does not count";
+
+    EXPECT_EQ(read(refnum, 8).result, 4823);
+    EXPECT_EQ(api().SIStart(refnum), 4823);
+    EXPECT_EQ(api().SIStop(refnum), 0);
+    EXPECT_FALSE(running(refnum));
+}
+
+// Several quarters passed before the worker looked: it counts them all, and
+// a wake for a quarter already counted changes nothing. Four laps of such
+// wakes, two quarters at a time, with no false overrun.
+TEST_F(ReadEndings, LateWakesLoseNoQuarter) {
+    TaskRefnum refnum = open(160);  // quarters of 40 frames
+    uint64_t next = 0;
+    for (int i = 0; i < 8; ++i) {
+        Read r;
+        std::thread reader = waitingRead(refnum, 80, r);
+        advance(i % 2 == 0 ? 96 : 64);  // 2.4 quarters, then 1.6
+        reader.join();
+        ASSERT_EQ(r.result, 0) << "pass " << i;
+        ASSERT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, next));
+        next += 80;
+        EXPECT_EQ(uint64_t(r.total), next);
+    }
+}
+
+TEST_F(ReadEndings, OneShotRingIsDeliveredToTheLastFrame) {
+    TaskRefnum refnum = open(64, {}, 0);
+    advance(32);
+    Read first = read(refnum, 20);
+    EXPECT_EQ(first.result, 0);
+    EXPECT_TRUE(holdsFrames(first.array.get(), TW_TYPE_I16, 16, 2, 0));
+
+    Read last;
+    std::thread reader = waitingRead(refnum, 44, last);
+    advance(32);  // the ring is full and stops
+    reader.join();
+    EXPECT_EQ(last.result, 0);
+    EXPECT_EQ(last.cols, 44);
+    EXPECT_TRUE(holdsFrames(last.array.get(), TW_TYPE_I16, 16, 2, 20));
+    EXPECT_EQ(last.total, 64);
+    EXPECT_EQ(read(refnum, 1).result, 4823);
+    EXPECT_FALSE(running(refnum));
+}
+
+TEST_F(ReadEndings, OneShotReadLongerThanTheRingGetsTheRing) {
+    TaskRefnum refnum = open(64, {}, 0);
+    Read r;
+    std::thread reader = waitingRead(refnum, 80, r);
+    advance(64);
+    reader.join();
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.cols, 64);
+    EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
+    EXPECT_EQ(r.total, 0);
+}
+
+TEST_F(ReadEndings, HostCleanUpReleasesAWaitingRead) {
+    TaskRefnum refnum = open(64);
+    advance(24);
+    Read r;
+    std::thread reader = waitingRead(refnum, 32, r);
+    for (int32_t result : testhost::runCleanups()) EXPECT_EQ(result, 0);
+    reader.join();
+    EXPECT_EQ(r.result, 0);
+    EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
+    EXPECT_EQ(r.cols, 16);
+    EXPECT_EQ(read(refnum, 8).result, 4801) << "the task has no buffer any more";
+    EXPECT_EQ(api().SIStart(refnum), 4801);
+    EXPECT_FALSE(running(refnum));
+    tws_virtual_counts counts{};
+    vd().tws_virtual_live_counts(&counts);
+    EXPECT_EQ(counts.capture_buffers, 0u);
+}
+
+TEST_F(ReadEndings, ArrayOfATypeWithoutConverterIsLeftAlone) {
+    TaskRefnum refnum = open(64);
+    advance(32);
+    auto array = testhost::makeArray2D(TW_TYPE_U16, 3, 7);
+    int32_t total = -1;
+    EXPECT_EQ(api().SIRead(refnum, array.get(), 16, &total, 1.0, TW_TYPE_U16), 42);
+    EXPECT_EQ(testhost::rows(array.get()), 3);
+    EXPECT_EQ(testhost::cols(array.get()), 7);
+    EXPECT_EQ(total, 0);
+    Read r = read(refnum, 16);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0)) << "nothing was consumed";
+}
+
+TEST_F(ReadEndings, ArrayTheHostCouldNotResizeIsNeverWritten) {
+    TaskRefnum refnum = open(64);
+    {
+        auto array = testhost::makeArray2D(TW_TYPE_I16, 1, 1);
+        int32_t total = -1;
+        testhost::failNextResizes(1, 2);
+        EXPECT_EQ(api().SIRead(refnum, array.get(), 32, &total, -1.0, TW_TYPE_I16), 2);
+    }  // the host frees it; the worker's passes below must not reach it
+    advance(32);
+    vd().tws_virtual_flush();
+    Read r = read(refnum, 32);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
+}
+
+}  // namespace
+
+// Real-time clock: the host leaves the ring alone for more than a lap, then
+// reads. The next quarter finds the ring overrun while the read waits.
+TEST_F(InputTest, OverrunWhileAReadWaitsStopsTheCapture) {
+    TaskRefnum refnum = open(4410);  // 100 ms at 44100 Hz
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    Read r = read(refnum, 20000, 10.0);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_LT(r.cols, 20000);
+    if (r.cols > 0) {
+        EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, firstFrameOf(r.array.get())));
+    }
+    EXPECT_EQ(r.total, 0);
+    EXPECT_EQ(read(refnum, 10).result, 4823);
+    EXPECT_EQ(api().SIStart(refnum), 4823);
+    EXPECT_FALSE(running(refnum));
+}
+
+}  // namespace inputtest
