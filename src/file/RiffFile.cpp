@@ -67,6 +67,36 @@ RiffResult RiffFile::flush() {
     return writeBack() ? RiffResult::ok : RiffResult::cannotWrite;
 }
 
+RiffResult RiffFile::truncate(int64_t position) {
+    if (mFd < 0) return RiffResult::notOpen;
+    if (!mWritable) return RiffResult::cannotWrite;
+    if (position < 0) return RiffResult::invalidParam;
+    if (position <= mBufferOffset) {
+        rebase(position);
+    } else if (position - mBufferOffset <= static_cast<int64_t>(mValid)) {
+        mValid = mNext = static_cast<size_t>(position - mBufferOffset);
+    } else {
+        if (!writeBack()) return RiffResult::cannotWrite;
+        rebase(position);
+    }
+    struct stat st;
+    if (fstat(mFd, &st) != 0) {
+        mLastError = errno;
+        return RiffResult::cannotWrite;
+    }
+    if (st.st_size > position) {
+        int rc;
+        do {
+            rc = ::ftruncate(mFd, position);
+        } while (rc != 0 && errno == EINTR);
+        if (rc != 0) {
+            mLastError = errno;
+            return RiffResult::cannotWrite;
+        }
+    }
+    return RiffResult::ok;
+}
+
 // Writes [0, mValid) of a dirty buffer. On failure the buffer stays dirty so
 // that nothing the caller handed over is dropped.
 bool RiffFile::writeBack() {

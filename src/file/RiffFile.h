@@ -71,6 +71,11 @@ public:
 
     RiffResult flush();
 
+    // Forgets everything from `position` on: buffered bytes past it are
+    // dropped and a longer file is cut there; the position moves there. Undoes
+    // a write that failed part-way.
+    RiffResult truncate(int64_t position);
+
 private:
     RiffResult checkInfo(const RiffBufferInfo& info) const;
     void commitInfo(const RiffBufferInfo& info);

@@ -1,30 +1,47 @@
-// Abstract open sound file: registered with the host's clean-up like a task,
-// owned by the sound file registry.
+// An open sound file: registered with the host's clean-up like a task and
+// owned by the sound file registry. Readers and writers derive from it.
 #pragma once
 
 #include <cstdint>
 
 #include "core/Cleanable.h"
+#include "file/WavStream.h"
 
 namespace tw {
 
+// Paths are copied into buffers of this size (at most 1023 characters).
+inline constexpr size_t kPathBufferSize = 1024;
+
 class SoundFile : public Cleanable {
 public:
+    enum Kind : int32_t { kReader = 0, kWriter = 1 };
+
     SoundFile();
     ~SoundFile() override;
     SoundFile(const SoundFile&) = delete;
     SoundFile& operator=(const SoundFile&) = delete;
 
-    // 0 for readers, 1 for writers.
     virtual int32_t getKind() = 0;
     virtual int32_t isReady() { return 0; }
+    // mode and offset in sample frames; only readers can seek.
     virtual int32_t seek(int32_t mode, int32_t sampleOffset);
+    // Whether the path can be opened this way: 0 or an error code.
     virtual int32_t checkPath(const char* path) = 0;
 
-    int32_t status = 0;
-    uint32_t bitsPerSample = 0;
-    uint32_t channels = 0;
-    double sampleRate = 0.0;
+    // Error code left by construction; 0 when the file is usable.
+    int32_t status() const { return mStatus; }
+    uint32_t bitsPerSample() const { return mBitsPerSample; }
+    uint32_t channels() const { return mChannels; }
+    double sampleRate() const { return mSampleRate; }
+    // Bytes of one sample frame, (bits x channels) / 8.
+    uint32_t frameBytes() const { return static_cast<uint32_t>(uint64_t{mBitsPerSample} * mChannels / 8); }
+
+protected:
+    int32_t mStatus = 0;
+    uint32_t mBitsPerSample = 0;
+    uint32_t mChannels = 0;
+    double mSampleRate = 0.0;
+    WavStream mStream;
 };
 
 }  // namespace tw

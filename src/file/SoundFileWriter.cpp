@@ -1,0 +1,120 @@
+#include "file/SoundFileWriter.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "convert/HostDataBlock.h"
+#include "convert/WaveFormat.h"
+#include "core/ErrorCodes.h"
+#include "device/DirectSoundLibrary.h"
+#include "host/HostData.h"
+
+namespace tw {
+
+namespace {
+
+// The widest format a header can describe: 16-bit channel count, sample
+// rate in 32 bits, samples of at most 4 bytes (the widest the converters
+// write).
+bool isWritableFormat(double sampleRate, int32_t channels, int32_t bitsPerSample) {
+    return channels > 0 && channels <= 0xFFFF && bitsPerSample > 0 && bitsPerSample <= 32 &&
+           sampleRate > 0.0 && sampleRate < 4294967296.0;
+}
+
+// Converts the host array straight into the stream's I/O buffer.
+class ArraySource final : public WavStream::Source {
+public:
+    explicit ArraySource(HostDataBlock& block) : mBlock(block) {}
+
+    int64_t produce(uint8_t* at, uint32_t room) override {
+        uint32_t moved = 0;
+        const int32_t status = mBlock.copyToDevice(at, room, moved);
+        if (status > 0) {
+            mStatus = status;
+            return -1;
+        }
+        if (mStatus == 0) mStatus = status;
+        mFrames += moved;
+        return int64_t{moved} * mBlock.frameBytes();
+    }
+
+    uint32_t frames() const { return mFrames; }
+    int32_t status() const { return mStatus; }
+
+private:
+    HostDataBlock& mBlock;
+    uint32_t mFrames = 0;
+    int32_t mStatus = 0;
+};
+
+}  // namespace
+
+SoundFileWriter::SoundFileWriter(TwStringHandle path, double sampleRate, int32_t channels, int32_t bitsPerSample) {
+    open(path, sampleRate, channels, bitsPerSample);
+}
+
+SoundFileWriter::~SoundFileWriter() { mStream.close(); }
+
+void SoundFileWriter::open(TwStringHandle handle, double sampleRate, int32_t channels, int32_t bitsPerSample) {
+    char path[kPathBufferSize];
+    host::readString(handle, path, sizeof path);
+    mStatus = checkPath(path);
+    if (mStatus != 0) return;
+    if (!isWritableFormat(sampleRate, channels, bitsPerSample)) {
+        mStatus = err::kArgument;
+        return;
+    }
+    mStatus = DirectSoundLibrary::instance().getError();
+    if (mStatus != 0) return;
+
+    const WaveFormat format(static_cast<uint32_t>(channels), sampleRate, static_cast<uint32_t>(bitsPerSample));
+    const int32_t result = mStream.openForWriting(path, reinterpret_cast<const uint8_t*>(&format.extensibleRecord()),
+                                                  sizeof(WaveFormatExtensible));
+    if (result < 0) {
+        mStream.close();
+        mStatus = mapSystemError(result);
+        if (mStatus == err::kNotFound) mStatus = err::kSharing;
+        return;
+    }
+    const WaveFormatEx header = mStream.formatHeader();
+    mBitsPerSample = header.wBitsPerSample;
+    mChannels = header.nChannels;
+    mSampleRate = header.nSamplesPerSec;
+}
+
+int32_t SoundFileWriter::checkPath(const char* path) {
+    struct stat st;
+    if (::stat(path, &st) != 0) {
+        // Not there (or not visible): create it empty.
+        std::FILE* f = std::fopen(path, "w");
+        if (f == nullptr) return mapRuntimeError(errno);
+        std::fclose(f);
+        return err::kOk;
+    }
+    if (S_ISDIR(st.st_mode)) return err::kIsDirectory;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return err::kAccess;
+    return err::kOk;
+}
+
+int32_t SoundFileWriter::cleanup() {
+    mStream.close();
+    return 0;
+}
+
+int32_t SoundFileWriter::write(TwArrayHandle data, uint16_t typeCode, int32_t& framesWritten) {
+    framesWritten = 0;
+    HostDataBlock block(data, typeCode, mChannels, (mBitsPerSample + 7) / 8);
+    const uint64_t size = block.bytesRemaining();
+    ArraySource source(block);
+    uint64_t bytesWritten = 0;
+    const int32_t result = mStream.write(size, block.frameBytes(), source, bytesWritten);
+    if (source.status() > 0) return source.status();
+    if (result != 0) return err::kFile;
+    framesWritten = static_cast<int32_t>(source.frames());
+    mSamplesWritten += source.frames();
+    return source.status();
+}
+
+}  // namespace tw

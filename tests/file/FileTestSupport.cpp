@@ -1,0 +1,189 @@
+#include "FileTestSupport.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace filetest {
+
+std::string scratchPath(const std::string& name) {
+    std::string path = testhost::scratchDir() + "/" + name;
+    ::unlink(path.c_str());
+    return path;
+}
+
+Bytes readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+void put16(Bytes& out, uint16_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void put32(Bytes& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void putText(Bytes& out, const char* fourcc) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(fourcc[i]));
+}
+
+uint16_t get16(const Bytes& in, size_t at) {
+    return static_cast<uint16_t>(in.at(at) | in.at(at + 1) << 8);
+}
+
+uint32_t get32(const Bytes& in, size_t at) {
+    return static_cast<uint32_t>(get16(in, at)) | static_cast<uint32_t>(get16(in, at + 2)) << 16;
+}
+
+void putChunk(Bytes& out, const char* id, const Bytes& data, int64_t declared) {
+    putText(out, id);
+    put32(out, declared >= 0 ? static_cast<uint32_t>(declared) : static_cast<uint32_t>(data.size()));
+    out.insert(out.end(), data.begin(), data.end());
+    if (data.size() & 1) out.push_back(0);
+}
+
+Bytes formatChunk(const Format& f) {
+    Bytes out;
+    put16(out, f.tag);
+    put16(out, f.channels);
+    put32(out, f.rate);
+    const uint64_t avg = uint64_t{f.channels} * f.rate * f.bits / 8;
+    put32(out, f.avgBytes >= 0 ? static_cast<uint32_t>(f.avgBytes) : static_cast<uint32_t>(avg));
+    put16(out, static_cast<uint16_t>(f.channels * f.bits / 8));
+    put16(out, f.bits);
+    if (f.withCbSize || !f.extension.empty()) {
+        put16(out, static_cast<uint16_t>(f.extension.size()));
+        out.insert(out.end(), f.extension.begin(), f.extension.end());
+    }
+    return out;
+}
+
+Bytes extensibleExtension(uint16_t validBits, uint32_t subFormatCode) {
+    Bytes out;
+    put16(out, validBits);
+    put32(out, 0);
+    put32(out, subFormatCode);
+    const uint8_t rest[] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    out.insert(out.end(), rest, rest + sizeof rest);
+    return out;
+}
+
+Bytes riffWave(const Bytes& chunks) {
+    Bytes out;
+    putText(out, "RIFF");
+    put32(out, static_cast<uint32_t>(chunks.size() + 4));
+    putText(out, "WAVE");
+    out.insert(out.end(), chunks.begin(), chunks.end());
+    return out;
+}
+
+Bytes wavFile(const Format& f, const Bytes& data) {
+    Bytes chunks;
+    putChunk(chunks, "fmt ", formatChunk(f));
+    putChunk(chunks, "data", data);
+    return riffWave(chunks);
+}
+
+Opened openRead(const std::string& path) {
+    auto name = testhost::makeString(path);
+    TaskRefnum refnum = -1;
+    const int32_t result = api().SoundReadFileOpen(name.get(), &refnum);
+    return {result, refnum};
+}
+
+Opened openWrite(const std::string& path, double rate, int32_t channels, int32_t bits) {
+    auto name = testhost::makeString(path);
+    TaskRefnum refnum = -1;
+    const int32_t result = api().SoundWriteFileOpen(name.get(), &refnum, rate, channels, bits);
+    return {result, refnum};
+}
+
+ReadResult readData(TaskRefnum refnum, int32_t count, uint16_t type, int32_t seekMode, int32_t seekOffset) {
+    ReadResult r{0, -7, 7, testhost::makeArray2D(type, 1, 1)};
+    r.result = api().SoundReadFileData(refnum, seekMode, seekOffset, count, type, 0, r.data.get(), &r.frames, &r.eof);
+    return r;
+}
+
+Info fileInfo(TaskRefnum refnum) {
+    Info i{};
+    i.result = api().SoundFileInfoRef(refnum, 0, &i.rate, &i.channels, &i.bits, &i.duration, &i.total);
+    return i;
+}
+
+testhost::ArrayPtr makeSamples(uint16_t type, int32_t rows, int32_t cols,
+                               const std::function<double(int32_t, int32_t)>& value) {
+    auto array = testhost::makeArray2D(type, rows, cols);
+    for (int32_t r = 0; r < rows; ++r) {
+        for (int32_t c = 0; c < cols; ++c) {
+            const double v = value(r, c);
+            switch (type) {
+                case TW_TYPE_U8: testhost::set2D<uint8_t>(array.get(), r, c, static_cast<uint8_t>(v)); break;
+                case TW_TYPE_I16: testhost::set2D<int16_t>(array.get(), r, c, static_cast<int16_t>(v)); break;
+                case TW_TYPE_I32: testhost::set2D<int32_t>(array.get(), r, c, static_cast<int32_t>(v)); break;
+                case TW_TYPE_F32: testhost::set2D<float>(array.get(), r, c, static_cast<float>(v)); break;
+                case TW_TYPE_F64: testhost::set2D<double>(array.get(), r, c, v); break;
+                default: ADD_FAILURE() << "no samples of type " << type;
+            }
+        }
+    }
+    return array;
+}
+
+double sampleAt(TwArrayHandle data, uint16_t type, int32_t row, int32_t col) {
+    switch (type) {
+        case TW_TYPE_U8: return testhost::get2D<uint8_t>(data, row, col);
+        case TW_TYPE_I16: return testhost::get2D<int16_t>(data, row, col);
+        case TW_TYPE_I32: return testhost::get2D<int32_t>(data, row, col);
+        case TW_TYPE_F32: return testhost::get2D<float>(data, row, col);
+        case TW_TYPE_F64: return testhost::get2D<double>(data, row, col);
+        default: ADD_FAILURE() << "no samples of type " << type; return 0;
+    }
+}
+
+int run(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool haveSox() {
+    return run("command -v sox >/dev/null 2>&1") == 0;
+}
+
+int inChild(const std::function<void()>& setup, const std::function<int()>& body) {
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        setup();
+        ::_exit(body());
+    }
+    int status = 0;
+    pid_t done;
+    do {
+        done = ::waitpid(pid, &status, 0);
+    } while (done < 0 && errno == EINTR);
+    if (done < 0) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace filetest

@@ -1,0 +1,98 @@
+// Helpers of the sound file tests: scratch paths, file bytes, hand-made WAV
+// files, opening through the exports, sox and child processes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/Library.h"
+#include "host/TestHost.h"
+
+namespace filetest {
+
+using Bytes = std::vector<uint8_t>;
+
+inline const testhost::Exports& api() { return testhost::library().api(); }
+
+// A fresh path in the scratch directory (any old file there is removed).
+std::string scratchPath(const std::string& name);
+Bytes readFile(const std::string& path);
+void writeFile(const std::string& path, const Bytes& bytes);
+bool exists(const std::string& path);
+
+void put16(Bytes& out, uint16_t v);
+void put32(Bytes& out, uint32_t v);
+void putText(Bytes& out, const char* fourcc);
+uint16_t get16(const Bytes& in, size_t at);
+uint32_t get32(const Bytes& in, size_t at);
+
+// A chunk with its pad byte; `declared` replaces the size field when given.
+void putChunk(Bytes& out, const char* id, const Bytes& data, int64_t declared = -1);
+
+// The "fmt " payload: the 16 core bytes, then cbSize and the extension
+// when `extension` is not empty or `withCbSize` is set.
+struct Format {
+    uint16_t tag = 1;
+    uint16_t channels = 2;
+    uint32_t rate = 44100;
+    uint16_t bits = 16;
+    int64_t avgBytes = -1;  // -1: channels x rate x bits / 8
+    bool withCbSize = false;
+    Bytes extension;
+};
+Bytes formatChunk(const Format& f);
+// Extension of an extensible record: valid bits, mask 0 and the sub-format
+// {0000000N-0000-0010-8000-00AA00389B71}.
+Bytes extensibleExtension(uint16_t validBits, uint32_t subFormatCode);
+// RIFF/WAVE around the given chunks (RIFF size from the content).
+Bytes riffWave(const Bytes& chunks);
+// A plain WAV: "fmt " then "data".
+Bytes wavFile(const Format& f, const Bytes& data);
+
+// Opening through the exports; the refnum is -1 when it failed.
+struct Opened {
+    int32_t result;
+    TaskRefnum refnum;
+};
+Opened openRead(const std::string& path);
+Opened openWrite(const std::string& path, double rate, int32_t channels, int32_t bits);
+
+// Reads with the given seek and count into a fresh array of `type`.
+struct ReadResult {
+    int32_t result;
+    int32_t frames;
+    uint8_t eof;
+    testhost::ArrayPtr data;
+};
+ReadResult readData(TaskRefnum refnum, int32_t count, uint16_t type, int32_t seekMode = 2, int32_t seekOffset = 0);
+
+struct Info {
+    int32_t result;
+    double rate;
+    int32_t channels;
+    int32_t bits;
+    double duration;
+    int32_t total;
+};
+Info fileInfo(TaskRefnum refnum);
+
+// A 2-D array of `type` with `value(row, col)` as its elements (as double,
+// stored with a plain cast).
+testhost::ArrayPtr makeSamples(uint16_t type, int32_t rows, int32_t cols,
+                               const std::function<double(int32_t, int32_t)>& value);
+// Element (row, col) of an array as double.
+double sampleAt(TwArrayHandle data, uint16_t type, int32_t row, int32_t col);
+
+// Runs a shell command; its exit status.
+int run(const std::string& command);
+bool haveSox();
+
+// Runs `body` in a forked child after `setup`; the child's exit status
+// (the body's return value), or -1 when it did not exit normally.
+int inChild(const std::function<void()>& setup, const std::function<int()>& body);
+
+}  // namespace filetest

@@ -1,0 +1,254 @@
+// Written files read back for every host type and sample width, and files
+// exchanged with sox in both directions.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "FileTestSupport.h"
+
+namespace filetest {
+namespace {
+
+const uint16_t kTypes[] = {TW_TYPE_U8, TW_TYPE_I16, TW_TYPE_I32, TW_TYPE_F32, TW_TYPE_F64};
+const int32_t kBits[] = {8, 12, 16, 24, 32};
+
+bool isFloat(uint16_t type) { return type == TW_TYPE_F32 || type == TW_TYPE_F64; }
+
+// Element value of a host type: spread over its range, both signs.
+double hostValue(uint16_t type, int32_t row, int32_t col) {
+    const double unit = std::sin(0.37 * col + 1.3 * row) * 0.9;
+    switch (type) {
+        case TW_TYPE_U8: return std::floor(127.5 + unit * 127.0);
+        case TW_TYPE_I16: return std::floor(unit * 32767.0);
+        case TW_TYPE_I32: return std::floor(unit * 2147483647.0);
+        default: return unit;
+    }
+}
+
+// An integer element as a full-scale value (its bits at the top of 32).
+int64_t fullScale(uint16_t type, double v) {
+    switch (type) {
+        case TW_TYPE_U8: return (static_cast<int64_t>(v) - 128) * (int64_t{1} << 24);
+        case TW_TYPE_I16: return static_cast<int64_t>(v) * 65536;
+        default: return static_cast<int64_t>(v);
+    }
+}
+
+// What an integer element becomes after a file of `bytes` bytes per sample:
+// the low bits the file cannot hold are dropped.
+double integerRoundTrip(uint16_t type, double v, int bytes) {
+    const int64_t f = fullScale(type, v);
+    const int64_t kept = f - (((f % (int64_t{1} << (32 - 8 * bytes))) + (int64_t{1} << (32 - 8 * bytes))) %
+                              (int64_t{1} << (32 - 8 * bytes)));
+    switch (type) {
+        case TW_TYPE_U8: return static_cast<double>(kept / (int64_t{1} << 24) + 128);
+        case TW_TYPE_I16: return static_cast<double>(kept / 65536);
+        default: return static_cast<double>(kept);
+    }
+}
+
+class RoundTrip : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(testhost::library().loaded()) << testhost::library().error(); }
+};
+
+TEST_F(RoundTrip, EveryHostTypeThroughEveryWidth) {
+    const int32_t channels = 3;
+    const int32_t frames = 257;
+    for (uint16_t type : kTypes) {
+        for (int32_t bits : kBits) {
+            SCOPED_TRACE(testing::Message() << "type " << type << ", " << bits << " bits");
+            const std::string path = scratchPath("roundtrip.wav");
+            const Opened w = openWrite(path, 22050.0, channels, bits);
+            ASSERT_EQ(w.result, 0);
+            auto data = makeSamples(type, channels, frames, [type](int32_t r, int32_t c) { return hostValue(type, r, c); });
+            int32_t written = 0;
+            ASSERT_EQ(api().SoundWriteFileData(w.refnum, data.get(), &written, type), 0);
+            ASSERT_EQ(written, frames);
+            ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
+
+            const Opened r = openRead(path);
+            ASSERT_EQ(r.result, 0);
+            const int bytes = (bits + 7) / 8;
+            const Info info = fileInfo(r.refnum);
+            EXPECT_EQ(info.bits, bytes * 8);
+            EXPECT_EQ(info.total, frames);
+            ReadResult back = readData(r.refnum, -1, type);
+            ASSERT_EQ(back.result, 0);
+            ASSERT_EQ(back.frames, frames);
+            ASSERT_EQ(testhost::rows(back.data.get()), channels);
+            // Float: writing scales by 2^(w-1) - 1 and truncates, reading
+            // divides by 2^(w-1): within two steps (8 bits: one of 1/127.5).
+            const double step = bytes == 1 ? 1.0 / 127.5 : std::ldexp(1.0, 1 - 8 * bytes);
+            const double tolerance = (bytes == 1 ? step : 2 * step) + (type == TW_TYPE_F32 ? 1.2e-7 : 0.0);
+            for (int32_t ch = 0; ch < channels; ++ch) {
+                for (int32_t c = 0; c < frames; ++c) {
+                    const double in = sampleAt(data.get(), type, ch, c);
+                    const double out = sampleAt(back.data.get(), type, ch, c);
+                    if (isFloat(type)) {
+                        ASSERT_NEAR(out, in, tolerance) << ch << "," << c;
+                    } else {
+                        ASSERT_EQ(out, integerRoundTrip(type, in, bytes)) << ch << "," << c;
+                    }
+                }
+            }
+            EXPECT_EQ(api().SoundFileClose(r.refnum), 0);
+        }
+    }
+}
+
+TEST_F(RoundTrip, SixteenBitFileIntoEveryHostType) {
+    const std::string path = scratchPath("crosstype.wav");
+    const Opened w = openWrite(path, 8000.0, 1, 16);
+    ASSERT_EQ(w.result, 0);
+    const int16_t values[] = {-32768, -16384, -1, 0, 1, 0x1234, 32767};
+    auto data = makeSamples(TW_TYPE_I16, 1, 7, [&](int32_t, int32_t c) { return values[c]; });
+    int32_t n = 0;
+    ASSERT_EQ(api().SoundWriteFileData(w.refnum, data.get(), &n, TW_TYPE_I16), 0);
+    ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
+    const Opened r = openRead(path);
+    ASSERT_EQ(r.result, 0);
+    for (uint16_t type : kTypes) {
+        ReadResult back = readData(r.refnum, -1, type, 0, 0);
+        ASSERT_EQ(back.frames, 7);
+        for (int c = 0; c < 7; ++c) {
+            const double v = values[c];
+            double expected = 0;
+            switch (type) {
+                case TW_TYPE_U8: expected = std::floor(v / 256.0) + 128; break;
+                case TW_TYPE_I16: expected = v; break;
+                case TW_TYPE_I32: expected = v * 65536; break;
+                default: expected = v / 32768.0;
+            }
+            EXPECT_EQ(sampleAt(back.data.get(), type, 0, c), expected) << type << " " << c;
+        }
+    }
+    EXPECT_EQ(api().SoundFileClose(r.refnum), 0);
+}
+
+// ---- sox ----------------------------------------------------------------------
+
+class Sox : public RoundTrip {
+protected:
+    void SetUp() override {
+        RoundTrip::SetUp();
+        ASSERT_TRUE(haveSox()) << "sox is a test dependency (scripts/install-deps.sh)";
+    }
+
+    // Raw sample bytes of a file, as sox decodes them (no dither, same encoding).
+    Bytes rawOf(const std::string& wav) {
+        const std::string raw = wav + ".raw";
+        EXPECT_EQ(run("sox -D '" + wav + "' -t raw '" + raw + "' 2>/dev/null"), 0);
+        return readFile(raw);
+    }
+};
+
+TEST_F(Sox, ReadsFilesMadeBySox) {
+    struct Made {
+        const char* name;
+        const char* options;
+        int channels;
+        int bits;
+        bool isFloat;
+    };
+    const Made cases[] = {
+        {"u8_mono", "-c 1 -b 8 -e unsigned-integer", 1, 8, false},
+        {"s16_stereo", "-c 2 -b 16 -e signed-integer", 2, 16, false},
+        {"s24_stereo", "-c 2 -b 24 -e signed-integer", 2, 24, false},
+        {"s32_mono", "-c 1 -b 32 -e signed-integer", 1, 32, false},
+        {"s16_four", "-c 4 -b 16 -e signed-integer", 4, 16, false},
+        {"f32_stereo", "-c 2 -b 32 -e floating-point", 2, 32, true},
+    };
+    for (const Made& m : cases) {
+        SCOPED_TRACE(m.name);
+        const std::string path = scratchPath(std::string("sox_") + m.name + ".wav");
+        ASSERT_EQ(run(std::string("sox -D -n -r 32000 ") + m.options + " '" + path +
+                      "' synth 0.05 sine 440 sine 1000 sine 3000 sine 5000 gain -3 2>/dev/null"),
+                  0);
+        const Bytes raw = rawOf(path);
+        const int bytes = m.bits / 8;
+        const int32_t frames = static_cast<int32_t>(raw.size() / (bytes * m.channels));
+        ASSERT_EQ(frames, 1600);
+
+        const Opened r = openRead(path);
+        ASSERT_EQ(r.result, 0);
+        const Info info = fileInfo(r.refnum);
+        EXPECT_EQ(info.rate, 32000.0);
+        EXPECT_EQ(info.channels, m.channels);
+        EXPECT_EQ(info.bits, m.bits);
+        EXPECT_EQ(info.total, frames);
+        EXPECT_NEAR(info.duration, 0.05, 1e-9);
+        ReadResult back = readData(r.refnum, -1, TW_TYPE_I32);
+        ASSERT_EQ(back.result, 0);
+        ASSERT_EQ(back.frames, frames);
+        EXPECT_EQ(back.eof, 1);
+        for (int32_t f = 0; f < frames; ++f) {
+            for (int ch = 0; ch < m.channels; ++ch) {
+                const size_t at = (static_cast<size_t>(f) * m.channels + ch) * bytes;
+                int64_t expected;
+                if (m.isFloat) {
+                    float x;
+                    std::memcpy(&x, &raw[at], 4);
+                    expected = static_cast<int32_t>(std::fmax(-1.0, std::fmin(1.0, x)) * 2147483647.0);
+                } else {
+                    uint32_t u = 0;
+                    for (int b = 0; b < bytes; ++b) u |= static_cast<uint32_t>(raw[at + b]) << (8 * (4 - bytes + b));
+                    if (bytes == 1) u ^= 0x80000000u;
+                    expected = static_cast<int32_t>(u);
+                }
+                ASSERT_EQ(testhost::get2D<int32_t>(back.data.get(), ch, f), expected) << f << "," << ch;
+            }
+        }
+        EXPECT_EQ(api().SoundFileClose(r.refnum), 0);
+    }
+}
+
+TEST_F(Sox, SoxReadsOurFiles) {
+    struct Ours {
+        int32_t channels;
+        int32_t bits;
+    };
+    for (const Ours& o : {Ours{1, 8}, Ours{2, 16}, Ours{3, 16}, Ours{2, 24}, Ours{1, 32}}) {
+        SCOPED_TRACE(testing::Message() << o.channels << " ch, " << o.bits << " bits");
+        const std::string path = scratchPath("ours.wav");
+        const Opened w = openWrite(path, 48000.0, o.channels, o.bits);
+        ASSERT_EQ(w.result, 0);
+        const int32_t frames = 1001;
+        auto data = makeSamples(TW_TYPE_I32, o.channels, frames, [](int32_t r, int32_t c) {
+            return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(c * 2654435761u + r * 40503u)));
+        });
+        int32_t n = 0;
+        ASSERT_EQ(api().SoundWriteFileData(w.refnum, data.get(), &n, TW_TYPE_I32), 0);
+        ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
+
+        FILE* p = ::popen(("soxi -s '" + path + "' 2>/dev/null").c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        long soxFrames = -1;
+        EXPECT_EQ(std::fscanf(p, "%ld", &soxFrames), 1);
+        ::pclose(p);
+        EXPECT_EQ(soxFrames, frames);
+
+        const Bytes raw = rawOf(path);
+        const Bytes file = readFile(path);
+        const size_t start = file.size() - raw.size() - ((raw.size() & 1) ? 1 : 0);
+        ASSERT_EQ(raw.size(), static_cast<size_t>(frames) * o.channels * (o.bits / 8));
+        EXPECT_TRUE(std::equal(raw.begin(), raw.end(), file.begin() + static_cast<std::ptrdiff_t>(start)))
+            << "sox decodes the samples we wrote";
+    }
+}
+
+TEST_F(Sox, SixtyFourBitFloatOpensButFailsAtRead) {
+    const std::string path = scratchPath("sox_f64.wav");
+    ASSERT_EQ(run("sox -D -n -r 8000 -c 1 -b 64 -e floating-point '" + path + "' synth 0.01 sine 300 2>/dev/null"), 0);
+    const Opened r = openRead(path);
+    ASSERT_EQ(r.result, 0);
+    EXPECT_EQ(fileInfo(r.refnum).bits, 64);
+    ReadResult a = readData(r.refnum, -1, TW_TYPE_F64);
+    EXPECT_EQ(a.result, 4811);
+    EXPECT_EQ(testhost::cols(a.data.get()), 0);
+    EXPECT_EQ(api().SoundFileClose(r.refnum), 0);
+}
+
+}  // namespace
+}  // namespace filetest

@@ -1,0 +1,235 @@
+// The exact bytes of written files: header fields per format, placeholders
+// while the file is open, sizes, fact value and pad byte after closing.
+#include <cmath>
+
+#include "FileTestSupport.h"
+
+namespace filetest {
+namespace {
+
+struct Case {
+    const char* name;
+    int32_t channels;
+    double rate;
+    int32_t bits;
+    int32_t frames;
+    // Expected header fields.
+    bool extensible;
+    uint32_t samplesPerSec;
+    uint32_t avgBytes;
+    uint16_t blockAlign;
+    uint16_t containerBits;
+};
+
+const Case kCases[] = {
+    {"mono8_odd", 1, 8000.0, 8, 3, false, 8000, 8000, 1, 8},
+    {"stereo8", 2, 11025.0, 8, 4, false, 11025, 22050, 2, 8},
+    {"mono16", 1, 16000.0, 16, 5, false, 16000, 32000, 2, 16},
+    {"stereo16", 2, 44100.0, 16, 6, false, 44100, 176400, 4, 16},
+    {"three16", 3, 48000.0, 16, 4, true, 48000, 288000, 6, 16},
+    {"mono24", 1, 96000.0, 24, 3, true, 96000, 288000, 3, 24},
+    {"stereo24", 2, 48000.0, 24, 5, true, 48000, 288000, 6, 24},
+    {"stereo32", 2, 44100.0, 32, 3, true, 44100, 352800, 8, 32},
+    {"mono12", 1, 22050.0, 12, 4, true, 22050, 44100, 2, 16},
+    {"rate44100_9", 2, 44100.9, 16, 2, false, 44100, 176403, 4, 16},
+};
+
+int32_t sampleValue(int32_t row, int32_t col) {
+    return static_cast<int32_t>(0x12345678u * static_cast<uint32_t>(col + 1) + 0x01020304u * static_cast<uint32_t>(row));
+}
+
+// The file bytes of one int32 sample at a container width: its top bytes,
+// with the sign flipped for the unsigned 8-bit form.
+void putSample(Bytes& out, int32_t v, int width) {
+    uint32_t u = static_cast<uint32_t>(v);
+    if (width == 1) u ^= 0x80000000u;
+    for (int i = 4 - width; i < 4; ++i) out.push_back(static_cast<uint8_t>(u >> (8 * i)));
+}
+
+Bytes expectedFile(const Case& c, bool closed) {
+    const int width = c.containerBits / 8;
+    Bytes samples;
+    for (int32_t f = 0; f < c.frames; ++f)
+        for (int32_t ch = 0; ch < c.channels; ++ch) putSample(samples, sampleValue(ch, f), width);
+
+    Bytes fmt;
+    put16(fmt, c.extensible ? 0xFFFE : 1);
+    put16(fmt, static_cast<uint16_t>(c.channels));
+    put32(fmt, c.samplesPerSec);
+    put32(fmt, c.avgBytes);
+    put16(fmt, c.blockAlign);
+    put16(fmt, c.containerBits);
+    if (c.extensible) {
+        put16(fmt, 22);
+        Bytes ext = extensibleExtension(static_cast<uint16_t>(c.bits), 1);
+        fmt.insert(fmt.end(), ext.begin(), ext.end());
+    }
+    Bytes chunks;
+    putChunk(chunks, "fmt ", fmt);
+    Bytes fact;
+    put32(fact, closed ? 0u : 0xFFFFFFFFu);
+    putChunk(chunks, "fact", fact);
+    putText(chunks, "data");
+    put32(chunks, closed ? static_cast<uint32_t>(samples.size()) : 0u);
+    chunks.insert(chunks.end(), samples.begin(), samples.end());
+    if (closed && (samples.size() & 1)) chunks.push_back(0);
+    Bytes file = riffWave(chunks);
+    if (!closed) {
+        for (int i = 4; i < 8; ++i) file[i] = 0;
+    }
+    return file;
+}
+
+class WriterBytes : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(testhost::library().loaded()) << testhost::library().error(); }
+};
+
+TEST_F(WriterBytes, EveryFormatGivesTheExactFileWhileOpenAndAfterClosing) {
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = scratchPath(std::string("bytes_") + c.name + ".wav");
+        Opened w = openWrite(path, c.rate, c.channels, c.bits);
+        ASSERT_EQ(w.result, 0);
+        auto data = makeSamples(TW_TYPE_I32, c.channels, c.frames, [](int32_t r, int32_t col) {
+            return static_cast<double>(sampleValue(r, col));
+        });
+        int32_t written = -1;
+        ASSERT_EQ(api().SoundWriteFileData(w.refnum, data.get(), &written, TW_TYPE_I32), 0);
+        EXPECT_EQ(written, c.frames);
+        EXPECT_EQ(readFile(path), expectedFile(c, false)) << "placeholders while open";
+        ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
+        EXPECT_EQ(readFile(path), expectedFile(c, true));
+    }
+}
+
+TEST_F(WriterBytes, StereoSixteenBitHeaderAsLiteralBytes) {
+    const std::string path = scratchPath("literal.wav");
+    Opened w = openWrite(path, 44100.0, 2, 16);
+    ASSERT_EQ(w.result, 0);
+    auto data = makeSamples(TW_TYPE_I16, 2, 1, [](int32_t r, int32_t) { return r == 0 ? 0x0102 : -2; });
+    int32_t written = 0;
+    ASSERT_EQ(api().SoundWriteFileData(w.refnum, data.get(), &written, TW_TYPE_I16), 0);
+    ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
+    const Bytes expected = {
+        'R', 'I', 'F', 'F', 52, 0, 0, 0, 'W', 'A', 'V', 'E',                       //
+        'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0, 0x44, 0xAC, 0, 0,              //
+        0x10, 0xB1, 0x02, 0, 4, 0, 16, 0,                                           //
+        'f', 'a', 'c', 't', 4, 0, 0, 0, 0, 0, 0, 0,                                 //
+        'd', 'a', 't', 'a', 4, 0, 0, 0, 0x02, 0x01, 0xFE, 0xFF};
+    EXPECT_EQ(readFile(path), expected);
+}
+
+TEST_F(WriterBytes, SuccessiveCallsAppendAndCount) {
+    const std::string path = scratchPath("append.wav");
+    Opened w = openWrite(path, 8000.0, 1, 16);
+    ASSERT_EQ(w.result, 0);
+    for (int call = 0; call < 2; ++call) {
+        auto data = makeSamples(TW_TYPE_I16, 1, 1000, [call](int32_t, int32_t c) { return call * 1000 + c; });
+        int32_t written = 0;
+        ASSERT_EQ(api().SoundWriteFileData(w.refnum, data.get(), &written, TW_TYPE_I16), 0);
+        EXPECT_EQ(written, 1000);
+    }
+    int32_t total = -1;
+    EXPECT_EQ(api().SoundWriteFileSamplesWritten(w.refnum, &total), 0);
+    EXPECT_EQ(total, 2000);
+    ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
+    const Bytes file = readFile(path);
+    ASSERT_EQ(file.size(), 56u + 4000u);
+    EXPECT_EQ(get32(file, 52), 4000u);
+    for (int i = 0; i < 2000; ++i) ASSERT_EQ(static_cast<int16_t>(get16(file, 56 + 2 * i)), i) << i;
+}
+
+TEST_F(WriterBytes, EmptyArrayWritesNothing) {
+    const std::string path = scratchPath("empty.wav");
+    Opened w = openWrite(path, 8000.0, 2, 16);
+    ASSERT_EQ(w.result, 0);
+    auto none = testhost::makeArray2D(TW_TYPE_I16, 2, 0);
+    int32_t written = -1;
+    EXPECT_EQ(api().SoundWriteFileData(w.refnum, none.get(), &written, TW_TYPE_I16), 0);
+    EXPECT_EQ(written, 0);
+    ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
+    const Bytes file = readFile(path);
+    ASSERT_EQ(file.size(), 56u);
+    EXPECT_EQ(get32(file, 4), 48u);
+    EXPECT_EQ(get32(file, 52), 0u);
+}
+
+TEST_F(WriterBytes, FewerRowsThanChannelsRepeatTheLastRow) {
+    const std::string path = scratchPath("monoarray.wav");
+    Opened w = openWrite(path, 8000.0, 2, 16);
+    ASSERT_EQ(w.result, 0);
+    auto mono = makeSamples(TW_TYPE_I16, 1, 3, [](int32_t, int32_t c) { return 100 * (c + 1); });
+    int32_t written = 0;
+    ASSERT_EQ(api().SoundWriteFileData(w.refnum, mono.get(), &written, TW_TYPE_I16), 0);
+    ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
+    const Bytes file = readFile(path);
+    ASSERT_EQ(file.size(), 56u + 12u);
+    for (int f = 0; f < 3; ++f) {
+        EXPECT_EQ(get16(file, 56 + 4 * f), 100 * (f + 1));
+        EXPECT_EQ(get16(file, 58 + 4 * f), 100 * (f + 1));
+    }
+}
+
+TEST_F(WriterBytes, ClippedFloatsAreWrittenWithAWarning) {
+    const std::string path = scratchPath("clip.wav");
+    Opened w = openWrite(path, 8000.0, 1, 16);
+    ASSERT_EQ(w.result, 0);
+    auto data = makeSamples(TW_TYPE_F64, 1, 3, [](int32_t, int32_t c) { return c == 1 ? 1.5 : 0.5; });
+    int32_t written = 0;
+    EXPECT_EQ(api().SoundWriteFileData(w.refnum, data.get(), &written, TW_TYPE_F64), -4824);
+    EXPECT_EQ(written, 3);
+    int32_t total = 0;
+    EXPECT_EQ(api().SoundWriteFileSamplesWritten(w.refnum, &total), 0);
+    EXPECT_EQ(total, 3);
+    ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
+    const Bytes file = readFile(path);
+    ASSERT_EQ(file.size(), 62u);
+    EXPECT_EQ(get16(file, 56), 16383);
+    EXPECT_EQ(get16(file, 58), 32767);
+    EXPECT_EQ(get16(file, 60), 16383);
+}
+
+TEST_F(WriterBytes, UnconvertibleArraysWriteNothing) {
+    const std::string path = scratchPath("refused.wav");
+    Opened w = openWrite(path, 8000.0, 2, 16);
+    ASSERT_EQ(w.result, 0);
+    int32_t written = -1;
+    // No rows but columns: nothing to take the samples from.
+    auto noRows = testhost::makeArray2D(TW_TYPE_I16, 0, 5);
+    EXPECT_EQ(api().SoundWriteFileData(w.refnum, noRows.get(), &written, TW_TYPE_I16), 42);
+    auto unsigned16 = testhost::makeArray2D(TW_TYPE_U16, 2, 5);
+    EXPECT_EQ(api().SoundWriteFileData(w.refnum, unsigned16.get(), &written, TW_TYPE_U16), 42);
+    int32_t total = -1;
+    EXPECT_EQ(api().SoundWriteFileSamplesWritten(w.refnum, &total), 0);
+    EXPECT_EQ(total, 0);
+    ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
+    EXPECT_EQ(readFile(path).size(), 56u);
+}
+
+TEST_F(WriterBytes, LargeWritesCrossTheBufferIntact) {
+    // Frames of 3 channels x 3 bytes do not divide the I/O buffer.
+    const std::string path = scratchPath("large.wav");
+    Opened w = openWrite(path, 48000.0, 3, 24);
+    ASSERT_EQ(w.result, 0);
+    const int32_t frames = 200000;
+    auto data = makeSamples(TW_TYPE_I32, 3, frames, [](int32_t r, int32_t c) {
+        return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(c * 7919 + r * 104729) << 8));
+    });
+    int32_t written = 0;
+    ASSERT_EQ(api().SoundWriteFileData(w.refnum, data.get(), &written, TW_TYPE_I32), 0);
+    ASSERT_EQ(written, frames);
+    ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
+    const Bytes file = readFile(path);
+    ASSERT_EQ(file.size(), 80u + 9u * frames);
+    for (int32_t c = 0; c < frames; c += 997) {
+        for (int32_t r = 0; r < 3; ++r) {
+            const size_t at = 80 + (size_t{9} * c) + 3 * r;
+            const uint32_t v = file[at] | file[at + 1] << 8 | file[at + 2] << 16;
+            ASSERT_EQ(v, static_cast<uint32_t>(c * 7919 + r * 104729) & 0xFFFFFF) << c << "," << r;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace filetest
