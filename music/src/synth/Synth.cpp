@@ -51,7 +51,18 @@ Synth::~Synth() {
 }
 
 void Synth::reset(bool generalMidi) {
+    fluid_synth_all_sounds_off(synth_, -1);
     fluid_synth_system_reset(synth_);
+    // Voices and effects die away over time: let them, unheard, so a play
+    // starts from silence. Then line up with the synthesizer's internal
+    // blocks, so events fall on the same sample in every play.
+    int16_t discard[kMaxBlock * 2];
+    int64_t flushed = 0, quiet = 0;
+    while (flushed < kMaxFlushFrames && (quiet < kQuietFrames || activeVoices() > 0)) {
+        quiet = render(discard, kMaxBlock) < 1.0f ? quiet + kMaxBlock : 0;
+        flushed += kMaxBlock;
+    }
+    if (int pad = static_cast<int>((kInternalBlock - rendered_ % kInternalBlock) % kInternalBlock)) render(discard, pad);
     if (generalMidi) {
         int handled = 0;
         fluid_synth_sysex(synth_, kGmReset, sizeof kGmReset, nullptr, nullptr, &handled, 0);
@@ -92,6 +103,7 @@ void Synth::send(const MidiEvent& e, const Song& song) {
 float Synth::render(int16_t* out, int frames) {
     if (frames > kMaxBlock) frames = kMaxBlock;
     fluid_synth_write_float(synth_, frames, scratch_, 0, 2, scratch_, 1, 2);
+    rendered_ += frames;
     float peak = 0;
     for (int i = 0; i < frames * 2; ++i) {
         float v = scratch_[i] * 32768.0f;

@@ -18,6 +18,10 @@ class Synth {
 public:
     // Frames rendered per call at most.
     static constexpr int kMaxBlock = 512;
+    static constexpr int64_t kMaxFlushFrames = 5 * 44100;
+    static constexpr int64_t kQuietFrames = 2048;
+    // The synthesizer applies events at the start of its internal blocks.
+    static constexpr int64_t kInternalBlock = 64;
 
     // TWM_OK, or TWM_E_NOSOUNDFONT when the SoundFont cannot be loaded.
     static int32_t create(const std::string& soundFont, std::unique_ptr<Synth>& out);
@@ -27,13 +31,12 @@ public:
 
     // Silences everything and resets all channels. General MIDI: a GM
     // system reset with drums on channel 10; otherwise all 16 channels are
-    // melodic.
+    // melodic. Renders (and drops) what still sounds, up to kMaxFlushFrames.
     void reset(bool generalMidi);
     // Sends a channel message or a system exclusive message of the song.
     void send(const MidiEvent& event, const Song& song);
     // Renders up to kMaxBlock frames, interleaved left/right, rounded (no
-    // dither, so renders repeat exactly). Returns the block's largest
-    // magnitude in 16-bit steps.
+    // dither). Returns the block's largest magnitude in 16-bit steps.
     float render(int16_t* out, int frames);
     int activeVoices() const;
 
@@ -43,6 +46,7 @@ private:
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
     bool counted_ = false;
+    int64_t rendered_ = 0;
     float scratch_[kMaxBlock * 2] = {};
 };
 

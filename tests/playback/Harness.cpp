@@ -1,0 +1,112 @@
+#include "Harness.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "host/TestHost.h"
+
+namespace playtest {
+
+MusicControl& music() {
+    static MusicControl control = [] {
+        MusicControl c;
+        std::string path = testhost::libraryDir() + "/libtonewell-music.so";
+        void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!h) return c;
+        c.lastSegment = reinterpret_cast<decltype(c.lastSegment)>(dlsym(h, "twm_control_last_segment"));
+        c.masterVolume = reinterpret_cast<decltype(c.masterVolume)>(dlsym(h, "twm_control_master_volume"));
+        c.liveCounts = reinterpret_cast<decltype(c.liveCounts)>(dlsym(h, "twm_control_live_counts"));
+        c.setSoundFontDir = reinterpret_cast<decltype(c.setSoundFontDir)>(dlsym(h, "twm_control_set_soundfont_dir"));
+        c.fault = reinterpret_cast<decltype(c.fault)>(dlsym(h, "twm_control_fault"));
+        c.clearFaults = reinterpret_cast<decltype(c.clearFaults)>(dlsym(h, "twm_control_clear_faults"));
+        return c;
+    }();
+    return control;
+}
+
+bool haveSoundFont() {
+    struct stat st;
+    return ::stat("/usr/share/sounds/sf2/default-GM.sf2", &st) == 0;
+}
+
+twm_segment_info lastSegment() {
+    twm_segment_info info{};
+    music().lastSegment(&info);
+    return info;
+}
+
+int32_t masterVolume() {
+    int32_t v = 1;
+    music().masterVolume(&v);
+    return v;
+}
+
+std::vector<int16_t> tapSamples(uint32_t index) {
+    tws_virtual_tap info{};
+    if (testhost::virtualDriver().tws_virtual_tap_info(index, &info) != 0) return {};
+    std::vector<int16_t> samples(info.kept / 2);
+    testhost::virtualDriver().tws_virtual_tap_read(index, 0, samples.data(), samples.size() * 2);
+    return samples;
+}
+
+Span loudSpan(const std::vector<int16_t>& samples, int channels, int threshold) {
+    Span s;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (std::abs(samples[i]) <= threshold) continue;
+        int64_t frame = static_cast<int64_t>(i) / channels;
+        if (s.first < 0) s.first = frame;
+        s.last = frame;
+    }
+    return s;
+}
+
+int peak(const std::vector<int16_t>& samples) {
+    int p = 0;
+    for (int16_t v : samples) p = std::max(p, std::abs(static_cast<int>(v)));
+    return p;
+}
+
+int32_t playFile(const std::string& path, TaskRefnum* refnum, int32_t device, uint32_t delayMs) {
+    auto text = testhost::makeString(path);
+    return testhost::library()->PlaySoundFile(device, text.get(), delayMs, refnum);
+}
+
+std::string stateDesc(TaskRefnum refnum) {
+    uint8_t input = 0;
+    auto text = testhost::makeString("");
+    int32_t r = testhost::library()->GetStateDesc(refnum, &input, text.get());
+    return r == 0 ? testhost::readString(text.get()) : "error " + std::to_string(r);
+}
+
+bool running(TaskRefnum refnum) {
+    uint8_t input = 0, run = 0, continuous = 1;
+    testhost::library()->GetConfState(refnum, &input, &run, &continuous);
+    return run != 0;
+}
+
+int32_t setVolume(TaskRefnum refnum, int32_t volume) {
+    auto values = testhost::makeInt32Array({volume});
+    return testhost::library()->SOVolume(refnum, values.get());
+}
+
+void PlaybackTest::SetUp() {
+    ASSERT_TRUE(driver().loaded());
+    ASSERT_TRUE(testhost::library().loaded()) << testhost::library().error();
+    ASSERT_TRUE(music().loaded()) << "libtonewell-music.so not found";
+}
+
+void PlaybackTest::TearDown() {
+    if (music().loaded()) {
+        music().clearFaults();
+        music().setSoundFontDir(nullptr);
+    }
+}
+
+void MidiPlaybackTest::SetUp() {
+    PlaybackTest::SetUp();
+    if (!haveSoundFont()) GTEST_SKIP() << "no General MIDI SoundFont installed";
+}
+
+}  // namespace playtest

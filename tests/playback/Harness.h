@@ -1,0 +1,66 @@
+// What the end-to-end playback tests share: the music engine's control
+// interface (the module the library loads), the virtual driver's taps, and
+// PlaySoundFile with a path.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/Library.h"
+#include "host/VirtualDriver.h"
+#include "tonewell_music_control.h"
+
+namespace playtest {
+
+struct MusicControl {
+    decltype(&::twm_control_last_segment) lastSegment = nullptr;
+    decltype(&::twm_control_master_volume) masterVolume = nullptr;
+    decltype(&::twm_control_live_counts) liveCounts = nullptr;
+    decltype(&::twm_control_set_soundfont_dir) setSoundFontDir = nullptr;
+    decltype(&::twm_control_fault) fault = nullptr;
+    decltype(&::twm_control_clear_faults) clearFaults = nullptr;
+    bool loaded() const { return lastSegment != nullptr; }
+};
+
+// libtonewell-music.so from TONEWELL_LIB_DIR, loaded once.
+MusicControl& music();
+bool haveSoundFont();
+
+// The info of the segment loaded last; kind 0 when there is none.
+twm_segment_info lastSegment();
+int32_t masterVolume();
+
+// Interleaved 16-bit samples an output buffer played so far.
+std::vector<int16_t> tapSamples(uint32_t index);
+struct Span {
+    int64_t first = -1;  // first frame with a sample above the threshold
+    int64_t last = -1;   // last such frame
+};
+Span loudSpan(const std::vector<int16_t>& samples, int channels, int threshold);
+int peak(const std::vector<int16_t>& samples);
+
+// PlaySoundFile on device 0 unless told.
+int32_t playFile(const std::string& path, TaskRefnum* refnum, int32_t device = 0, uint32_t delayMs = 0);
+std::string stateDesc(TaskRefnum refnum);
+bool running(TaskRefnum refnum);
+int32_t setVolume(TaskRefnum refnum, int32_t volume);
+
+// Base fixture: library and engine loaded, faults cleared after each test.
+class PlaybackTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    const testhost::Exports& api() { return testhost::library().api(); }
+    testhost::VirtualDriver& driver() { return testhost::virtualDriver(); }
+};
+
+// As above, for tests that need the General MIDI SoundFont.
+class MidiPlaybackTest : public PlaybackTest {
+protected:
+    void SetUp() override;
+};
+
+}  // namespace playtest
