@@ -1,0 +1,138 @@
+// Output task: the quarter notifications and the worker thread that keeps a
+// continuous ring fed.
+#include <pthread.h>
+
+#include "core/ErrorCodes.h"
+#include "core/Trace.h"
+#include "output/OutputConfigurationData.h"
+#include "platform/MessageQueue.h"
+#include "platform/Wait.h"
+
+namespace tw {
+
+namespace {
+
+// Runs on the sound system's thread: only signal the worker.
+void notifyCallback(void* event) { static_cast<platform::Event*>(event)->set(); }
+
+}  // namespace
+
+int32_t OutputConfigurationData::setNotifications() {
+    trace("Output setNotifications");
+    if (mNotificationsSet) return err::kOk;
+    for (uint32_t i = 0; i < mNotifyPositions.size(); ++i)
+        mNotifyPositions[i] = {mRing.notifyOffset(i), notifyCallback, &mhNotifyEvent};
+    if (mBuffer->vtbl->set_notification_positions(mBuffer, static_cast<uint32_t>(mNotifyPositions.size()),
+                                                  mNotifyPositions.data()) < 0)
+        return err::kDevice;
+    mNotificationsSet = true;
+    return err::kOk;
+}
+
+uint32_t OutputConfigurationData::NotificationProc() {
+    trace("OutputConfigurationData::NotificationProc");
+    pthread_setname_np(pthread_self(), "tw-output");
+    // Own a message queue before anybody may post the quit message.
+    platform::Message message{};
+    platform::peekMessage(message, false);
+    mhThreadStarted.release();
+
+    platform::Waitable* const objects[2] = {&mhNotifyEvent, &mhMoreDataEvent};
+    bool quit = false;
+    while (!quit) {
+        switch (platform::msgWaitForMultipleObjects(objects, 2, platform::kInfinite)) {
+            case platform::kWaitObject0:
+                onNotification();
+                break;
+            case platform::kWaitObject0 + 1:
+                onMoreData();
+                break;
+            case platform::kWaitObject0 + 2:
+                while (platform::peekMessage(message, true))
+                    if (message.message == platform::kQuitMessage) quit = true;
+                break;
+            default:
+                break;
+        }
+        if (mShutDown.load()) quit = true;
+    }
+    return 0;
+}
+
+void OutputConfigurationData::onNotification() {
+    {
+        std::shared_lock lock(mDeviceLock);
+        if (!mBuffer) return;
+        restoreBuffer();
+    }
+    if (platform::waitForSingleObject(mhBufferMutex, platform::kInfinite) != platform::kWaitObject0) return;
+    std::shared_lock lock(mDeviceLock);
+    uint32_t playPos = 0, writePos = 0;
+    if (mBuffer && mBuffer->vtbl->get_current_position(mBuffer, &playPos, &writePos) >= 0) {
+        const uint32_t passed = quartersPassed(playPos);
+        if (passed == 0) {
+            trace("[FALSE] OutputConfigurationData::NotificationProc Event occured with playPos and nextNotifyPos:",
+                  playPos, mRing.notifyOffset(mQuarterIndex));
+        } else {
+            for (uint32_t i = 0; i < passed; ++i) {
+                mNumBytesInBufferToPlay -= static_cast<int32_t>(mRing.quarterSize(mQuarterIndex));
+                mQuarterIndex = (mQuarterIndex + 1) % 4;
+            }
+            trace("[TRUE]  OutputConfigurationData::NotificationProc Event occured with playPos and writePos:",
+                  playPos, writePos);
+            trace("        OutputConfigurationData::NotificationProc NumberOfBytesLeftToPlay=",
+                  static_cast<uint32_t>(mNumBytesInBufferToPlay));
+            const int32_t status = writeChunk();
+            if (status > 0 && status != err::kIncomplete) failStream(status);
+            if (mNumBytesInBufferToPlay <= 0 && mVantorData.isComplete()) endOfPlayback();
+            trace("OutputConfigurationData::NotificationProc Event Finished with nextNotifyPos and "
+                  "nextNotifyPosPlusOne :",
+                  mRing.notifyOffset(mQuarterIndex), mRing.notifyOffset((mQuarterIndex + 1) % 4));
+        }
+    }
+    lock.unlock();
+    mhBufferMutex.release();
+}
+
+// Counted from where the play cursor is, not from how many events arrived: an
+// auto-reset event merges notifications that come before the worker wakes,
+// and a late wake-up finds the cursor beyond the quarter it expected.
+uint32_t OutputConfigurationData::quartersPassed(uint32_t playPos) {
+    return (mRing.quarterOf(playPos) + 4 - mQuarterIndex) % 4;
+}
+
+void OutputConfigurationData::onMoreData() {
+    if (platform::waitForSingleObject(mhBufferMutex, platform::kInfinite) != platform::kWaitObject0) return;
+    {
+        std::shared_lock lock(mDeviceLock);
+        if (mBuffer && !mVantorData.isComplete()) {
+            trace("[TRUE]  OutputConfigurationData::NotificationProc write() gave us more data");
+            if (!playing()) {
+                const int32_t status = writeChunk();
+                if (status > 0 && status != err::kIncomplete) failStream(status);
+                // A full ring left paused still has to play for the block to get in.
+                if (status == err::kIncomplete && !playing()) play();
+            }
+        }
+    }
+    mhBufferMutex.release();
+}
+
+int32_t OutputConfigurationData::restoreBuffer() {
+    uint32_t status = 0;
+    if (!mBuffer || mBuffer->vtbl->get_status(mBuffer, &status) < 0) return err::kArgument;
+    if (!(status & TWS_BSTATUS_BUFFERLOST)) return err::kOk;
+    tws_result r;
+    while ((r = mBuffer->vtbl->restore(mBuffer)) == TWS_ERR_BUFFERLOST && !mShutDown.load()) platform::sleepMs(20);
+    return mapSystemError(r);
+}
+
+void OutputConfigurationData::endOfPlayback() {
+    trace("DirectSound buffer is consumed.  Stopping.");
+    stopHeld();
+    int32_t current = mError.load();
+    while (current <= 0 && !mError.compare_exchange_weak(current, err::kWarnPlaybackEnded)) {
+    }
+}
+
+}  // namespace tw

@@ -1,0 +1,191 @@
+// Continuous streaming, judged by what the virtual device heard.
+#include <thread>
+
+#include "OutputHarness.h"
+
+namespace outtest {
+namespace {
+
+class ContinuousStream : public OutputTest {};
+
+// 8 kHz stereo 16-bit, a ring of 2048 frames: quarters of 512 frames, 32 ms
+// of real time at double speed.
+constexpr int32_t kRingFrames = 2048;
+constexpr uint32_t kQuarter = 512;
+
+TEST_F(ContinuousStream, EverySampleOnceInOrderThenTheStreamEnds) {
+    virtualDriver().tws_virtual_set_speed(2.0);
+    Task task = configure(kRingFrames, 8000, 2, 16, TW_MODE_CONTINUOUS);
+    ASSERT_EQ(task.result, 0);
+    // Multiples of a quarter and not, smaller and larger than the ring.
+    const std::vector<uint32_t> sizes = {kQuarter, 700, 2 * kQuarter, 3000, 513, 2048, 1500, 4096, 777, 1536, 5000};
+    std::set<uint32_t> starts;
+    uint32_t total = 0;
+    bool ranDry = false;
+    for (uint32_t frames : sizes) {
+        starts.insert(total);
+        auto block = rampBlock(total, frames);
+        const int32_t r = library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16);
+        // -4820 only if the host fell behind so far that the stream ran dry.
+        EXPECT_TRUE(r == 0 || r == TW_W_PLAYBACK_ENDED) << r;
+        ranDry = ranDry || r != 0;
+        total += frames;
+    }
+    EXPECT_EQ(library()->SOWait(task.refnum, -1), 0);
+    EXPECT_FALSE(running(task.refnum));
+
+    std::vector<uint8_t> tap = heard(task);
+    RampReport report = checkRamp(tap, total);
+    expectRamp(report, starts);
+    if (!ranDry) {
+        // The last block's quarter is filled up with silence; the buffer
+        // stops within the quarter after it.
+        const uint64_t end = tap.size() / 4 - report.trailingSilence;
+        EXPECT_GE(report.trailingSilence, (kQuarter - end % kQuarter) % kQuarter);
+    }
+
+    auto next = rampBlock(0, 10);
+    EXPECT_EQ(library()->SOWrite(task.refnum, next.get(), -1, TW_TYPE_I16), TW_W_PLAYBACK_ENDED);
+    EXPECT_EQ(library()->SOWrite(task.refnum, next.get(), -1, TW_TYPE_I16), 0);
+    EXPECT_EQ(library()->SOClear(task.refnum), 0);
+}
+
+// On the manual clock every block comes before the cursor reaches the end of
+// the one before it, and the blocks of each step exactly fill the quarter the
+// step frees: whatever their sizes, the stream has no gap.
+TEST_F(ContinuousStream, BlocksThatComeInTimeFollowWithoutAGap) {
+    ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(1), TWS_OK);
+    Task task = configure(kRingFrames, 8000, 2, 16, TW_MODE_CONTINUOUS);
+    ASSERT_EQ(task.result, 0);
+    const std::vector<std::vector<uint32_t>> steps = {{700, 300, 1000, 48}, {512}, {100, 412}, {511, 1},
+                                                      {1, 255, 256},        {300, 212}, {512}};
+    uint32_t total = 0;
+    for (const auto& step : steps) {
+        if (total > 0) {
+            ASSERT_EQ(virtualDriver().tws_virtual_advance(kQuarter), TWS_OK);
+        }
+        for (uint32_t frames : step) {
+            auto block = rampBlock(total, frames);
+            ASSERT_EQ(library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16), 0);
+            total += frames;
+        }
+    }
+    for (int step = 0; step < 8 && running(task.refnum); ++step) {
+        virtualDriver().tws_virtual_advance(kQuarter);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(running(task.refnum));
+    RampReport report = checkRamp(heard(task), total);
+    expectRamp(report, {});
+    // The data ends on a boundary: the buffer stops there.
+    EXPECT_EQ(report.trailingSilence % kQuarter, 0u);
+    EXPECT_EQ(library()->SOClear(task.refnum), 0);
+}
+
+// Stereo 16-bit at 44100 Hz with 44100 frames: B = 176400, Q = 44100. A
+// 1000-byte block written at 176000 ends at 600 and owes 43500 bytes.
+TEST_F(ContinuousStream, OwedSilenceFollowsABlockEndingInsideAQuarter) {
+    virtualDriver().tws_virtual_set_speed(8.0);
+    Task task = configure(44100, 44100, 2, 16, TW_MODE_CONTINUOUS);
+    ASSERT_EQ(task.result, 0);
+    auto first = rampBlock(0, 44000);
+    auto second = rampBlock(44000, 250);
+    ASSERT_EQ(library()->SOWrite(task.refnum, first.get(), -1, TW_TYPE_I16), 0);
+    ASSERT_EQ(library()->SOWrite(task.refnum, second.get(), -1, TW_TYPE_I16), 0);
+    ASSERT_EQ(library()->SOWait(task.refnum, -1), 0);
+
+    std::vector<uint8_t> tap = heard(task);
+    RampReport report = checkRamp(tap, 44250);
+    expectRamp(report, {0});
+    ASSERT_GE(tap.size(), 177000u + 43500u);
+    EXPECT_GE(report.trailingSilence * 4, 43500u);
+    EXPECT_EQ(library()->SOClear(task.refnum), 0);
+}
+
+// A block that arrives while the cursor plays the silence after the previous
+// one goes ahead of the cursor: nothing stale plays, and it is heard although
+// the stream would have ended at the next quarter.
+TEST_F(ContinuousStream, LateBlockIsHeardAheadOfTheCursor) {
+    Task task = configure(4096, 8000, 2, 16, TW_MODE_CONTINUOUS);  // quarters of 128 ms
+    ASSERT_EQ(task.result, 0);
+    auto first = rampBlock(0, 1280);
+    auto second = rampBlock(1280, 200);
+    ASSERT_EQ(library()->SOWrite(task.refnum, first.get(), -1, TW_TYPE_I16), 0);
+    while (heardBytes(task) < 1300 * 4) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const int32_t r = library()->SOWrite(task.refnum, second.get(), -1, TW_TYPE_I16);
+    EXPECT_TRUE(r == 0 || r == TW_W_PLAYBACK_ENDED) << r;
+    ASSERT_EQ(library()->SOWait(task.refnum, -1), 0);
+
+    RampReport report = checkRamp(heard(task), 1480);
+    expectRamp(report, {0, 1280});
+    EXPECT_GE(report.silenceBefore[1280], 20u);
+    EXPECT_EQ(library()->SOClear(task.refnum), 0);
+}
+
+// On the manual clock the cursor jumps one and a half quarters at a time, and
+// once passes three quarters while the worker is held up restoring a lost
+// buffer (two failed attempts, 20 ms each): notifications merge and the
+// worker finds the cursor quarters past where it expected. The quarters are
+// counted from the positions, so nothing is lost.
+TEST_F(ContinuousStream, LateWorkerLosesNoQuarter) {
+    ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(1), TWS_OK);
+    Task task = configure(kRingFrames, 8000, 2, 16, TW_MODE_CONTINUOUS);
+    ASSERT_EQ(task.result, 0);
+    const uint32_t total = 3 * kRingFrames + 300;
+    auto block = rampBlock(0, total);
+    int32_t writeResult = -1;
+    std::thread writer([&] { writeResult = library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16); });
+    while (!running(task.refnum)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(virtualDriver().tws_virtual_lose_output(task.tap, 2), TWS_OK);
+    for (int i = 0; i < 3; ++i) {
+        virtualDriver().tws_virtual_advance(kQuarter);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    // The clock stands still until the worker is back.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (int step = 0; step < 200 && running(task.refnum); ++step) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        virtualDriver().tws_virtual_advance(kQuarter * 3 / 2);
+    }
+    writer.join();
+    EXPECT_EQ(writeResult, 0);
+    EXPECT_FALSE(running(task.refnum));
+    expectRamp(checkRamp(heard(task), total), {0});
+    EXPECT_EQ(library()->SOClear(task.refnum), 0);
+}
+
+// 8-bit samples are unsigned: the silence after the data is 0x80.
+TEST_F(ContinuousStream, EightBitSilenceIsMidScale) {
+    virtualDriver().tws_virtual_set_speed(4.0);
+    Task task = configure(4000, 8000, 1, 8, TW_MODE_CONTINUOUS);
+    ASSERT_EQ(task.result, 0);
+    auto block = testhost::makeArray2D(TW_TYPE_U8, 1, 1500);
+    for (int32_t i = 0; i < 1500; ++i) testhost::set2D<uint8_t>(block.get(), 0, i, static_cast<uint8_t>(i % 100 + 1));
+    ASSERT_EQ(library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_U8), 0);
+    ASSERT_EQ(library()->SOWait(task.refnum, -1), 0);
+
+    std::vector<uint8_t> tap = heard(task);
+    ASSERT_GE(tap.size(), 2000u);
+    for (size_t i = 0; i < 1500; ++i) ASSERT_EQ(tap[i], i % 100 + 1) << i;
+    for (size_t i = 1500; i < tap.size(); ++i) ASSERT_EQ(tap[i], 0x80) << i;
+    EXPECT_EQ(library()->SOClear(task.refnum), 0);
+}
+
+// The device takes the buffer away mid-stream; the worker restores it
+// (after a failed attempt and its 20 ms pause) and the stream goes on whole.
+TEST_F(ContinuousStream, LostBufferIsRestored) {
+    virtualDriver().tws_virtual_set_speed(2.0);
+    Task task = configure(kRingFrames, 8000, 2, 16, TW_MODE_CONTINUOUS);
+    ASSERT_EQ(task.result, 0);
+    auto first = rampBlock(0, 3000);
+    auto second = rampBlock(3000, 3000);
+    ASSERT_EQ(library()->SOWrite(task.refnum, first.get(), -1, TW_TYPE_I16), 0);
+    ASSERT_EQ(virtualDriver().tws_virtual_lose_output(task.tap, 1), TWS_OK);
+    EXPECT_EQ(library()->SOWrite(task.refnum, second.get(), -1, TW_TYPE_I16), 0);
+    ASSERT_EQ(library()->SOWait(task.refnum, -1), 0);
+    expectRamp(checkRamp(heard(task), 6000), {0, 3000});
+    EXPECT_EQ(library()->SOClear(task.refnum), 0);
+}
+
+}  // namespace
+}  // namespace outtest

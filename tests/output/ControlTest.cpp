@@ -1,0 +1,123 @@
+// Configuration, format and state queries, volume and wait of output tasks.
+#include <thread>
+
+#include "OutputHarness.h"
+
+namespace outtest {
+namespace {
+
+class Control : public OutputTest {};
+
+TEST_F(Control, ConfigureRefusesWhatNoRingCanHold) {
+    EXPECT_EQ(configure(3, 8000, 2, 16, 0).result, TW_E_DEVICE);
+    Task smallest = configure(4, 8000, 2, 16, 0);
+    EXPECT_EQ(smallest.result, 0);
+    EXPECT_EQ(library()->SOClear(smallest.refnum), 0);
+    for (Task bad : {configure(100, 0, 2, 16, 0), configure(100, 8000, 0, 16, 0), configure(100, 8000, 2, 0, 0),
+                     configure(0x0FFFFFFF, 8000, 2, 32, 0)}) {
+        EXPECT_EQ(bad.result, TW_E_DEVICE);
+        EXPECT_EQ(bad.refnum, -1);
+    }
+    Task noDevice = configure(100, 8000, 2, 16, 0, 99);
+    EXPECT_EQ(noDevice.result, TW_E_NO_DEVICE);
+    EXPECT_EQ(noDevice.refnum, -1);
+    EXPECT_EQ(configure(100, 96000, 2, 16, 0, 1).result, TW_E_FORMAT);  // device 1 tops out at 48 kHz
+
+    int32_t channels = 2, bits = 16, refnum = 7;
+    EXPECT_EQ(library()->SOConfigure(0, 100, nullptr, &channels, &bits, 0, &refnum), TW_E_ARGUMENT);
+    EXPECT_EQ(refnum, -1);
+}
+
+TEST_F(Control, FormatAndModeAreReportedAsConfigured) {
+    struct Expect {
+        int32_t channels, bits, mode;
+        uint16_t code;
+        uint8_t continuous;
+    };
+    for (Expect e : {Expect{2, 16, 1, 2, 1}, Expect{1, 8, 0, 5, 0}, Expect{6, 24, 2, 3, 0}, Expect{2, 32, 1, 3, 1}}) {
+        Task task = configure(44100, 44100, e.channels, e.bits, e.mode);
+        ASSERT_EQ(task.result, 0);
+        EXPECT_EQ(task.channels, e.channels);
+        EXPECT_EQ(task.bits, e.bits);
+        EXPECT_EQ(task.rate, 44100.0);
+        uint8_t input = 0, isRunning = 1, continuous = 9;
+        double rate = 0;
+        int32_t channels = 0, bits = 0;
+        uint16_t code = 0;
+        EXPECT_EQ(library()->GetConfFormat(task.refnum, &input, &rate, &channels, &bits, &code), 0);
+        EXPECT_EQ(rate, 44100.0);
+        EXPECT_EQ(channels, e.channels);
+        EXPECT_EQ(bits, e.bits);
+        EXPECT_EQ(code, e.code);
+        EXPECT_EQ(library()->GetConfState(task.refnum, &input, &isRunning, &continuous), 0);
+        EXPECT_EQ(isRunning, 0);
+        EXPECT_EQ(continuous, e.continuous);
+        EXPECT_EQ(library()->SOClear(task.refnum), 0);
+    }
+}
+
+TEST_F(Control, VolumeReadsBackThroughTheCurve) {
+    Task task = configure(256, 8000, 2, 16, 0);
+    ASSERT_EQ(task.result, 0);
+    const std::vector<std::pair<int32_t, int32_t>> pairs = {{0, 0},   {1, 2},   {10, 11}, {25, 26},  {50, 51},
+                                                            {75, 76}, {90, 91}, {99, 100}, {100, 100}, {150, 100},
+                                                            {-5, 0}};
+    for (auto [set, read] : pairs) {
+        auto volume = testhost::makeInt32Array({set, 77});
+        EXPECT_EQ(library()->SOVolume(task.refnum, volume.get()), 0);
+        auto volumes = testhost::makeInt32Array({});
+        uint8_t flag = 1;
+        EXPECT_EQ(library()->SOInfo(task.refnum, volumes.get(), &flag), 0);
+        EXPECT_EQ(testhost::readInt32Array(volumes.get()), std::vector<int32_t>(2, read)) << "set " << set;
+        EXPECT_EQ(flag, 0);
+    }
+    auto empty = testhost::makeInt32Array({});
+    EXPECT_EQ(library()->SOVolume(task.refnum, empty.get()), TW_E_ARGUMENT);
+    EXPECT_EQ(library()->SOClear(task.refnum), 0);
+}
+
+TEST_F(Control, WaitPollsUntilTheBufferStopsOrTheLimit) {
+    virtualDriver().tws_virtual_set_speed(2.0);
+    Task task = configure(2048, 8000, 2, 16, TW_MODE_CONTINUOUS);
+    ASSERT_EQ(task.result, 0);
+    const size_t registrations = testhost::registrationCount();
+    EXPECT_EQ(library()->SOWait(task.refnum, 2), 0);  // stopped: at once
+    auto block = rampBlock(0, 4096);
+    ASSERT_EQ(library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16), 0);
+    ASSERT_TRUE(running(task.refnum));
+    EXPECT_EQ(library()->SOWait(task.refnum, 0), 0);
+    EXPECT_EQ(library()->SOWait(task.refnum, 0.0001), TW_E_TIMEOUT);
+    EXPECT_EQ(library()->SOWait(task.refnum, -1), 0);
+    EXPECT_FALSE(running(task.refnum));
+    expectRamp(checkRamp(heard(task), 4096), {0});
+    EXPECT_EQ(library()->SOWait(task.refnum, 0.0001), TW_E_TIMEOUT);
+    // Every wait registers the same clean-up once.
+    for (int i = 0; i < 20; ++i) library()->SOWait(task.refnum, 0);
+    EXPECT_EQ(testhost::registrationCount(), registrations + 1);
+    EXPECT_EQ(library()->SOClear(task.refnum), 0);
+    EXPECT_EQ(testhost::registrationCount(), registrations - 1);
+}
+
+TEST_F(Control, HostCleanupShutsTheTaskDownAndLeavesItClearable) {
+    virtualDriver().tws_virtual_set_speed(2.0);
+    Task task = configure(2048, 8000, 2, 16, TW_MODE_CONTINUOUS);
+    ASSERT_EQ(task.result, 0);
+    auto block = rampBlock(0, 3000);
+    ASSERT_EQ(library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16), 0);
+    EXPECT_EQ(library()->SOWait(task.refnum, 0), 0);
+    for (int32_t result : testhost::runCleanups()) EXPECT_EQ(result, 0);
+    for (int32_t result : testhost::runCleanups()) EXPECT_EQ(result, 0);  // a second shutdown does nothing
+    EXPECT_FALSE(running(task.refnum));
+    tws_virtual_counts counts{};
+    virtualDriver().tws_virtual_live_counts(&counts);
+    EXPECT_EQ(counts.buffers, 0u);
+    EXPECT_EQ(library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16), TW_E_FORMAT);
+    auto empty = testhost::makeArray2D(TW_TYPE_I16, 2, 0);
+    EXPECT_EQ(library()->SOWrite(task.refnum, empty.get(), -1, TW_TYPE_I16), 0);
+    EXPECT_EQ(library()->SOStart(task.refnum), TW_E_DEVICE);
+    EXPECT_EQ(library()->SOClear(task.refnum), 0);
+    EXPECT_EQ(library()->SOStart(task.refnum), TW_E_BAD_REFNUM);
+}
+
+}  // namespace
+}  // namespace outtest

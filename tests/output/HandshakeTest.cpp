@@ -1,0 +1,91 @@
+// The hand-off between a continuous write and the worker: one write at a time,
+// and a write waiting for its block never outlives a stopped buffer.
+#include <thread>
+
+#include "OutputHarness.h"
+
+namespace outtest {
+namespace {
+
+class Handshake : public OutputTest {
+protected:
+    // Starts a write of four rings on its own thread and returns once it plays.
+    void startLongWrite() {
+        virtualDriver().tws_virtual_set_speed(2.0);
+        task_ = configure(2048, 8000, 2, 16, TW_MODE_CONTINUOUS);
+        ASSERT_EQ(task_.result, 0);
+        block_ = rampBlock(0, 4 * 2048);
+        writer_ = std::thread([this] { writeResult_ = library()->SOWrite(task_.refnum, block_.get(), -1, TW_TYPE_I16); });
+        while (!running(task_.refnum)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    int32_t joinWriter() {
+        writer_.join();
+        return writeResult_;
+    }
+
+    Task task_;
+    testhost::ArrayPtr block_;
+    std::thread writer_;
+    int32_t writeResult_ = -1;
+};
+
+TEST_F(Handshake, SecondWriteWaitsAtTheGate) {
+    startLongWrite();
+    auto text = testhost::makeString("");
+    uint8_t input = 0;
+    EXPECT_EQ(library()->GetStateDesc(task_.refnum, &input, text.get()), 0);
+    EXPECT_EQ(testhost::readString(text.get()), "isRunning= T");
+    auto next = rampBlock(4 * 2048, 500);
+    EXPECT_EQ(library()->SOWrite(task_.refnum, next.get(), 0.1, TW_TYPE_I16), TW_E_TIMEOUT);
+    // Without a limit it goes in after the first one.
+    EXPECT_EQ(library()->SOWrite(task_.refnum, next.get(), -1, TW_TYPE_I16), 0);
+    EXPECT_EQ(joinWriter(), 0);
+    EXPECT_EQ(library()->SOWait(task_.refnum, -1), 0);
+    expectRamp(checkRamp(heard(task_), 4 * 2048 + 500), {0, 4 * 2048});
+    EXPECT_EQ(library()->SOClear(task_.refnum), 0);
+}
+
+TEST_F(Handshake, StopLetsAWaitingWriteGo) {
+    startLongWrite();
+    EXPECT_EQ(library()->SOStop(task_.refnum), 0);
+    EXPECT_EQ(joinWriter(), TW_E_INCOMPLETE);
+    EXPECT_FALSE(running(task_.refnum));
+    // Stopping is not the end of the data: no warning follows.
+    auto next = rampBlock(0, 100);
+    EXPECT_EQ(library()->SOWrite(task_.refnum, next.get(), -1, TW_TYPE_I16), 0);
+    EXPECT_EQ(library()->SOClear(task_.refnum), 0);
+}
+
+TEST_F(Handshake, PauseLetsAWaitingWriteGo) {
+    startLongWrite();
+    EXPECT_EQ(library()->SOPause(task_.refnum), 0);
+    EXPECT_EQ(joinWriter(), TW_E_INCOMPLETE);
+    EXPECT_FALSE(running(task_.refnum));
+    EXPECT_EQ(library()->SOClear(task_.refnum), 0);
+}
+
+TEST_F(Handshake, ClearBehindAWaitingWriteEndsWhenTheHostTearsDown) {
+    startLongWrite();
+    int32_t clearResult = -1;
+    std::thread clearer([&] { clearResult = library()->SOClear(task_.refnum); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));  // let the clear queue up behind the write
+    for (int32_t result : testhost::runCleanups()) EXPECT_EQ(result, 0);
+    clearer.join();
+    EXPECT_EQ(joinWriter(), TW_E_INCOMPLETE);
+    EXPECT_EQ(clearResult, 0);
+}
+
+TEST_F(Handshake, WorkerFailureEndsTheWriteAndSticks) {
+    Task task = configure(2048, 8000, 2, 16, TW_MODE_CONTINUOUS);
+    ASSERT_EQ(task.result, 0);
+    ASSERT_EQ(virtualDriver().tws_virtual_fault_method(TWS_VIRTUAL_METHOD_LOCK, TWS_VIRTUAL_OUTPUT, TWS_E_FAIL, 1),
+              TWS_OK);
+    auto block = rampBlock(0, 100);
+    EXPECT_EQ(library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16), TW_E_NO_MEMORY);
+    EXPECT_EQ(library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16), TW_E_NO_MEMORY);
+    EXPECT_EQ(library()->SOStart(task.refnum), TW_E_NO_MEMORY);
+    EXPECT_EQ(library()->SOClear(task.refnum), 0);
+}
+
+}  // namespace
+}  // namespace outtest

@@ -1,0 +1,48 @@
+// Quarter geometry of the ring and the volume curve.
+#include <gtest/gtest.h>
+
+#include "output/RingGeometry.h"
+
+namespace tw {
+namespace {
+
+TEST(RingGeometry, QuartersOfAWholeRingSitOnTheLastByteOfEachQuarter) {
+    RingGeometry ring(176400, 4);  // stereo 16-bit, 44100 frames
+    EXPECT_EQ(ring.notifyOffset(0), 44099u);
+    EXPECT_EQ(ring.notifyOffset(1), 88199u);
+    EXPECT_EQ(ring.notifyOffset(2), 132299u);
+    EXPECT_EQ(ring.notifyOffset(3), 176399u);
+    EXPECT_EQ(ring.quarterOf(44099), 0u);
+    EXPECT_EQ(ring.quarterOf(44100), 1u);
+    EXPECT_EQ(ring.quarterOf(176399), 3u);
+}
+
+TEST(RingGeometry, RingsOfOddFrameCountsKeepWholeFrameQuarters) {
+    for (uint32_t frames : {4u, 5u, 7u, 10u, 1001u}) {
+        for (uint32_t frameBytes : {1u, 3u, 4u, 6u}) {
+            RingGeometry ring(frames * frameBytes, frameBytes);
+            uint32_t sum = 0;
+            for (uint32_t i = 0; i < 4; ++i) {
+                EXPECT_EQ(ring.boundary(i) % frameBytes, 0u);
+                EXPECT_GE(ring.quarterSize(i), frameBytes * (frames / 4));
+                EXPECT_LE(ring.quarterSize(i), frameBytes * (frames / 4 + 1));
+                EXPECT_LT(ring.notifyOffset(i), ring.bytes());
+                sum += ring.quarterSize(i);
+            }
+            EXPECT_EQ(sum, ring.bytes());
+        }
+    }
+}
+
+TEST(VolumeCurve, AttenuationInHundredthsOfADecibel) {
+    EXPECT_EQ(volumeToAttenuation(100), 0);
+    EXPECT_EQ(volumeToAttenuation(50), -2402);
+    EXPECT_EQ(volumeToAttenuation(0), -10000);
+    EXPECT_EQ(volumeToAttenuation(150), 0);
+    EXPECT_EQ(volumeToAttenuation(-5), -10000);
+    EXPECT_EQ(attenuationToVolume(-2402), 51);
+    EXPECT_EQ(attenuationToVolume(1), 100);  // out of range: read as full level
+}
+
+}  // namespace
+}  // namespace tw

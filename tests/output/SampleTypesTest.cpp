@@ -1,0 +1,113 @@
+// Every host sample type at every device width, as heard on the device: a
+// one-row host array on a stereo device, two samples each.
+#include <cstring>
+
+#include "OutputHarness.h"
+
+namespace outtest {
+namespace {
+
+class SampleTypes : public OutputTest {};
+
+struct Case {
+    uint16_t type;
+    double values[2];  // stored as the host type
+    int32_t bits;
+    std::vector<uint8_t> expected;  // the two device samples, little-endian
+};
+
+testhost::ArrayPtr hostRow(uint16_t type, const double (&values)[2]) {
+    auto array = testhost::makeArray2D(type, 1, 2);
+    for (int32_t i = 0; i < 2; ++i) {
+        switch (type) {
+            case TW_TYPE_U8: testhost::set2D<uint8_t>(array.get(), 0, i, static_cast<uint8_t>(values[i])); break;
+            case TW_TYPE_I16: testhost::set2D<int16_t>(array.get(), 0, i, static_cast<int16_t>(values[i])); break;
+            case TW_TYPE_I32: testhost::set2D<int32_t>(array.get(), 0, i, static_cast<int32_t>(values[i])); break;
+            case TW_TYPE_F32: testhost::set2D<float>(array.get(), 0, i, static_cast<float>(values[i])); break;
+            default: testhost::set2D<double>(array.get(), 0, i, values[i]); break;
+        }
+    }
+    return array;
+}
+
+const std::vector<Case> kCases = {
+    {TW_TYPE_U8, {0x00, 0xFF}, 8, {0x00, 0xFF}},
+    {TW_TYPE_U8, {0x00, 0xFF}, 16, {0x00, 0x80, 0x00, 0x7F}},
+    {TW_TYPE_U8, {0x00, 0xFF}, 24, {0x00, 0x00, 0x80, 0x00, 0x00, 0x7F}},
+    {TW_TYPE_U8, {0x00, 0xFF}, 32, {0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00, 0x7F}},
+    {TW_TYPE_I16, {0x1234, -2}, 8, {0x92, 0x7F}},
+    {TW_TYPE_I16, {0x1234, -2}, 16, {0x34, 0x12, 0xFE, 0xFF}},
+    {TW_TYPE_I16, {0x1234, -2}, 24, {0x00, 0x34, 0x12, 0x00, 0xFE, 0xFF}},
+    {TW_TYPE_I16, {0x1234, -2}, 32, {0x00, 0x00, 0x34, 0x12, 0x00, 0x00, 0xFE, 0xFF}},
+    {TW_TYPE_I32, {0x12345678, -1}, 8, {0x92, 0x7F}},
+    {TW_TYPE_I32, {0x12345678, -1}, 16, {0x34, 0x12, 0xFF, 0xFF}},
+    {TW_TYPE_I32, {0x12345678, -1}, 24, {0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF}},
+    {TW_TYPE_I32, {0x12345678, -1}, 32, {0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF}},
+    {TW_TYPE_F32, {0.5, -1.0}, 8, {0xBF, 0x00}},
+    {TW_TYPE_F32, {0.5, -1.0}, 16, {0xFF, 0x3F, 0x01, 0x80}},
+    {TW_TYPE_F32, {0.5, -1.0}, 24, {0xFF, 0xFF, 0x3F, 0x01, 0x00, 0x80}},
+    {TW_TYPE_F32, {0.5, -1.0}, 32, {0xFF, 0xFF, 0xFF, 0x3F, 0x01, 0x00, 0x00, 0x80}},
+    {TW_TYPE_F64, {0.5, -1.0}, 8, {0xBF, 0x00}},
+    {TW_TYPE_F64, {0.5, -1.0}, 16, {0xFF, 0x3F, 0x01, 0x80}},
+    {TW_TYPE_F64, {0.5, -1.0}, 24, {0xFF, 0xFF, 0x3F, 0x01, 0x00, 0x80}},
+    {TW_TYPE_F64, {0.5, -1.0}, 32, {0xFF, 0xFF, 0xFF, 0x3F, 0x01, 0x00, 0x00, 0x80}},
+};
+
+TEST_F(SampleTypes, EveryHostTypeAtEveryDeviceWidthOnBothChannels) {
+    virtualDriver().tws_virtual_set_speed(4.0);
+    for (const Case& c : kCases) {
+        SCOPED_TRACE("type " + std::to_string(c.type) + ", " + std::to_string(c.bits) + " bits");
+        Task task = configure(64, 8000, 2, c.bits, TW_MODE_ONE_SHOT);
+        ASSERT_EQ(task.result, 0);
+        EXPECT_EQ(task.bits, c.bits);
+        auto row = hostRow(c.type, c.values);
+        ASSERT_EQ(library()->SOWrite(task.refnum, row.get(), 1, c.type), 0);
+        ASSERT_EQ(library()->SOWait(task.refnum, -1), 0);
+        std::vector<uint8_t> tap = heard(task);
+        const size_t width = c.bits / 8;
+        ASSERT_EQ(tap.size(), 64 * 2 * width);
+        for (size_t frame = 0; frame < 2; ++frame)
+            for (size_t channel = 0; channel < 2; ++channel)
+                EXPECT_TRUE(std::equal(c.expected.begin() + frame * width, c.expected.begin() + (frame + 1) * width,
+                                       tap.begin() + (frame * 2 + channel) * width))
+                    << "frame " << frame << " channel " << channel;
+        const uint8_t silence = width == 1 ? 0x80 : 0x00;
+        EXPECT_TRUE(std::all_of(tap.begin() + 4 * width, tap.end(), [&](uint8_t b) { return b == silence; }));
+        EXPECT_EQ(library()->SOClear(task.refnum), 0);
+    }
+}
+
+TEST_F(SampleTypes, ClippedFloatSamplesAreReportedInBothModes) {
+    virtualDriver().tws_virtual_set_speed(2.0);
+    for (int32_t mode : {TW_MODE_ONE_SHOT, TW_MODE_CONTINUOUS}) {
+        Task task = configure(mode == TW_MODE_CONTINUOUS ? 2048 : 64, 8000, 2, 16, mode);
+        ASSERT_EQ(task.result, 0);
+        auto row = hostRow(TW_TYPE_F64, {1.5, -0.25});
+        EXPECT_EQ(library()->SOWrite(task.refnum, row.get(), 1, TW_TYPE_F64), TW_W_CLIPPED);
+        ASSERT_EQ(library()->SOWait(task.refnum, -1), 0);
+        std::vector<uint8_t> tap = heard(task);
+        ASSERT_GE(tap.size(), 8u);
+        int16_t first, second;
+        std::memcpy(&first, &tap[0], 2);
+        std::memcpy(&second, &tap[4], 2);
+        EXPECT_EQ(first, 32767);
+        EXPECT_EQ(second, -8191);
+        EXPECT_EQ(library()->SOClear(task.refnum), 0);
+    }
+}
+
+TEST_F(SampleTypes, TypesWithoutConverterAreRefusedAndTheTaskGoesOn) {
+    Task task = configure(256, 8000, 2, 16, TW_MODE_CONTINUOUS);
+    ASSERT_EQ(task.result, 0);
+    auto unsigned16 = testhost::makeArray2D(TW_TYPE_U16, 2, 100);
+    EXPECT_EQ(library()->SOWrite(task.refnum, unsigned16.get(), 1, TW_TYPE_U16), TW_E_GENERIC);
+    auto ramp = rampBlock(0, 100);
+    EXPECT_EQ(library()->SOWrite(task.refnum, ramp.get(), 1, TW_TYPE_I16), 0);
+    auto empty = testhost::makeArray2D(TW_TYPE_I16, 2, 0);
+    EXPECT_EQ(library()->SOWrite(task.refnum, empty.get(), 1, TW_TYPE_I16), 0);
+    EXPECT_EQ(library()->SOWrite(task.refnum, nullptr, 1, TW_TYPE_I16), 0);
+    EXPECT_EQ(library()->SOClear(task.refnum), 0);
+}
+
+}  // namespace
+}  // namespace outtest
