@@ -5,17 +5,20 @@
 
 #include "core/Dispatcher.h"
 #include "core/Globals.h"
+#include "alsa/AlsaDriver.h"
 #include "virtual/VirtualDriver.h"
 
 namespace tws {
 
 namespace {
 
-// "virtual" (also when unset) or "alsa"; the ALSA driver is not built yet,
-// so it is unusable like any unknown name: no silent fallback.
-bool wantsVirtual() {
+// "alsa" (also when unset) or "virtual"; any other name leaves the module
+// without a driver: no silent fallback.
+Driver* chooseDriver(Driver& alsa, Driver& simulated) {
     const char* name = std::getenv("TONEWELL_SOUND_DRIVER");
-    return name == nullptr || *name == '\0' || std::strcmp(name, "virtual") == 0;
+    if (name == nullptr || *name == '\0' || std::strcmp(name, "alsa") == 0) return &alsa;
+    if (std::strcmp(name, "virtual") == 0) return &simulated;
+    return nullptr;
 }
 
 // Members are destroyed in reverse order: the driver (and its clock thread)
@@ -24,7 +27,8 @@ struct Runtime {
     Dispatcher dispatcher;
     LiveCounts counts;
     VirtualDriver virtualDriver;
-    Driver* active = wantsVirtual() ? &virtualDriver : nullptr;
+    AlsaDriver alsaDriver;
+    Driver* active = chooseDriver(alsaDriver, virtualDriver);
 };
 
 Runtime runtime;

@@ -33,7 +33,7 @@ void BufferCore::wake() {
 BufferCore::Service BufferCore::service(Transport& transport, std::vector<PendingNotice>& out) {
     std::lock_guard lock(mutex_);
     if (running_) {
-        uint64_t due = transport.framesDue({generation_, volume_});
+        uint64_t due = transport.framesDue({generation_, volume_, ring_.cursor(), looping_});
         if (due > 0 && ring_.advance(due, looping_, transport, pending_).ended) {
             running_ = false;
             looping_ = false;

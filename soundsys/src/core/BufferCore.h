@@ -23,6 +23,8 @@ public:
     struct RunInfo {
         uint64_t generation;  // changes each time the buffer starts running
         int32_t volume;       // hundredths of a decibel, 0 for capture
+        uint32_t cursor;      // frame the cursor stands on before this move
+        bool looping;
     };
     // Frames the cursor is to move now.
     virtual uint64_t framesDue(const RunInfo& info) = 0;

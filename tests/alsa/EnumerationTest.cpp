@@ -1,0 +1,109 @@
+// Device listing and capabilities of the ALSA driver on a sound server.
+#include <cstring>
+#include <set>
+
+#include "AlsaTestSupport.h"
+
+namespace alsatest {
+namespace {
+
+bool sameGuid(const tws_guid& a, const tws_guid& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+class Enumeration : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { REQUIRE_SOUND_SERVER(); }
+};
+
+TEST_P(Enumeration, PrimaryFirstThenTheServerDevicesWithStableIds) {
+    const bool capture = GetParam();
+    tws_result result = TWS_E_FAIL;
+    auto first = enumerate(capture, &result);
+    ASSERT_EQ(result, TWS_OK);
+    ASSERT_GE(first.size(), 2u);
+    EXPECT_FALSE(first[0].hasGuid);
+
+    std::set<std::string> names;
+    const tws_guid zero{};
+    for (size_t i = 1; i < first.size(); ++i) {
+        const auto& d = first[i];
+        SCOPED_TRACE(d.alsaName);
+        EXPECT_TRUE(d.hasGuid);
+        EXPECT_FALSE(sameGuid(d.guid, zero));
+        EXPECT_NE(d.alsaName, "null") << "the unpaced null device must not be offered";
+        EXPECT_NE(d.description.find("(" + d.alsaName + ")"), std::string::npos) << d.description;
+        EXPECT_EQ(d.description.find('\n'), std::string::npos);
+        for (size_t j = 1; j < i; ++j) EXPECT_FALSE(sameGuid(d.guid, first[j].guid));
+        names.insert(d.alsaName);
+    }
+    EXPECT_TRUE(names.count("default"));
+
+    // Same names, same ids, run after run.
+    auto second = enumerate(capture);
+    ASSERT_EQ(second.size(), first.size());
+    for (size_t i = 1; i < first.size(); ++i) {
+        EXPECT_EQ(second[i].alsaName, first[i].alsaName);
+        EXPECT_TRUE(sameGuid(second[i].guid, first[i].guid));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Directions, Enumeration, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Capture" : "Output"; });
+
+const Device* findDefault(const std::vector<Device>& list) {
+    for (const auto& d : list)
+        if (d.alsaName == "default") return &d;
+    return nullptr;
+}
+
+TEST(Devices, OutputCapabilitiesComeFromTheHardwareParameters) {
+    REQUIRE_SOUND_SERVER();
+    const auto list = enumerate(false);
+    const Device* d = findDefault(list);
+    ASSERT_NE(d, nullptr);
+    tws_sound* sound = nullptr;
+    ASSERT_EQ(module().soundCreate(&d->guid, &sound), TWS_OK);
+    tws_caps caps{};
+    caps.dwSize = sizeof caps;
+    ASSERT_EQ(sound->vtbl->get_caps(sound, &caps), TWS_OK);
+    const uint32_t all = TWS_CAPS_PRIMARYMONO | TWS_CAPS_PRIMARYSTEREO | TWS_CAPS_PRIMARY8BIT |
+                         TWS_CAPS_PRIMARY16BIT;
+    EXPECT_EQ(caps.dwFlags & all, all);
+    EXPECT_EQ((caps.dwFlags >> 8) & all, all) << "secondary group repeats the primary one";
+    EXPECT_LE(caps.dwMinSecondarySampleRate, 8000u);
+    EXPECT_GE(caps.dwMaxSecondarySampleRate, 96000u);
+    sound->vtbl->release(sound);
+}
+
+TEST(Devices, CaptureCapabilitiesTestEachStandardFormat) {
+    REQUIRE_SOUND_SERVER();
+    const auto list = enumerate(true);
+    const Device* d = findDefault(list);
+    ASSERT_NE(d, nullptr);
+    tws_capture* capture = nullptr;
+    ASSERT_EQ(module().captureCreate(&d->guid, &capture), TWS_OK);
+    tws_capture_caps caps{};
+    caps.dwSize = sizeof caps;
+    ASSERT_EQ(capture->vtbl->get_caps(capture, &caps), TWS_OK);
+    // The server converts: every standard format is taken.
+    EXPECT_EQ(caps.dwFormats, TWS_FORMAT_ALL);
+    EXPECT_GE(caps.dwChannels, 2u);
+    EXPECT_LE(caps.dwChannels, 8u) << "no more than a buffer can have";
+    capture->vtbl->release(capture);
+}
+
+TEST(Devices, UnknownIdsAreNoDriverAndNullIdIsTheDefault) {
+    REQUIRE_SOUND_SERVER();
+    const tws_guid unknown{0x12345678u, 0x1, 0x2, {1, 2, 3, 4, 5, 6, 7, 8}};
+    tws_sound* sound = nullptr;
+    EXPECT_EQ(module().soundCreate(&unknown, &sound), TWS_ERR_NODRIVER);
+    EXPECT_EQ(sound, nullptr);
+    tws_capture* capture = nullptr;
+    EXPECT_EQ(module().captureCreate(&unknown, &capture), TWS_ERR_NODRIVER);
+
+    const tws_guid zero{};
+    ASSERT_EQ(module().soundCreate(&zero, &sound), TWS_OK);
+    sound->vtbl->release(sound);
+}
+
+}  // namespace
+}  // namespace alsatest
