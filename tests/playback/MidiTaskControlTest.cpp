@@ -23,6 +23,17 @@ std::vector<int16_t> head(std::vector<int16_t> samples, size_t frames) {
     return samples;
 }
 
+// Waits until the buffer's play cursor has passed `frames` stereo frames.
+void playedAtLeast(uint32_t tap, uint64_t frames) {
+    auto until = Clock::now() + std::chrono::seconds(10);
+    tws_virtual_tap info{};
+    while (Clock::now() < until) {
+        if (testhost::virtualDriver().tws_virtual_tap_info(tap, &info) == 0 && info.total >= frames * 4) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ADD_FAILURE() << "tap " << tap << " played only " << info.total << " bytes";
+}
+
 // Root-mean-square difference relative to the first signal. Plays of the
 // same music differ only in the reverb's slow modulation.
 double relativeDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
@@ -39,7 +50,7 @@ TEST_F(MidiPlaybackTest, StopPauseAndStartPlayFromTheStartPoint) {
     uint32_t tap = driver().tws_virtual_output_count();
     TaskRefnum refnum = -1;
     ASSERT_EQ(playFile(twoSeconds(), &refnum), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    playedAtLeast(tap, 13230);
     EXPECT_EQ(api().SOStop(refnum), 0);
     EXPECT_FALSE(running(refnum));
     EXPECT_EQ(stateDesc(refnum), "IsPlaying= F");
@@ -48,7 +59,7 @@ TEST_F(MidiPlaybackTest, StopPauseAndStartPlayFromTheStartPoint) {
 
     EXPECT_EQ(api().SOStart(refnum), 0);
     EXPECT_TRUE(running(refnum));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    playedAtLeast(tap + 1, 13230);
     EXPECT_EQ(api().SOPause(refnum), 0);
     EXPECT_FALSE(running(refnum));
     EXPECT_EQ(api().SOStart(refnum), 0);

@@ -10,8 +10,8 @@ namespace {
 
 constexpr uint16_t kTagPcm = 0x0001;
 constexpr uint16_t kTagExtensible = 0xFFFE;
-constexpr uint8_t kPcmSubformatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                           0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+// The integer PCM sub-format identifier after its first four bytes.
+constexpr uint8_t kPcmSubformatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 bool readFormat(ByteReader r, PcmFormat& f) {
     uint16_t tag, channels, blockAlign, bits;

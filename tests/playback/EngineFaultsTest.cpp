@@ -1,0 +1,137 @@
+// How the MIDI task answers when the engine refuses a step, when host
+// clean-up has shut the task down, and without a SoundFont.
+#include <thread>
+
+#include "Harness.h"
+#include "TestFiles.h"
+#include "host/TestHost.h"
+
+namespace playtest {
+namespace {
+
+std::string shortWave() { return writeFile("faults/s.wav", wav(8000, 1, 16, sine16(8000, 8000, 400, 0.4))); }
+
+twm_control_counts counts() {
+    twm_control_counts c{};
+    music().liveCounts(&c);
+    return c;
+}
+
+TEST_F(PlaybackTest, RefusedStepsMapToTheirCodes) {
+    struct Case {
+        uint32_t fault;
+        const char* file;
+        int32_t code;
+    };
+    std::string wave = shortWave();
+    std::string mid = writeFile("faults/m.mid", notes(1, 120));
+    bool midi = haveSoundFont();
+    for (Case c : {Case{TWM_FAULT_SEARCH_DIRECTORY, "w", 4805}, Case{TWM_FAULT_LOAD, "w", 4810},
+                   Case{TWM_FAULT_MARK, "m", 4810}, Case{TWM_FAULT_DOWNLOAD, "w", 4810},
+                   Case{TWM_FAULT_REPEATS, "w", 4803}}) {
+        if (*c.file == 'm' && !midi) continue;
+        SCOPED_TRACE(c.fault);
+        music().fault(c.fault, TWM_E_FAIL, 1);
+        TaskRefnum refnum = 9;
+        EXPECT_EQ(playFile(*c.file == 'm' ? mid : wave, &refnum), c.code);
+        EXPECT_EQ(refnum, -1);
+        EXPECT_EQ(counts().segments, 0u) << "the failed task's segment is gone";
+    }
+}
+
+TEST_F(PlaybackTest, SegmentThatRefusesToPlayStillMakesATask) {
+    music().fault(TWM_FAULT_PLAY, TWM_E_FAIL, 2);
+    TaskRefnum refnum = -1;
+    EXPECT_EQ(playFile(shortWave(), &refnum), 0);
+    ASSERT_GE(refnum, 0);
+    EXPECT_FALSE(running(refnum));
+    EXPECT_EQ(api().SOStart(refnum), 4803);
+    EXPECT_EQ(api().SOStart(refnum), 0) << "the engine plays again";
+    EXPECT_TRUE(running(refnum));
+    EXPECT_EQ(api().SOClear(refnum), 0);
+}
+
+TEST_F(PlaybackTest, RefusedStopStartPointTimeAndVolume) {
+    TaskRefnum refnum = -1;
+    ASSERT_EQ(playFile(shortWave(), &refnum), 0);
+    music().fault(TWM_FAULT_MASTER_VOLUME, TWM_E_FAIL, 1);
+    EXPECT_EQ(setVolume(refnum, 30), -4803);
+    auto volumes = testhost::makeInt32Array({});
+    uint8_t flag = 1;
+    EXPECT_EQ(api().SOInfo(refnum, volumes.get(), &flag), 0);
+    EXPECT_EQ(testhost::readInt32Array(volumes.get()), (std::vector<int32_t>{100, 100})) << "volume left";
+
+    music().fault(TWM_FAULT_GET_START_POINT, TWM_E_FAIL, 1);
+    EXPECT_EQ(api().SOPause(refnum), 4803);
+    EXPECT_TRUE(running(refnum));
+    music().fault(TWM_FAULT_GET_TIME, TWM_E_FAIL, 1);
+    EXPECT_EQ(api().SOPause(refnum), 4803);
+    EXPECT_FALSE(running(refnum)) << "stopped before the time was asked for";
+
+    EXPECT_EQ(api().SOStart(refnum), 0);
+    music().fault(TWM_FAULT_STOP, TWM_E_FAIL, 1);
+    EXPECT_EQ(api().SOStop(refnum), 4803);
+    EXPECT_TRUE(running(refnum));
+    music().fault(TWM_FAULT_SET_START_POINT, TWM_E_FAIL, 1);
+    EXPECT_EQ(api().SOStop(refnum), 4803);
+    EXPECT_FALSE(running(refnum));
+    EXPECT_EQ(api().SOClear(refnum), 0);
+}
+
+TEST_F(PlaybackTest, HostCleanupFreesTheSegmentAndTheTaskReportsStopped) {
+    testhost::clearRegistrations();
+    TaskRefnum refnum = -1;
+    ASSERT_EQ(playFile(shortWave(), &refnum), 0);
+    ASSERT_TRUE(running(refnum));
+    // A caller waiting without limit is let go by the clean-up.
+    std::thread waiter([&] { EXPECT_EQ(testhost::library()->SOWait(refnum, -1), 0); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int32_t r : testhost::runCleanups()) EXPECT_EQ(r, 0);
+    waiter.join();
+    EXPECT_EQ(counts().segments, 0u);
+    EXPECT_EQ(counts().plays, 0u);
+
+    EXPECT_EQ(stateDesc(refnum), "IsPlaying= F");
+    EXPECT_FALSE(running(refnum));
+    EXPECT_EQ(api().SOWait(refnum, -1), 0);
+    EXPECT_EQ(api().SOWait(refnum, 1.0), 0);
+    EXPECT_EQ(api().SOStart(refnum), 4803);
+    EXPECT_EQ(api().SOStop(refnum), 4803);
+    EXPECT_EQ(api().SOPause(refnum), 0);
+    auto volumes = testhost::makeInt32Array({});
+    uint8_t flag = 1;
+    EXPECT_EQ(api().SOInfo(refnum, volumes.get(), &flag), 0);
+    EXPECT_EQ(testhost::readInt32Array(volumes.get()), (std::vector<int32_t>{0, 0}));
+    EXPECT_EQ(api().SOClear(refnum), 0);
+    EXPECT_EQ(testhost::registrationCount(), 0u);
+}
+
+TEST_F(PlaybackTest, WithoutSoundFontMidiCannotBeLoadedButWaveCan) {
+    std::string empty = testhost::scratchDir() + "/no-soundfont";
+    ASSERT_EQ(std::system(("mkdir -p '" + empty + "'").c_str()), 0);
+    music().setSoundFontDir(empty.c_str());
+    TaskRefnum refnum = 4;
+    EXPECT_EQ(playFile(writeFile("faults/n.mid", notes(1, 120)), &refnum), 4810);
+    EXPECT_EQ(refnum, -1);
+    EXPECT_EQ(playFile(shortWave(), &refnum), 0);
+    EXPECT_GE(refnum, 0);
+    EXPECT_EQ(api().SOClear(refnum), 0);
+}
+
+TEST_F(PlaybackTest, ClearingStopsThePlayAndFreesEverything) {
+    TaskRefnum a = -1, b = -1;
+    ASSERT_EQ(playFile(shortWave(), &a), 0);
+    ASSERT_EQ(playFile(shortWave(), &b), 0);
+    EXPECT_TRUE(running(a));
+    EXPECT_TRUE(running(b));
+    EXPECT_EQ(counts().plays, 2u) << "two tasks of one file play apart";
+    EXPECT_EQ(api().SOClear(a), 0);
+    EXPECT_TRUE(running(b));
+    EXPECT_EQ(api().SOClear(b), 0);
+    EXPECT_EQ(counts().segments, 0u);
+    EXPECT_EQ(counts().plays, 0u);
+    EXPECT_EQ(counts().cached, 0u);
+}
+
+}  // namespace
+}  // namespace playtest
