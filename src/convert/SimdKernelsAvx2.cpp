@@ -4,6 +4,7 @@
 // end go through the portable loops.
 #include "convert/SimdKernels.h"
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
@@ -191,7 +192,149 @@ template <int W, class H> TW_AVX2 inline void planeToHost8(__m256i v, uint8_t* p
     }
 }
 
-// ---- Frame loops.
+// ---- Frames after the last whole step, through the portable loops.
+
+constexpr size_t kMaxTail = 16;
+
+template <class H, int W, int C>
+int scalarTailToDevice(uint8_t* const* rows, uint8_t* out, size_t i, size_t n) {
+    alignas(32) uint8_t temp[C][kMaxTail * sizeof(Plane<W>)];
+    const uint8_t* planes[C];
+    const size_t rest = std::min(n - i, kMaxTail);
+    int clipped = 0;
+    for (int c = 0; c < C; ++c) {
+        clipped |= tw::convert::hostToPlane<H, W>(rows[c] + i * sizeof(H), temp[c], rest);
+        planes[c] = temp[c];
+    }
+    pack<W, C>(planes, out + i * C * W, rest);
+    return clipped;
+}
+
+template <class H, int W, int C>
+void scalarTailFromDevice(uint8_t* const* rows, const uint8_t* in, size_t i, size_t n) {
+    alignas(32) uint8_t temp[C][kMaxTail * sizeof(Plane<W>)];
+    uint8_t* planes[C];
+    const size_t rest = std::min(n - i, kMaxTail);
+    for (int c = 0; c < C; ++c) planes[c] = temp[c];
+    unpack<W, C>(in + i * C * W, planes, rest);
+    for (int c = 0; c < C; ++c) planeToHost<W, H>(temp[c], rows[c] + i * sizeof(H), rest);
+}
+
+// ---- 8- and 16-bit pairs: sixteen samples per step in int16 lanes.
+
+template <class H> TW_AVX2 inline __m256i loadNarrow(const uint8_t* p) {
+    if constexpr (std::is_same_v<H, uint8_t>) return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    else return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// Between an 8-bit value (0..255 in the lane) and a 16-bit one, as the
+// full-scale conversion gives it.
+TW_AVX2 inline __m256i bytesToWords(__m256i v) { return _mm256_slli_epi16(_mm256_xor_si256(v, _mm256_set1_epi16(0x80)), 8); }
+TW_AVX2 inline __m256i wordsToBytes(__m256i v) { return _mm256_xor_si256(_mm256_srli_epi16(v, 8), _mm256_set1_epi16(0x80)); }
+
+// From host element form (size of H) to device form (width W) or back.
+template <int From, int To> TW_AVX2 inline __m256i narrowConvert(__m256i v) {
+    if constexpr (From == To) return v;
+    else if constexpr (From == 1) return bytesToWords(v);
+    else return wordsToBytes(v);
+}
+
+// 16 values in order, as `Size`-byte samples.
+template <int Size> TW_AVX2 inline void storeNarrow16(uint8_t* out, __m256i v) {
+    if constexpr (Size == 2) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), v);
+    } else {
+        const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(v, v), 0x08);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
+    }
+}
+
+// 32 values in order, z0 then z1.
+template <int Size> TW_AVX2 inline void storeNarrow32(uint8_t* out, __m256i z0, __m256i z1) {
+    if constexpr (Size == 2) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), z0);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32), z1);
+    } else {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                            _mm256_permute4x64_epi64(_mm256_packus_epi16(z0, z1), 0xD8));
+    }
+}
+
+template <class H, int W, int C>
+TW_AVX2 int hostToDeviceNarrow(uint8_t* const* rows, uint8_t* out, size_t i, size_t n) {
+    constexpr int hostSize = sizeof(H);
+    for (; i + 16 <= n; i += 16) {
+        const __m256i a = narrowConvert<hostSize, W>(loadNarrow<H>(rows[0] + i * hostSize));
+        if constexpr (C == 1) {
+            storeNarrow16<W>(out + i * W, a);
+        } else {
+            const __m256i b = narrowConvert<hostSize, W>(loadNarrow<H>(rows[1] + i * hostSize));
+            const __m256i lo = _mm256_unpacklo_epi16(a, b);
+            const __m256i hi = _mm256_unpackhi_epi16(a, b);
+            storeNarrow32<W>(out + i * 2 * W, _mm256_permute2x128_si256(lo, hi, 0x20),
+                             _mm256_permute2x128_si256(lo, hi, 0x31));
+        }
+    }
+    if (i < n) scalarTailToDevice<H, W, C>(rows, out, i, n);
+    return 0;
+}
+
+template <class H, int W, int C>
+TW_AVX2 int deviceToHostNarrow(uint8_t* const* rows, uint8_t* in, size_t i, size_t n) {
+    constexpr int hostSize = sizeof(H);
+    for (; i + 16 <= n; i += 16) {
+        if constexpr (C == 1) {
+            storeNarrow16<hostSize>(rows[0] + i * hostSize, narrowConvert<W, hostSize>(loadNarrow<Plane<W>>(in + i * W)));
+        } else {
+            // Per 128-bit lane: the four left samples, then the four right ones.
+            const __m256i split = _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15,
+                                                   0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15);
+            const uint8_t* frames = in + i * 2 * W;
+            const __m256i t0 = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(loadNarrow<Plane<W>>(frames), split), 0xD8);
+            const __m256i t1 =
+                _mm256_permute4x64_epi64(_mm256_shuffle_epi8(loadNarrow<Plane<W>>(frames + 16 * W), split), 0xD8);
+            storeNarrow16<hostSize>(rows[0] + i * hostSize,
+                                    narrowConvert<W, hostSize>(_mm256_permute2x128_si256(t0, t1, 0x20)));
+            storeNarrow16<hostSize>(rows[1] + i * hostSize,
+                                    narrowConvert<W, hostSize>(_mm256_permute2x128_si256(t0, t1, 0x31)));
+        }
+    }
+    if (i < n) scalarTailFromDevice<H, W, C>(rows, in, i, n);
+    return 0;
+}
+
+// ---- Unsigned 8-bit host and device: stereo interleaving of bytes.
+
+TW_AVX2 int interleaveBytes(uint8_t* const* rows, uint8_t* out, size_t n) {
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i l = _mm256_permute4x64_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[0] + i)), 0xD8);
+        const __m256i r = _mm256_permute4x64_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[1] + i)), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 2 * i), _mm256_unpacklo_epi8(l, r));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 2 * i + 32), _mm256_unpackhi_epi8(l, r));
+    }
+    if (i < n) hostToDeviceNarrow<uint8_t, 1, 2>(rows, out, i, n);
+    return 0;
+}
+
+TW_AVX2 int deinterleaveBytes(uint8_t* const* rows, uint8_t* in, size_t n) {
+    // Per 128-bit lane: the eight left samples, then the eight right ones.
+    const __m256i split = _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15,
+                                           0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i z0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * i));
+        const __m256i z1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * i + 32));
+        const __m256i t0 = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(z0, split), 0xD8);
+        const __m256i t1 = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(z1, split), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(rows[0] + i), _mm256_permute2x128_si256(t0, t1, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(rows[1] + i), _mm256_permute2x128_si256(t0, t1, 0x31));
+    }
+    if (i < n) deviceToHostNarrow<uint8_t, 1, 2>(rows, in, i, n);
+    return 0;
+}
+
+// ---- Frame loops through int32 lanes, eight frames per step.
 
 template <class H, int W, int C>
 TW_AVX2 int hostToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
@@ -210,21 +353,12 @@ TW_AVX2 int hostToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
         }
     }
     int result = !_mm256_testz_si256(clipped, clipped);
-    if (i < n) {
-        alignas(32) uint8_t temp[C][kStep * sizeof(Plane<W>)];
-        const uint8_t* planes[C];
-        for (int c = 0; c < C; ++c) {
-            result |= tw::convert::hostToPlane<H, W>(rows[c] + i * sizeof(H), temp[c], n - i);
-            planes[c] = temp[c];
-        }
-        pack<W, C>(planes, out + i * C * W, n - i);
-    }
+    if (i < n) result |= scalarTailToDevice<H, W, C>(rows, out, i, n);
     return result;
 }
 
 template <class H, int W, int C>
-TW_AVX2 int deviceToHost(uint8_t* const* rows, uint8_t* device, size_t n) {
-    const uint8_t* in = device;
+TW_AVX2 int deviceToHost(uint8_t* const* rows, uint8_t* in, size_t n) {
     size_t i = 0;
     for (; i + kStep <= n; i += kStep) {
         if constexpr (C == 1) {
@@ -237,20 +371,31 @@ TW_AVX2 int deviceToHost(uint8_t* const* rows, uint8_t* device, size_t n) {
             planeToHost8<W, H>(_mm256_permute2x128_si256(t0, t1, 0x31), rows[1] + i * sizeof(H));
         }
     }
-    if (i < n) {
-        alignas(32) uint8_t temp[C][kStep * sizeof(Plane<W>)];
-        uint8_t* planes[C];
-        for (int c = 0; c < C; ++c) planes[c] = temp[c];
-        unpack<W, C>(in + i * C * W, planes, n - i);
-        for (int c = 0; c < C; ++c) planeToHost<W, H>(temp[c], rows[c] + i * sizeof(H), n - i);
-    }
+    if (i < n) scalarTailFromDevice<H, W, C>(rows, in, i, n);
     return 0;
+}
+
+template <int (*Kernel)(uint8_t* const*, uint8_t*, size_t, size_t)>
+int fromStart(uint8_t* const* rows, uint8_t* device, size_t n) {
+    return Kernel(rows, device, 0, n);
 }
 
 template <class H, int W>
 SimdConverter pickChannels(uint32_t channels, bool toDevice) {
     // Same-format pairs are plain interleaving; the portable loops do them well.
-    if constexpr (std::is_same_v<H, Plane<W>> && W != 3) {
+    constexpr bool same = std::is_same_v<H, Plane<W>>;
+    if constexpr ((std::is_same_v<H, uint8_t> || std::is_same_v<H, int16_t>) && W <= 2) {
+        // A mono same-format copy is a plain memcpy, done by the caller.
+        if constexpr (same && W == 1) {
+            if (channels == 2) return toDevice ? interleaveBytes : deinterleaveBytes;
+        } else {
+            if (channels == 1 && !same) return toDevice ? fromStart<hostToDeviceNarrow<H, W, 1>>
+                                                        : fromStart<deviceToHostNarrow<H, W, 1>>;
+            if (channels == 2) return toDevice ? fromStart<hostToDeviceNarrow<H, W, 2>>
+                                               : fromStart<deviceToHostNarrow<H, W, 2>>;
+        }
+        return nullptr;
+    } else if constexpr (same && W == 4) {
         return nullptr;
     } else {
         if (channels == 1) return toDevice ? hostToDevice<H, W, 1> : deviceToHost<H, W, 1>;

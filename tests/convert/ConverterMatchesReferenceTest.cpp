@@ -128,6 +128,38 @@ TEST(ConverterMatchesReference, EveryTypeWidthDirectionAndChannelCount) {
     EXPECT_GT(clippedCases, 0);
 }
 
+// Every 8- and 16-bit device value into float hosts: the vector paths scale
+// 8-bit samples by a product rather than a quotient, which is only exact
+// because it rounds the same for each of the 256 values.
+TEST(ConverterMatchesReference, EveryNarrowDeviceValueIntoFloats) {
+    for (uint32_t width : {1u, 2u})
+        for (uint16_t type : {uint16_t{TW_TYPE_F32}, uint16_t{TW_TYPE_F64}})
+            for (uint32_t channels : {1u, 2u}) {
+                const uint32_t frames = (width == 1 ? 256u : 65536u) / channels;
+                std::vector<uint8_t> device(size_t{frames} * channels * width);
+                for (size_t i = 0; i < device.size() / width; ++i) {
+                    const auto v = static_cast<uint16_t>(i);
+                    std::memcpy(device.data() + i * width, &v, width);
+                }
+                std::vector<uint8_t> host(size_t{frames} * channels * hostSize(type)), refHost = host;
+                ConversionJob job;
+                job.bytesPerSample = width;
+                job.channels = channels;
+                job.device = device.data();
+                job.deviceBytes = device.size();
+                job.typeCode = type;
+                job.rows = channels;
+                job.columns = frames;
+                job.frames = frames;
+                job.direction = ConvertDirection::DeviceToHost;
+                job.hostElements = host.data();
+                EXPECT_EQ(tw::convertBlock(job), 0);
+                job.hostElements = refHost.data();
+                EXPECT_EQ(reference::convertBlock(job), 0);
+                EXPECT_EQ(host, refHost) << "width " << width << " type " << type << " channels " << channels;
+            }
+}
+
 // All samples in range and no NaN: the reference and the library both report
 // success, so a stray warning from the vector path shows.
 TEST(ConverterMatchesReference, CleanFloatsGiveNoWarning) {
