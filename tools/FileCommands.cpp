@@ -12,6 +12,7 @@
 #include "Command.h"
 #include "HostRuntime.h"
 #include "Library.h"
+#include "MidiCommand.h"
 
 namespace {
 
@@ -79,6 +80,7 @@ int runPlay(const cli::Args& args) {
         std::fprintf(stderr, "usage: tonewell play FILE [--device N]\n");
         return 2;
     }
+    if (cli::isMidiFile(pos[0])) return cli::runMidi(args);
     const cli::Api& api = cli::api();
     FileInfo info;
     const TaskRefnum file = openForReading(pos[0], info);
