@@ -123,7 +123,7 @@ testhost::ArrayPtr sourceArray(uint16_t type, int32_t frames) {
     auto a = testhost::makeArray2D(type, kChannels, frames);
     T* e = testhost::elements2D<T>(a.get());
     for (int32_t ch = 0; ch < kChannels; ++ch)
-        for (int32_t f = 0; f < frames; ++f) e[size_t{ch} * frames + f] = sampleValue<T>(ch, f);
+        for (int32_t f = 0; f < frames; ++f) e[static_cast<size_t>(ch) * frames + f] = sampleValue<T>(ch, f);
     return a;
 }
 
@@ -196,7 +196,7 @@ void BM_ReadSndfile(benchmark::State& state) {
     SF_INFO info{};
     SNDFILE* file = sndfile().open(sourceFile().c_str(), SFM_READ, &info);
     if (!file) return state.SkipWithError("sf_open failed");
-    std::vector<T> frames(size_t{perCall} * kChannels, T(1));
+    std::vector<T> frames(static_cast<size_t>(perCall) * kChannels, T(1));
     auto array = touchedArray(type, perCall);
     for (auto _ : state) {
         const auto t0 = Clock::now();
@@ -262,7 +262,7 @@ void BM_WriteSndfile(benchmark::State& state) {
     const auto type = static_cast<uint16_t>(state.range(0));
     const int32_t perCall = framesPerCall(state);
     auto array = sourceArray<T>(type, perCall);
-    std::vector<T> frames(size_t{perCall} * kChannels, T(1));
+    std::vector<T> frames(static_cast<size_t>(perCall) * kChannels, T(1));
     const std::string path = scratchPath("file_bench_sf");
     for (auto _ : state) {
         const auto t0 = Clock::now();
