@@ -1,7 +1,8 @@
 // An output task: plays host sample blocks through its own sound object and
 // one sound buffer used as a ring. One-shot mode writes each block straight
-// into the ring; continuous mode keeps a looping ring fed from a worker
-// thread that wakes at each quarter the play cursor passes.
+// into the ring, which plays once. Continuous mode loops the ring: a write
+// puts in what fits and waits until a worker thread, woken at each quarter
+// the play cursor passes, has written the rest.
 //
 // Locks, always taken in this order: mhWriteGate (one write at a time),
 // mhBufferMutex (ring state, the host block, the write hand-off), mDeviceLock

@@ -72,7 +72,7 @@ TEST_F(ContinuousStream, BlocksThatComeInTimeFollowWithoutAGap) {
     }
     for (int step = 0; step < 8 && running(task.refnum); ++step) {
         virtualDriver().tws_virtual_advance(kQuarter);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_FALSE(running(task.refnum));
     RampReport report = checkRamp(heard(task), total);
@@ -144,7 +144,7 @@ TEST_F(ContinuousStream, LateWorkerLosesNoQuarter) {
     // The clock stands still until the worker is back.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     for (int step = 0; step < 200 && running(task.refnum); ++step) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
         virtualDriver().tws_virtual_advance(kQuarter * 3 / 2);
     }
     writer.join();
