@@ -14,7 +14,7 @@ protected:
     // Starts a read of `samples` and returns once it waits for data.
     std::thread waitingRead(TaskRefnum refnum, int32_t samples, Read& out) {
         const int before = testhost::resizeCalls();
-        std::thread reader = readAsync(refnum, samples, out, -1.0);
+        std::thread reader = readAsync(refnum, samples, out, 10.0);
         awaitAttached(before);
         return reader;
     }
