@@ -38,7 +38,7 @@ double volumeGain(int32_t level) { return std::pow(10.0, level / 2000.0); }
 void applyVolume(uint8_t* dst, const uint8_t* src, uint32_t bytes, const Format& format,
                  int32_t level) {
     if (level == 0) {
-        std::memcpy(dst, src, bytes);
+        if (dst != src) std::memcpy(dst, src, bytes);
         return;
     }
     const double gain = volumeGain(level);

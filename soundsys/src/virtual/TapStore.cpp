@@ -2,14 +2,22 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "core/Volume.h"
 #include "virtual/WavFile.h"
 
 namespace tws {
 
+namespace {
+// Untouched reserved memory costs nothing resident; it spares regrowth copies.
+constexpr uint64_t kReserve = 4u << 20;
+}  // namespace
+
 Tap::Tap(uint32_t index, const Format& format, uint64_t limit)
-    : index_(index), format_(format), limit_(limit) {}
+    : index_(index), format_(format), limit_(limit) {
+    data_.reserve(std::min(limit, kReserve));
+}
 
 void Tap::append(const uint8_t* data, uint32_t bytes, int32_t volume) {
     std::lock_guard lock(mutex_);
@@ -20,8 +28,12 @@ void Tap::append(const uint8_t* data, uint32_t bytes, int32_t volume) {
     take -= take % format_.blockAlign;
     if (take == 0) return;
     const size_t at = data_.size();
-    data_.resize(at + take);
-    applyVolume(data_.data() + at, data, static_cast<uint32_t>(take), format_, volume);
+    try {
+        data_.insert(data_.end(), data, data + take);
+    } catch (const std::bad_alloc&) {
+        return;  // the tap stays short; playback goes on
+    }
+    if (volume != 0) applyVolume(data_.data() + at, data_.data() + at, static_cast<uint32_t>(take), format_, volume);
 }
 
 void Tap::info(tws_virtual_tap& out) {
