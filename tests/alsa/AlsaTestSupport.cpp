@@ -1,9 +1,11 @@
 #include "AlsaTestSupport.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <numbers>
 
@@ -18,6 +20,41 @@ const bool kAlsaSelected = [] {
     return true;
 }();
 
+std::string runQuiet(const std::string& command) {
+    std::string out;
+    if (FILE* p = ::popen((command + " 2>/dev/null").c_str(), "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, p)) out += line;
+        ::pclose(p);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+}
+
+std::string sinkModule;
+
+void unloadSink() {
+    if (!sinkModule.empty()) runQuiet("pactl unload-module " + sinkModule);
+}
+
+// ctest runs the tests of this program side by side, each in its own
+// process: each gets a null sink of its own on the server (the default
+// device of its streams, and its monitor the default capture), so no test
+// hears another.
+void usePrivateSink() {
+    if (std::getenv("PULSE_SERVER") == nullptr) return;
+    const std::string name = "tw_test_" + std::to_string(::getpid());
+    sinkModule = runQuiet("pactl load-module module-null-sink sink_name=" + name +
+                          " norewinds=1 rate=44100 channels=2");
+    if (sinkModule.empty() || sinkModule.find_first_not_of("0123456789") != std::string::npos) {
+        sinkModule.clear();
+        return;
+    }
+    ::setenv("PULSE_SINK", name.c_str(), 1);
+    ::setenv("PULSE_SOURCE", (name + ".monitor").c_str(), 1);
+    std::atexit(unloadSink);
+}
+
 template <typename T>
 void lookup(void* handle, const char* name, T& out) {
     out = reinterpret_cast<T>(::dlsym(handle, name));
@@ -28,6 +65,7 @@ void lookup(void* handle, const char* name, T& out) {
 const SoundModule& module() {
     static const SoundModule loaded = [] {
         (void)kAlsaSelected;
+        usePrivateSink();
         const char* dir = std::getenv("TONEWELL_LIB_DIR");
         std::string path = std::string(dir ? dir : "build/lib") + "/" + TWS_MODULE_FILE;
         SoundModule m;

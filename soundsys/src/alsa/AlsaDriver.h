@@ -4,6 +4,7 @@
 
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "driver/Driver.h"
 
@@ -19,8 +20,17 @@ private:
     // ALSA reports its own errors on stderr unless told otherwise; the
     // module never prints.
     void quietAlsa();
+    // Listing the hints parses ALSA's configuration (tens of ms): the names
+    // seen last are kept, and listed again only for an id not among them.
+    std::vector<std::string> refresh(Direction direction);
+    bool nameOf(Direction direction, const tws_guid& guid, std::string& name);
+    template <typename Device>
+    tws_result openDevice(Direction direction, const tws_guid* guid, std::shared_ptr<Device>& out,
+                          tws_result (*open)(const std::string&, std::shared_ptr<Device>&));
 
     std::once_flag quiet_;
+    std::mutex mutex_;
+    std::vector<std::string> names_[2];  // guarded by mutex_; per direction
 };
 
 }  // namespace tws
