@@ -83,9 +83,15 @@ void AlsaOutputStream::loop(std::vector<PendingNotice>& batch, const std::atomic
             }
         }
         // A period at most: some devices (the sound server's plugin among
-        // them) signal readiness late right after a start.
-        pcm_->wait(wake_.fd(), pcm_->periodMs());
-        wake_.drain();
+        // them) signal readiness late right after a start. With nothing
+        // staged the device may well be ready (we hold back so as not to read
+        // past what the owner wrote): then only the period's sleep counts.
+        if (staged_ > 0) {
+            pcm_->wait(wake_.fd(), pcm_->periodMs());
+            wake_.drain();
+        } else {
+            wake_.wait(pcm_->periodMs());
+        }
     }
 }
 
