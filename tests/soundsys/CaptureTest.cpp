@@ -103,19 +103,5 @@ TEST_F(CaptureTest, OneShotCaptureFillsOnceAndStops) {
     for (uint32_t i = 0; i < 80; ++i) EXPECT_EQ(bytes[i], static_cast<uint8_t>(i ^ 0x80)) << i;
 }
 
-TEST_F(CaptureTest, StopFiresTheStopNotification) {
-    tws_capture_buffer* b = nullptr;
-    ASSERT_EQ(makeCapture(makeFormat(2, 22050, 16), 400, &b), TWS_OK);
-    int stops = 0;
-    tws_position_notify at[] = {{TWS_BPN_OFFSETSTOP, [](void* c) { ++*static_cast<int*>(c); }, &stops}};
-    ASSERT_EQ(b->vtbl->set_notification_positions(b, 1, at), TWS_OK);
-    b->vtbl->start(b, TWS_CBSTART_LOOPING);
-    m.tws_virtual_advance(10);
-    EXPECT_EQ(stops, 0);
-    b->vtbl->stop(b);
-    m.tws_virtual_flush();
-    EXPECT_EQ(stops, 1);
-}
-
 }  // namespace
 }  // namespace soundtest

@@ -161,25 +161,6 @@ TEST_F(RealTimeTest, ReleaseWaitsForARunningCallback) {
     EXPECT_EQ(probe.after.load(), 0);  // and nothing came afterwards
 }
 
-TEST_F(RealTimeTest, ControlCallsFromACallbackAreRefused) {
-    tws_buffer* b = nullptr;
-    ASSERT_EQ(makeBuffer(makeFormat(1, 8000, 16), 2 * 80, &b), TWS_OK);
-    struct Context {
-        SoundModule* m;
-        std::atomic<int> result{1};
-    } ctx{&m};
-    auto call = [](void* c) {
-        auto* x = static_cast<Context*>(c);
-        x->result.store(x->m->tws_virtual_flush());
-    };
-    tws_position_notify at[] = {{10, call, &ctx}};
-    ASSERT_EQ(b->vtbl->set_notification_positions(b, 1, at), TWS_OK);
-    ASSERT_EQ(b->vtbl->play(b, 0), TWS_OK);
-    auto start = Clock::now();
-    while (ctx.result.load() == 1 && secondsSince(start) < 5) std::this_thread::sleep_for(milliseconds(1));
-    EXPECT_EQ(ctx.result.load(), TWS_ERR_INVALIDCALL);
-}
-
 TEST_F(RealTimeTest, ManyBuffersFromManyThreads) {
     m.tws_virtual_set_speed(8.0);
     tws_sound* s = sound();
