@@ -59,7 +59,9 @@ TEST_F(PlaybackTest, WithoutTheEngineModuleTheSearchDirectoryIsRefused) {
     std::string cmd = "mkdir -p '" + dir + "' && cp '" + lib + "/libtonewell.so' '" + lib + "/libtonewell-sound.so' '" +
                       dir + "/'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    testhost::Library bare(dir + "/libtonewell.so");
+    // Kept loaded: the library's process-wide objects live until the process ends.
+    static testhost::Library* loadedCopy = new testhost::Library(dir + "/libtonewell.so");
+    testhost::Library& bare = *loadedCopy;
     ASSERT_TRUE(bare.loaded()) << bare.error();
     auto path = testhost::makeString(wave());
     TaskRefnum refnum = 8;

@@ -1,5 +1,7 @@
 // PlaySoundFile end to end: what is heard on the virtual driver, and how the
 // call answers for the files and arguments it is given.
+#include <sys/stat.h>
+
 #include <chrono>
 #include <thread>
 
@@ -103,6 +105,10 @@ TEST_F(PlaybackTest, UnloadableFilesGive4810) {
     EXPECT_EQ(refnum, -1);
     EXPECT_EQ(playFile(testhost::scratchDir() + "/bad/absent.wav", &refnum), 4810);
     EXPECT_EQ(refnum, -1);
+    std::string fifo = testhost::scratchDir() + "/bad/pipe.mid";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(playFile(fifo, &refnum), 4810) << "a pipe without writer must not block";
+    EXPECT_EQ(playFile(testhost::scratchDir() + "/bad", &refnum), 4810) << "a directory";
     Bytes cut = notes(4, 240);
     cut.resize(cut.size() - 9);
     cut[cut.size() - 1] = 0x80;  // a note-off whose data bytes are missing

@@ -82,7 +82,8 @@ int32_t Loader::load(const char* path, Segment** out) {
     std::lock_guard<std::mutex> lock(mutex_);
     std::string searchDirectory = haveSearchDirectory_ ? searchDirectory_ : std::string();
     std::string file = resolve(path, searchDirectory);
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a named pipe cannot hold the caller; only regular files are read.
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? TWM_E_FILENOTFOUND : TWM_E_BADFILE;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > kMaxFileBytes) {
