@@ -1,5 +1,6 @@
 #include "synth/Synth.h"
 
+#include <dlfcn.h>
 #include <fluidsynth.h>
 
 #include <cmath>
@@ -20,6 +21,18 @@ void silenceLogging() {
     });
 }
 
+// FluidSynth loads SoundFont samples in OpenMP tasks. In a host process they
+// run on the calling thread: no pool of worker threads that spin-wait
+// between loads. The setting belongs to the calling thread, hence each time.
+void loadOnCallingThread() {
+    using SetThreads = void (*)(int);
+    static SetThreads setThreads = [] {
+        void* openmp = dlopen("libgomp.so.1", RTLD_NOW | RTLD_NOLOAD);
+        return openmp ? reinterpret_cast<SetThreads>(dlsym(openmp, "omp_set_num_threads")) : nullptr;
+    }();
+    if (setThreads) setThreads(1);
+}
+
 constexpr int kDrumChannel = 9;
 // GM System On.
 constexpr char kGmReset[] = {0x7E, 0x7F, 0x09, 0x01};
@@ -37,6 +50,7 @@ int32_t Synth::create(const std::string& soundFont, std::unique_ptr<Synth>& out)
     fluid_settings_setint(s->settings_, "synth.dynamic-sample-loading", 0);
     s->synth_ = new_fluid_synth(s->settings_);
     if (!s->synth_) return TWM_E_OUTOFMEMORY;
+    loadOnCallingThread();
     if (fluid_synth_sfload(s->synth_, soundFont.c_str(), 1) == FLUID_FAILED) return TWM_E_NOSOUNDFONT;
     s->counted_ = true;
     liveCounts().synths++;
