@@ -27,6 +27,9 @@ int32_t OutputConfigurationData::write(TwArrayHandle data, double timeoutSeconds
     int32_t status = err::kOk;
     int32_t chunkStatus = err::kOk;
     bool awaitBlock = false;
+    // The end of the data is reported by the first write that comes after it,
+    // not by one whose own block ran out before it woke up.
+    bool endedBefore = false;
     if (platform::waitForSingleObject(mhBufferMutex, platform::kInfinite) != platform::kWaitObject0) {
         status = err::kNoMemory;
         trace("***Could not get mutex");
@@ -37,6 +40,8 @@ int32_t OutputConfigurationData::write(TwArrayHandle data, double timeoutSeconds
         } else {
             mVantorData.attach(data, typeCode);
             mBlockStatus = err::kOk;
+            int32_t pending = err::kWarnPlaybackEnded;
+            endedBefore = mError.compare_exchange_strong(pending, err::kOk);
             if (!mContinuous) {
                 chunkStatus = writeChunk();
                 if (!mVantorData.isComplete()) status = err::kIncomplete;
@@ -78,8 +83,11 @@ int32_t OutputConfigurationData::write(TwArrayHandle data, double timeoutSeconds
     mhWriteGate.release();
 
     if (status == err::kOk && chunkStatus != err::kOk) status = chunkStatus;
-    int32_t pending = err::kWarnPlaybackEnded;
-    if (status == err::kOk && mError.compare_exchange_strong(pending, err::kOk)) return err::kWarnPlaybackEnded;
+    if (!endedBefore) return status;
+    if (status == err::kOk) return err::kWarnPlaybackEnded;
+    // Not reported: it waits for the next write (unless the task failed meanwhile).
+    int32_t none = err::kOk;
+    mError.compare_exchange_strong(none, err::kWarnPlaybackEnded);
     return status;
 }
 

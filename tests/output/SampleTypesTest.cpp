@@ -92,6 +92,13 @@ TEST_F(SampleTypes, ClippedFloatSamplesAreReportedInBothModes) {
         std::memcpy(&second, &tap[4], 2);
         EXPECT_EQ(first, 32767);
         EXPECT_EQ(second, -8191);
+        if (mode == TW_MODE_CONTINUOUS) {
+            // The stream ran out; a write that reports clipping leaves that
+            // news to the next one.
+            EXPECT_EQ(library()->SOWrite(task.refnum, row.get(), 1, TW_TYPE_F64), TW_W_CLIPPED);
+            auto clean = hostRow(TW_TYPE_F64, {0.5, -0.5});
+            EXPECT_EQ(library()->SOWrite(task.refnum, clean.get(), 1, TW_TYPE_F64), TW_W_PLAYBACK_ENDED);
+        }
         EXPECT_EQ(library()->SOClear(task.refnum), 0);
     }
 }
