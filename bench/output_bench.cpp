@@ -196,6 +196,8 @@ void workerIdle(benchmark::State& state) {
             state.SkipWithError("SOConfigure failed");
             return;
         }
+        // From when the new worker has gone to sleep the first time.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         const ThreadStats before = workerStats();
         std::this_thread::sleep_for(std::chrono::seconds(1));
         const ThreadStats after = workerStats();
