@@ -111,6 +111,8 @@ private:
     int32_t mNumBytesInBufferToPlay = 0;
     std::atomic<int32_t> mError{0};
     HostDataBlock mVantorData;
+    // Until the first write. Its block owes silence like every other: one
+    // longer than the ring would otherwise end on its own earlier samples.
     bool mFirstWrite = false;
     uint32_t mWritePos = 0;
     uint32_t mSilenceToWrite = 0;
