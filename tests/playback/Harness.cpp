@@ -9,12 +9,6 @@
 
 namespace playtest {
 
-namespace {
-// The suite plays on the virtual driver; a test started with only part of
-// its environment must not fall back to the machine's sound card.
-const bool kVirtualDriver = [] { return ::setenv("TONEWELL_SOUND_DRIVER", "virtual", 0) == 0; }();
-}  // namespace
-
 MusicControl& music() {
     static MusicControl control = [] {
         MusicControl c;
