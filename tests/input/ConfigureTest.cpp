@@ -4,9 +4,9 @@
 namespace inputtest {
 namespace {
 
-class Configure : public InputTest {};
+class InputConfigure : public InputTest {};
 
-TEST_F(Configure, ArgumentsOutOfRangeMakeNoTask) {
+TEST_F(InputConfigure, ArgumentsOutOfRangeMakeNoTask) {
     struct Case {
         int32_t frames;
         Format format;
@@ -41,7 +41,7 @@ TEST_F(Configure, ArgumentsOutOfRangeMakeNoTask) {
     EXPECT_EQ(api().SIConfigure(0, 1000, &rate, nullptr, &channels, 1, &refnum), 1);
 }
 
-TEST_F(Configure, ReportsTheFormatTheBufferCaptures) {
+TEST_F(InputConfigure, ReportsTheFormatTheBufferCaptures) {
     Format format{44100.0, 2, 16};
     TaskRefnum refnum = -1;
     ASSERT_EQ(configure(refnum, 44100, format), 0);
@@ -69,7 +69,7 @@ TEST_F(Configure, ReportsTheFormatTheBufferCaptures) {
     }
 }
 
-TEST_F(Configure, StateQueriesOnAnInputTask) {
+TEST_F(InputConfigure, StateQueriesOnAnInputTask) {
     uint8_t input = 1;
     for (int32_t mode : {0, 1, 2}) {
         TaskRefnum refnum = open(4410, {}, mode);
@@ -85,7 +85,7 @@ TEST_F(Configure, StateQueriesOnAnInputTask) {
 
 // One run per task: once stopped it refuses to start or read again, and a
 // second stop is harmless.
-TEST_F(Configure, StoppedCaptureStaysStopped) {
+TEST_F(InputConfigure, StoppedCaptureStaysStopped) {
     ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
     TaskRefnum refnum = open(64);
     EXPECT_EQ(api().SIStop(refnum), 0);
@@ -99,7 +99,7 @@ TEST_F(Configure, StoppedCaptureStaysStopped) {
     EXPECT_EQ(api().SIClear(refnum), 4801);
 }
 
-TEST_F(Configure, StartOnARunningCaptureKeepsIt) {
+TEST_F(InputConfigure, StartOnARunningCaptureKeepsIt) {
     ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
     TaskRefnum refnum = open(64);
     EXPECT_EQ(api().SIStart(refnum), 0);
@@ -112,7 +112,7 @@ TEST_F(Configure, StartOnARunningCaptureKeepsIt) {
 
 // A capture that never reports capturing (as a one-shot ring that fills
 // before the first look) must not hold configure up for ever.
-TEST_F(Configure, StartThatNeverSeesCapturingStillReturns) {
+TEST_F(InputConfigure, StartThatNeverSeesCapturingStillReturns) {
     ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
     ASSERT_EQ(vd().tws_virtual_fault_method(TWS_VIRTUAL_METHOD_GET_STATUS, TWS_VIRTUAL_CAPTURE, TWS_E_FAIL, 1000000), 0);
     TaskRefnum refnum = open(64, {}, 0);
@@ -123,7 +123,7 @@ TEST_F(Configure, StartThatNeverSeesCapturingStillReturns) {
     EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
 }
 
-TEST_F(Configure, CaptureThatFailedToStartIsStartedByTheFirstRead) {
+TEST_F(InputConfigure, CaptureThatFailedToStartIsStartedByTheFirstRead) {
     ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
     ASSERT_EQ(vd().tws_virtual_fault_method(TWS_VIRTUAL_METHOD_START, TWS_VIRTUAL_CAPTURE, TWS_E_FAIL, 1), 0);
     TaskRefnum refnum = open(64);
@@ -137,7 +137,7 @@ TEST_F(Configure, CaptureThatFailedToStartIsStartedByTheFirstRead) {
     EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
 }
 
-TEST_F(Configure, RefusedNotificationsMakeNoTask) {
+TEST_F(InputConfigure, RefusedNotificationsMakeNoTask) {
     ASSERT_EQ(vd().tws_virtual_fault_method(TWS_VIRTUAL_METHOD_SET_NOTIFICATIONS, TWS_VIRTUAL_CAPTURE,
                                             TWS_E_FAIL, 1), 0);
     Format format;

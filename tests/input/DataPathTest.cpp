@@ -7,11 +7,11 @@
 namespace inputtest {
 namespace {
 
-class DataPath : public InputTest {};
+class InputDataPath : public InputTest {};
 
 // Real-time clock: reads smaller and larger than the ring, most of them not
 // a multiple of a quarter (ring 4410 frames, quarter 1102.5 frames).
-TEST_F(DataPath, BlocksOfManySizesJoinUpWithoutGaps) {
+TEST_F(InputDataPath, BlocksOfManySizesJoinUpWithoutGaps) {
     TaskRefnum refnum = open(4410);
     const int32_t sizes[] = {1, 4409, 4410, 4411, 3, 9000, 1102, 1103, 2205, 13231, 7, 777, 5000};
     uint64_t next = 0;
@@ -29,7 +29,7 @@ TEST_F(DataPath, BlocksOfManySizesJoinUpWithoutGaps) {
 
 // Manual clock: each read is served by whole quarters already captured, in
 // every host type, from 8-, 16-, 24- and 32-bit devices, across ring wraps.
-TEST_F(DataPath, EveryHostTypeFromEveryDeviceWidth) {
+TEST_F(InputDataPath, EveryHostTypeFromEveryDeviceWidth) {
     ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
     constexpr int32_t kRing = 64, kQuarter = 16;
     const int32_t sizes[] = {1, 15, 16, 17, 30, 33, 47, 1, 48, 5};
@@ -58,7 +58,7 @@ TEST_F(DataPath, EveryHostTypeFromEveryDeviceWidth) {
 // The worked case: 2 ch, 16 bit, 44100 frames; a read of 4410 issued right
 // after configure is filled at the first quarter and leaves the read
 // position at byte 17640, where the next read continues.
-TEST_F(DataPath, FirstQuarterFillsTheFirstRead) {
+TEST_F(InputDataPath, FirstQuarterFillsTheFirstRead) {
     ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
     TaskRefnum refnum = open(44100);
     Read first;
@@ -83,7 +83,7 @@ TEST_F(DataPath, FirstQuarterFillsTheFirstRead) {
 // lost or doubled between them, and the total counts only full arrays. A
 // release of the worker that comes after a read gave up must not end the
 // next read early.
-TEST_F(DataPath, ReadsThatTimeOutLoseNothing) {
+TEST_F(InputDataPath, ReadsThatTimeOutLoseNothing) {
     TaskRefnum refnum = open(4400);  // quarters of 1100 frames, about 25 ms
     uint64_t next = 0;
     int64_t completed = 0;

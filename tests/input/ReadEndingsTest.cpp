@@ -1,11 +1,13 @@
 // How a read ends other than full: time-out, stop, overrun, the end of a
 // one-shot ring, the host's clean-up; and the array a read must not touch.
+#include <chrono>
+
 #include "InputTestSupport.h"
 
 namespace inputtest {
 namespace {
 
-class ReadEndings : public InputTest {
+class InputReadEndings : public InputTest {
 protected:
     void SetUp() override {
         InputTest::SetUp();
@@ -20,7 +22,7 @@ protected:
     }
 };
 
-TEST_F(ReadEndings, TimeOutShrinksTheArrayAndKeepsTheTotal) {
+TEST_F(InputReadEndings, TimeOutShrinksTheArrayAndKeepsTheTotal) {
     TaskRefnum refnum = open(64);  // quarters of 16 frames
     Read empty = read(refnum, 16, 0.05);
     EXPECT_EQ(empty.result, 4822);
@@ -42,7 +44,7 @@ TEST_F(ReadEndings, TimeOutShrinksTheArrayAndKeepsTheTotal) {
     EXPECT_EQ(full.total, 32);
 }
 
-TEST_F(ReadEndings, ReadOfNothingWaitsForTimeOutOrStop) {
+TEST_F(InputReadEndings, ReadOfNothingWaitsForTimeOutOrStop) {
     TaskRefnum refnum = open(64);
     advance(32);
     Read timedOut = read(refnum, 0, 0.05);
@@ -60,7 +62,7 @@ TEST_F(ReadEndings, ReadOfNothingWaitsForTimeOutOrStop) {
     EXPECT_EQ(stopped.total, 0);
 }
 
-TEST_F(ReadEndings, StopWhileAReadWaitsHandsBackWhatItHas) {
+TEST_F(InputReadEndings, StopWhileAReadWaitsHandsBackWhatItHas) {
     TaskRefnum refnum = open(64);
     advance(24);
     Read r;
@@ -82,7 +84,7 @@ TEST_F(ReadEndings, StopWhileAReadWaitsHandsBackWhatItHas) {
 // Several quarters passed before the worker looked: it counts them all, and
 // a wake for a quarter already counted changes nothing. Four laps of such
 // wakes, two quarters at a time, with no false overrun.
-TEST_F(ReadEndings, LateWakesLoseNoQuarter) {
+TEST_F(InputReadEndings, LateWakesLoseNoQuarter) {
     TaskRefnum refnum = open(160);  // quarters of 40 frames
     uint64_t next = 0;
     for (int i = 0; i < 8; ++i) {
@@ -97,7 +99,7 @@ TEST_F(ReadEndings, LateWakesLoseNoQuarter) {
     }
 }
 
-TEST_F(ReadEndings, OneShotRingIsDeliveredToTheLastFrame) {
+TEST_F(InputReadEndings, OneShotRingIsDeliveredToTheLastFrame) {
     TaskRefnum refnum = open(64, {}, 0);
     advance(32);
     Read first = read(refnum, 20);
@@ -116,7 +118,7 @@ TEST_F(ReadEndings, OneShotRingIsDeliveredToTheLastFrame) {
     EXPECT_FALSE(running(refnum));
 }
 
-TEST_F(ReadEndings, OneShotReadLongerThanTheRingGetsTheRing) {
+TEST_F(InputReadEndings, OneShotReadLongerThanTheRingGetsTheRing) {
     TaskRefnum refnum = open(64, {}, 0);
     Read r;
     std::thread reader = waitingRead(refnum, 80, r);
@@ -128,7 +130,7 @@ TEST_F(ReadEndings, OneShotReadLongerThanTheRingGetsTheRing) {
     EXPECT_EQ(r.total, 0);
 }
 
-TEST_F(ReadEndings, HostCleanUpReleasesAWaitingRead) {
+TEST_F(InputReadEndings, HostCleanUpReleasesAWaitingRead) {
     TaskRefnum refnum = open(64);
     advance(24);
     Read r;
@@ -146,7 +148,7 @@ TEST_F(ReadEndings, HostCleanUpReleasesAWaitingRead) {
     EXPECT_EQ(counts.capture_buffers, 0u);
 }
 
-TEST_F(ReadEndings, ArrayOfATypeWithoutConverterIsLeftAlone) {
+TEST_F(InputReadEndings, ArrayOfATypeWithoutConverterIsLeftAlone) {
     TaskRefnum refnum = open(64);
     advance(32);
     auto array = testhost::makeArray2D(TW_TYPE_U16, 3, 7);
@@ -160,7 +162,7 @@ TEST_F(ReadEndings, ArrayOfATypeWithoutConverterIsLeftAlone) {
     EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0)) << "nothing was consumed";
 }
 
-TEST_F(ReadEndings, ArrayTheHostCouldNotResizeIsNeverWritten) {
+TEST_F(InputReadEndings, ArrayTheHostCouldNotResizeIsNeverWritten) {
     TaskRefnum refnum = open(64);
     {
         auto array = testhost::makeArray2D(TW_TYPE_I16, 1, 1);
@@ -175,11 +177,11 @@ TEST_F(ReadEndings, ArrayTheHostCouldNotResizeIsNeverWritten) {
     EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
 }
 
-}  // namespace
-
 // Real-time clock: the host leaves the ring alone for more than a lap, then
 // reads. The next quarter finds the ring overrun while the read waits.
-TEST_F(InputTest, OverrunWhileAReadWaitsStopsTheCapture) {
+class InputOverrun : public InputTest {};
+
+TEST_F(InputOverrun, WhileAReadWaitsItStopsTheCapture) {
     TaskRefnum refnum = open(4410);  // 100 ms at 44100 Hz
     std::this_thread::sleep_for(std::chrono::milliseconds(250));
     Read r = read(refnum, 20000, 10.0);
@@ -194,4 +196,5 @@ TEST_F(InputTest, OverrunWhileAReadWaitsStopsTheCapture) {
     EXPECT_FALSE(running(refnum));
 }
 
+}  // namespace
 }  // namespace inputtest
