@@ -15,7 +15,8 @@ TEST(MissingModule, DevicesAndTasksAnswerAsWithoutSoundSystem) {
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     // Kept loaded, as a host keeps it: the device manager lives as long as
     // the library and is deliberately never destroyed.
-    auto& lib = *new testhost::Library(dir + "/libtonewell.so");
+    static testhost::Library* copy = new testhost::Library(dir + "/libtonewell.so");
+    auto& lib = *copy;
     ASSERT_TRUE(lib.loaded()) << lib.error();
 
     for (uint8_t input : {0, 1}) {
