@@ -80,6 +80,9 @@ private:
     RiffResult checkInfo(const RiffBufferInfo& info) const;
     void commitInfo(const RiffBufferInfo& info);
     bool writeBack();
+    bool writeAt(const char* from, size_t size, int64_t offset);
+    void reserveThrough(int64_t end);
+    void releaseReserve();
     void rebase(int64_t offset);
     bool fill();
     bool readExact(void* dst, size_t size);
@@ -96,6 +99,8 @@ private:
     size_t mNext = 0;            // position inside the buffer
     size_t mValid = 0;           // bytes of the buffer that hold file data
     bool mDirty = false;         // [0, mValid) must be written back
+    bool mReserving = false;     // keep reserving space ahead of the writes
+    int64_t mReservedEnd = 0;    // file space reserved up to here
 };
 
 }  // namespace tw

@@ -1,6 +1,7 @@
 // Large transfers, and write failures at the file size limit.
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,6 +55,25 @@ TEST(RiffBulk, WholeTransfersAreBitExact) {
     EXPECT_EQ(f.read(got.data(), got.size()), static_cast<int64_t>(samples.size() + 1));
     got.resize(samples.size());
     EXPECT_EQ(got, samples);
+}
+
+// Long files get space reserved ahead of their writes; none of it may stay
+// allocated past the end once the file is closed.
+TEST(RiffBulk, SpaceReservedAheadIsGivenBackAtClose) {
+    ScratchFile file;
+    const Bytes samples = test::pattern(3 * 1024 * 1024 + 5, 7);
+    RiffFile f;
+    ASSERT_EQ(f.open(file.path(), RiffFile::Mode::createReadWrite), 0);
+    for (size_t done = 0; done < samples.size(); done += 176400) {
+        const size_t n = std::min<size_t>(176400, samples.size() - done);
+        ASSERT_EQ(f.write(samples.data() + done, n), static_cast<int64_t>(n));
+    }
+    ASSERT_EQ(f.close(), RiffResult::ok);
+    struct stat st {};
+    ASSERT_EQ(::stat(file.path(), &st), 0);
+    EXPECT_EQ(static_cast<size_t>(st.st_size), samples.size());
+    EXPECT_LT(static_cast<int64_t>(st.st_blocks) * 512, st.st_size + (1 << 20));
+    EXPECT_EQ(readAll(file.path()), samples);
 }
 
 // Pieces of every kind: inside the buffer, straddling it, larger than it.
