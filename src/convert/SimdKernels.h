@@ -16,4 +16,14 @@ using SimdConverter = int (*)(uint8_t* const* rows, uint8_t* device, size_t fram
 // (or the processor lacks the instructions).
 SimdConverter findSimdConverter(uint16_t typeCode, uint32_t width, uint32_t channels, bool toDevice);
 
+// Instruction sets, in order. The best one the processor has is used, up to
+// the limit, which lets the tests hold every path against the reference.
+enum class SimdLevel { portable, avx2, avx512 };
+SimdLevel availableSimdLevel();
+void limitSimdLevel(SimdLevel limit);
+
+// The kernels of each instruction set; null for pairs a set does not cover.
+SimdConverter findAvx2Converter(uint16_t typeCode, uint32_t width, uint32_t channels, bool toDevice);
+SimdConverter findAvx512Converter(uint16_t typeCode, uint32_t width, uint32_t channels, bool toDevice);
+
 }  // namespace tw::convert

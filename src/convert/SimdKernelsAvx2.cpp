@@ -417,9 +417,7 @@ SimdConverter pickWidth(uint32_t width, uint32_t channels, bool toDevice) {
 
 }  // namespace
 
-SimdConverter findSimdConverter(uint16_t typeCode, uint32_t width, uint32_t channels, bool toDevice) {
-    static const bool available = __builtin_cpu_supports("avx2");
-    if (!available) return nullptr;
+SimdConverter findAvx2Converter(uint16_t typeCode, uint32_t width, uint32_t channels, bool toDevice) {
     switch (typeCode) {
         case TW_TYPE_U8: return pickWidth<uint8_t>(width, channels, toDevice);
         case TW_TYPE_I16: return pickWidth<int16_t>(width, channels, toDevice);
@@ -435,7 +433,7 @@ SimdConverter findSimdConverter(uint16_t typeCode, uint32_t width, uint32_t chan
 #else
 
 namespace tw::convert {
-SimdConverter findSimdConverter(uint16_t, uint32_t, uint32_t, bool) { return nullptr; }
+SimdConverter findAvx2Converter(uint16_t, uint32_t, uint32_t, bool) { return nullptr; }
 }  // namespace tw::convert
 
 #endif

@@ -7,16 +7,19 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "ReferenceConverter.h"
 #include "convert/SampleConverter.h"
+#include "convert/SimdKernels.h"
 #include "tonewell/tonewell.h"
 
 namespace {
 
 using tw::ConversionJob;
 using tw::ConvertDirection;
+using tw::convert::SimdLevel;
 
 constexpr uint16_t kTypes[] = {TW_TYPE_U8, TW_TYPE_I16, TW_TYPE_I32, TW_TYPE_F32, TW_TYPE_F64};
 
@@ -108,7 +111,29 @@ int32_t checkAgainstReference(uint16_t type, uint32_t width, ConvertDirection di
     return expected;
 }
 
-TEST(ConverterMatchesReference, EveryTypeWidthDirectionAndChannelCount) {
+// Each test runs once per instruction set the processor has, so the portable
+// loops and every vector path are held to the reference.
+class ConverterMatchesReference : public testing::TestWithParam<SimdLevel> {
+protected:
+    void SetUp() override {
+        if (GetParam() > tw::convert::availableSimdLevel()) GTEST_SKIP() << "processor lacks these instructions";
+        tw::convert::limitSimdLevel(GetParam());
+    }
+    void TearDown() override { tw::convert::limitSimdLevel(SimdLevel::avx512); }
+};
+
+std::string levelName(const testing::TestParamInfo<SimdLevel>& info) {
+    switch (info.param) {
+        case SimdLevel::portable: return "portable";
+        case SimdLevel::avx2: return "avx2";
+        default: return "avx512";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Simd, ConverterMatchesReference,
+                         testing::Values(SimdLevel::portable, SimdLevel::avx2, SimdLevel::avx512), levelName);
+
+TEST_P(ConverterMatchesReference, EveryTypeWidthDirectionAndChannelCount) {
     std::mt19937_64 rng(20240611);
     int clippedCases = 0;
     for (uint16_t type : kTypes)
@@ -131,7 +156,7 @@ TEST(ConverterMatchesReference, EveryTypeWidthDirectionAndChannelCount) {
 // Every 8- and 16-bit device value into float hosts: the vector paths scale
 // 8-bit samples by a product rather than a quotient, which is only exact
 // because it rounds the same for each of the 256 values.
-TEST(ConverterMatchesReference, EveryNarrowDeviceValueIntoFloats) {
+TEST_P(ConverterMatchesReference, EveryNarrowDeviceValueIntoFloats) {
     for (uint32_t width : {1u, 2u})
         for (uint16_t type : {uint16_t{TW_TYPE_F32}, uint16_t{TW_TYPE_F64}})
             for (uint32_t channels : {1u, 2u}) {
@@ -162,23 +187,26 @@ TEST(ConverterMatchesReference, EveryNarrowDeviceValueIntoFloats) {
 
 // All samples in range and no NaN: the reference and the library both report
 // success, so a stray warning from the vector path shows.
-TEST(ConverterMatchesReference, CleanFloatsGiveNoWarning) {
+TEST_P(ConverterMatchesReference, CleanFloatsGiveNoWarning) {
     std::vector<double> samples = {-1.0, 1.0, 0.0, -0.0, 0.25, -0.75, 4.9e-324, std::nextafter(1.0, 0.0)};
     for (int i = 0; i < 500; ++i) samples.push_back(std::sin(i * 0.1));
-    for (uint32_t width = 1; width <= 4; ++width) {
-        std::vector<uint8_t> device(samples.size() * 2 * width);
-        ConversionJob job;
-        job.bytesPerSample = width;
-        job.channels = 2;
-        job.device = device.data();
-        job.deviceBytes = device.size();
-        job.typeCode = TW_TYPE_F64;
-        job.rows = 1;
-        job.columns = static_cast<uint32_t>(samples.size());
-        job.hostElements = reinterpret_cast<uint8_t*>(samples.data());
-        job.frames = job.columns;
-        EXPECT_EQ(tw::convertBlock(job), 0) << "width " << width;
-    }
+    std::vector<float> singles(samples.begin(), samples.end());
+    for (uint16_t type : {uint16_t{TW_TYPE_F32}, uint16_t{TW_TYPE_F64}})
+        for (uint32_t width = 1; width <= 4; ++width) {
+            std::vector<uint8_t> device(samples.size() * 2 * width);
+            ConversionJob job;
+            job.bytesPerSample = width;
+            job.channels = 2;
+            job.device = device.data();
+            job.deviceBytes = device.size();
+            job.typeCode = type;
+            job.rows = 1;
+            job.columns = static_cast<uint32_t>(samples.size());
+            job.hostElements = type == TW_TYPE_F32 ? reinterpret_cast<uint8_t*>(singles.data())
+                                                   : reinterpret_cast<uint8_t*>(samples.data());
+            job.frames = job.columns;
+            EXPECT_EQ(tw::convertBlock(job), 0) << "type " << type << " width " << width;
+        }
 }
 
 }  // namespace

@@ -1,0 +1,355 @@
+// AVX-512 kernels for the pairs the AVX2 ones leave slow: single-precision
+// hosts to every device width, 8-bit devices to single precision, and 8- or
+// 16-bit hosts with 24-bit devices. Byte permutes (VBMI) place samples and
+// the zero bytes of 24-bit frames in one instruction per 64 output bytes.
+// Float samples are clipped and scaled in double precision exactly as the
+// portable loops do (no fused multiply-add), so every result is bit-identical.
+// Frames after the last whole step go to the AVX2 kernel of the same pair.
+#include "convert/SimdKernels.h"
+
+#include <array>
+#include <type_traits>
+
+#include "tonewell/tonewell.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+// GCC 12 warns on the deliberately undefined vectors inside its own
+// AVX-512 intrinsics.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#define TW_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi")))
+
+namespace tw::convert {
+
+namespace {
+
+using Bytes64 = std::array<uint8_t, 64>;
+
+// A 64-byte permute table and the mask of the bytes it really fills, built
+// from `source(o)`: the table byte for output byte o, or -1 for a zero byte.
+struct Shuffle {
+    Bytes64 index{};
+    uint64_t keep = 0;
+};
+
+template <class F> constexpr Shuffle makeShuffle(F source) {
+    Shuffle s;
+    for (int o = 0; o < 64; ++o) {
+        const int from = source(o);
+        s.index[static_cast<size_t>(o)] = static_cast<uint8_t>(from < 0 ? 0 : from);
+        if (from >= 0) s.keep |= uint64_t{1} << o;
+    }
+    return s;
+}
+
+template <class F> constexpr Bytes64 makeBytes(F value) {
+    Bytes64 b{};
+    for (int o = 0; o < 64; ++o) b[static_cast<size_t>(o)] = static_cast<uint8_t>(value(o));
+    return b;
+}
+
+TW_AVX512 inline __m512i load(const Bytes64& b) { return _mm512_loadu_si512(b.data()); }
+
+template <class H> constexpr uint16_t typeCodeOf() {
+    if constexpr (std::is_same_v<H, uint8_t>) return TW_TYPE_U8;
+    else if constexpr (std::is_same_v<H, int16_t>) return TW_TYPE_I16;
+    else return TW_TYPE_F32;
+}
+
+// The frames from `done` on, through the AVX2 kernel of the pair.
+template <class H, int W, int C>
+int finish(uint8_t* const* rows, uint8_t* device, size_t done, size_t n, bool toDevice) {
+    if (done == n) return 0;
+    uint8_t* rest[2] = {rows[0] + done * sizeof(H), rows[C - 1] + done * sizeof(H)};
+    const SimdConverter tail = findAvx2Converter(typeCodeOf<H>(), W, C, toDevice);
+    return tail(rest, device + done * C * W, n - done);
+}
+
+// ---- Single-precision hosts to device bytes, sixteen frames per step.
+
+// NaN becomes 0.0; values beyond [-1, 1] are clipped and marked in `clipped`.
+// Comparing and clipping in single precision gives what widening first would.
+TW_AVX512 inline __m512 clipUnit(__m512 x, uint32_t& clipped) {
+    x = _mm512_maskz_mov_ps(_mm512_cmp_ps_mask(x, x, _CMP_ORD_Q), x);
+    const __m512 y = _mm512_min_ps(_mm512_max_ps(x, _mm512_set1_ps(-1.0f)), _mm512_set1_ps(1.0f));
+    clipped |= _mm512_cmp_ps_mask(x, y, _CMP_NEQ_OQ);
+    return y;
+}
+
+template <int W> TW_AVX512 inline __m256i unitToPlane(__m512d x) {
+    if constexpr (W == 1)
+        return _mm512_cvttpd_epi32(_mm512_mul_pd(_mm512_add_pd(x, _mm512_set1_pd(1.0)), _mm512_set1_pd(127.5)));
+    else if constexpr (W == 2) return _mm512_cvttpd_epi32(_mm512_mul_pd(x, _mm512_set1_pd(32767.0)));
+    else if constexpr (W == 3) return _mm512_cvttpd_epi32(_mm512_mul_pd(x, _mm512_set1_pd(2147483392.0)));
+    else return _mm512_cvttpd_epi32(_mm512_mul_pd(x, _mm512_set1_pd(2147483647.0)));
+}
+
+// Sixteen singles to plane values in int32 lanes.
+template <int W> TW_AVX512 inline __m512i singlesToPlane(const uint8_t* p, uint32_t& clipped) {
+    const __m512 y = clipUnit(_mm512_loadu_ps(p), clipped);
+    const __m256i lo = unitToPlane<W>(_mm512_cvtps_pd(_mm512_castps512_ps256(y)));
+    const __m256i hi = unitToPlane<W>(_mm512_cvtps_pd(_mm512_extractf32x8_ps(y, 1)));
+    return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
+}
+
+// Interleaving tables: plane lanes of the left channel are table bytes 0..63,
+// of the right one 64..127.
+constexpr Bytes64 kStereoWords = makeBytes([](int o) {
+    // Word j of the output: frame j / 2, channel j % 2, low half of its lane.
+    const int word = o / 2, half = o % 2;
+    return (word % 2) * 64 + (word / 2) * 4 + half;
+});
+constexpr Bytes64 kStereoBytes = makeBytes([](int o) { return (o % 2) * 64 + (o / 2 % 16) * 4; });
+// 24-bit frames: bytes 1..3 of each lane; `first` is the output byte of o = 0.
+template <int First> constexpr Shuffle stereo24Shuffle() {
+    return makeShuffle([](int o) {
+        const int at = First + o, frame = at / 6, r = at % 6;
+        return (r / 3) * 64 + frame * 4 + 1 + r % 3;
+    });
+}
+constexpr Shuffle kStereo24a = stereo24Shuffle<0>();
+constexpr Shuffle kStereo24b = stereo24Shuffle<64>();
+constexpr Shuffle kMono24 = makeShuffle([](int o) { return o < 48 ? (o / 3) * 4 + 1 + o % 3 : -1; });
+
+template <int W, int C>
+TW_AVX512 int singlesToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
+    uint32_t clipped = 0;
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m512i a = singlesToPlane<W>(rows[0] + i * 4, clipped);
+        uint8_t* to = out + i * C * W;
+        if constexpr (C == 1) {
+            if constexpr (W == 4) _mm512_storeu_si512(to, a);
+            else if constexpr (W == 2) _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm512_cvtepi32_epi16(a));
+            else if constexpr (W == 1) _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm512_cvtepi32_epi8(a));
+            else _mm512_mask_storeu_epi8(to, kMono24.keep, _mm512_permutexvar_epi8(load(kMono24.index), a));
+        } else {
+            const __m512i b = singlesToPlane<W>(rows[1] + i * 4, clipped);
+            if constexpr (W == 4) {
+                const __m512i first = _mm512_setr_epi32(0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+                const __m512i second = _mm512_add_epi32(first, _mm512_set1_epi32(8));
+                _mm512_storeu_si512(to, _mm512_permutex2var_epi32(a, first, b));
+                _mm512_storeu_si512(to + 64, _mm512_permutex2var_epi32(a, second, b));
+            } else if constexpr (W == 2) {
+                _mm512_storeu_si512(to, _mm512_permutex2var_epi8(a, load(kStereoWords), b));
+            } else if constexpr (W == 1) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(to),
+                                    _mm512_castsi512_si256(_mm512_permutex2var_epi8(a, load(kStereoBytes), b)));
+            } else {
+                _mm512_storeu_si512(to, _mm512_permutex2var_epi8(a, load(kStereo24a.index), b));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 64),
+                                    _mm512_castsi512_si256(_mm512_permutex2var_epi8(a, load(kStereo24b.index), b)));
+            }
+        }
+    }
+    return static_cast<int>(clipped != 0) | finish<float, W, C>(rows, out, i, n, true);
+}
+
+// ---- 8-bit devices to single precision, sixteen frames per step.
+
+// For width 1 the product with 1 / 127.5 rounds to the same single as the
+// quotient the portable loops take, for all 256 values (the tests check each).
+TW_AVX512 inline __m512 bytesToSingles(__m128i bytes) {
+    const __m512i v = _mm512_cvtepu8_epi32(bytes);
+    const __m512d scale = _mm512_set1_pd(1 / 127.5);
+    const __m512d one = _mm512_set1_pd(1.0);
+    const __m512d lo = _mm512_sub_pd(_mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_castsi512_si256(v)), scale), one);
+    const __m512d hi = _mm512_sub_pd(_mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(v, 1)), scale), one);
+    return _mm512_insertf32x8(_mm512_castps256_ps512(_mm512_cvtpd_ps(lo)), _mm512_cvtpd_ps(hi), 1);
+}
+
+template <int C>
+TW_AVX512 int bytesToSinglesHost(uint8_t* const* rows, uint8_t* in, size_t n) {
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        if constexpr (C == 1) {
+            _mm512_storeu_ps(rows[0] + i * 4, bytesToSingles(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i))));
+        } else {
+            // Left bytes to the low half, right bytes to the high half.
+            const __m256i frames = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * i));
+            const __m256i split = _mm256_permutexvar_epi8(
+                _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 1, 3, 5, 7, 9, 11, 13,
+                                 15, 17, 19, 21, 23, 25, 27, 29, 31),
+                frames);
+            _mm512_storeu_ps(rows[0] + i * 4, bytesToSingles(_mm256_castsi256_si128(split)));
+            _mm512_storeu_ps(rows[1] + i * 4, bytesToSingles(_mm256_extracti128_si256(split, 1)));
+        }
+    }
+    return finish<float, 1, C>(rows, in, i, n, false);
+}
+
+// ---- 8- and 16-bit hosts to 24-bit devices, 32 frames per step.
+//
+// A 16-bit sample v becomes the bytes 0, low(v), high(v); an 8-bit one b
+// becomes 0, 0, b ^ 0x80.
+
+// Left words are table bytes 0..63, right words 64..127.
+template <int First> constexpr Shuffle wordsTo24() {
+    return makeShuffle([](int o) {
+        const int at = First + o, frame = at / 6, r = at % 6;
+        if (r == 0 || r == 3) return -1;
+        return (r / 3) * 64 + frame * 2 + (r % 3 - 1);
+    });
+}
+// Left bytes are table bytes 0..31, right bytes 32..63.
+template <int First> constexpr Shuffle bytesTo24() {
+    return makeShuffle([](int o) {
+        const int at = First + o, frame = at / 6, r = at % 6;
+        return r == 2 ? frame : r == 5 ? 32 + frame : -1;
+    });
+}
+template <int First> constexpr Shuffle monoWordsTo24() {
+    return makeShuffle([](int o) {
+        const int at = First + o;
+        return at % 3 == 0 ? -1 : (at / 3) * 2 + at % 3 - 1;
+    });
+}
+template <int First> constexpr Shuffle monoBytesTo24() {
+    return makeShuffle([](int o) { return (First + o) % 3 == 2 ? (First + o) / 3 : -1; });
+}
+
+constexpr Shuffle kWords24[3] = {wordsTo24<0>(), wordsTo24<64>(), wordsTo24<128>()};
+constexpr Shuffle kBytes24[3] = {bytesTo24<0>(), bytesTo24<64>(), bytesTo24<128>()};
+constexpr Shuffle kMonoWords24[2] = {monoWordsTo24<0>(), monoWordsTo24<64>()};
+constexpr Shuffle kMonoBytes24[2] = {monoBytesTo24<0>(), monoBytesTo24<64>()};
+
+template <class H, int C>
+TW_AVX512 int narrowTo24(uint8_t* const* rows, uint8_t* out, size_t n) {
+    constexpr bool words = std::is_same_v<H, int16_t>;
+    constexpr int chunks = C == 2 ? 3 : 2;  // 64-byte stores per step; the last mono one is half
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        __m512i a, b;
+        if constexpr (words) {
+            a = _mm512_loadu_si512(rows[0] + i * 2);
+            b = C == 2 ? _mm512_loadu_si512(rows[1] + i * 2) : a;
+        } else {
+            const __m256i left = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[0] + i));
+            const __m256i right = C == 2 ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[1] + i)) : left;
+            a = b = _mm512_xor_si512(_mm512_inserti64x4(_mm512_castsi256_si512(left), right, 1),
+                                     _mm512_set1_epi8(static_cast<char>(0x80)));
+        }
+        uint8_t* to = out + i * C * 3;
+        for (int k = 0; k < chunks; ++k) {
+            const Shuffle& s =
+                C == 2 ? (words ? kWords24[k] : kBytes24[k]) : (words ? kMonoWords24[k] : kMonoBytes24[k]);
+            const __m512i v = _mm512_maskz_permutex2var_epi8(s.keep, a, load(s.index), b);
+            if (C == 1 && k == 1) _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 64), _mm512_castsi512_si256(v));
+            else _mm512_storeu_si512(to + 64 * k, v);
+        }
+    }
+    return finish<H, 3, C>(rows, out, i, n, true);
+}
+
+// ---- 24-bit devices to 8- and 16-bit hosts, 32 frames per step.
+//
+// A host sample takes the top two bytes of its 24-bit one (the top byte ^
+// 0x80 for 8 bits). The 192 bytes of 32 stereo frames are read as c0 c1 c2;
+// each output byte comes from (c0, c1) or, past byte 127, from (c1, c2).
+struct Gather {
+    Bytes64 low{}, high{};
+    uint64_t fromHigh = 0;
+};
+
+template <class F> constexpr Gather makeGather(F source) {
+    Gather g;
+    for (int j = 0; j < 64; ++j) {
+        const int from = source(j);
+        const auto at = static_cast<size_t>(j);
+        if (from < 128) {
+            g.low[at] = static_cast<uint8_t>(from);
+        } else {
+            g.high[at] = static_cast<uint8_t>(from - 64);
+            g.fromHigh |= uint64_t{1} << j;
+        }
+    }
+    return g;
+}
+
+constexpr Gather kLeftWordsFrom24 = makeGather([](int j) { return 6 * (j / 2) + 1 + j % 2; });
+constexpr Gather kRightWordsFrom24 = makeGather([](int j) { return 6 * (j / 2) + 4 + j % 2; });
+// Left bytes to the low half, right bytes to the high half.
+constexpr Gather kBytesFrom24 = makeGather([](int j) { return 6 * (j % 32) + (j < 32 ? 2 : 5); });
+constexpr Bytes64 kMonoWordsFrom24 = makeBytes([](int j) { return 3 * (j / 2) + 1 + j % 2; });
+constexpr Bytes64 kMonoBytesFrom24 = makeBytes([](int j) { return 3 * (j % 32) + 2; });
+
+TW_AVX512 inline __m512i gather(const Gather& g, __m512i c0, __m512i c1, __m512i c2) {
+    return _mm512_mask_blend_epi8(g.fromHigh, _mm512_permutex2var_epi8(c0, load(g.low), c1),
+                                  _mm512_permutex2var_epi8(c1, load(g.high), c2));
+}
+
+template <class H, int C>
+TW_AVX512 int narrowFrom24(uint8_t* const* rows, uint8_t* in, size_t n) {
+    constexpr bool words = std::is_same_v<H, int16_t>;
+    const __m512i flip = _mm512_set1_epi8(static_cast<char>(0x80));
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const uint8_t* from = in + i * C * 3;
+        const __m512i c0 = _mm512_loadu_si512(from);
+        if constexpr (C == 1) {
+            // 96 bytes: the second read stops at their end.
+            const __m512i c1 = _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 64)));
+            if constexpr (words) {
+                _mm512_storeu_si512(rows[0] + i * 2, _mm512_permutex2var_epi8(c0, load(kMonoWordsFrom24), c1));
+            } else {
+                const __m512i v = _mm512_xor_si512(_mm512_permutex2var_epi8(c0, load(kMonoBytesFrom24), c1), flip);
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(rows[0] + i), _mm512_castsi512_si256(v));
+            }
+        } else {
+            const __m512i c1 = _mm512_loadu_si512(from + 64);
+            const __m512i c2 = _mm512_loadu_si512(from + 128);
+            if constexpr (words) {
+                _mm512_storeu_si512(rows[0] + i * 2, gather(kLeftWordsFrom24, c0, c1, c2));
+                _mm512_storeu_si512(rows[1] + i * 2, gather(kRightWordsFrom24, c0, c1, c2));
+            } else {
+                const __m512i v = _mm512_xor_si512(gather(kBytesFrom24, c0, c1, c2), flip);
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(rows[0] + i), _mm512_castsi512_si256(v));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(rows[1] + i), _mm512_extracti64x4_epi64(v, 1));
+            }
+        }
+    }
+    return finish<H, 3, C>(rows, in, i, n, false);
+}
+
+template <int C>
+SimdConverter singlesKernel(uint32_t width, bool toDevice) {
+    if (!toDevice) return width == 1 ? bytesToSinglesHost<C> : nullptr;
+    switch (width) {
+        case 1: return singlesToDevice<1, C>;
+        case 2: return singlesToDevice<2, C>;
+        case 3: return singlesToDevice<3, C>;
+        case 4: return singlesToDevice<4, C>;
+        default: return nullptr;
+    }
+}
+
+template <class H, int C>
+SimdConverter narrowKernel(uint32_t width, bool toDevice) {
+    if (width != 3) return nullptr;
+    return toDevice ? narrowTo24<H, C> : narrowFrom24<H, C>;
+}
+
+}  // namespace
+
+SimdConverter findAvx512Converter(uint16_t typeCode, uint32_t width, uint32_t channels, bool toDevice) {
+    const bool stereo = channels == 2;
+    if (channels != 1 && !stereo) return nullptr;
+    switch (typeCode) {
+        case TW_TYPE_F32: return stereo ? singlesKernel<2>(width, toDevice) : singlesKernel<1>(width, toDevice);
+        case TW_TYPE_U8:
+            return stereo ? narrowKernel<uint8_t, 2>(width, toDevice) : narrowKernel<uint8_t, 1>(width, toDevice);
+        case TW_TYPE_I16:
+            return stereo ? narrowKernel<int16_t, 2>(width, toDevice) : narrowKernel<int16_t, 1>(width, toDevice);
+        default: return nullptr;
+    }
+}
+
+}  // namespace tw::convert
+
+#else
+
+namespace tw::convert {
+SimdConverter findAvx512Converter(uint16_t, uint32_t, uint32_t, bool) { return nullptr; }
+}  // namespace tw::convert
+
+#endif
