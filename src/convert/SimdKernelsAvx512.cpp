@@ -15,7 +15,9 @@
 #if defined(__x86_64__) || defined(__i386__)
 // GCC 12 warns on the deliberately undefined vectors inside its own
 // AVX-512 intrinsics.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 #define TW_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi")))
 
