@@ -53,6 +53,11 @@ public:
     virtual int32_t configure(SoundDevice* device, int32_t bufferSamples, double* sampleRate, uint32_t* channels,
                               uint32_t* bitsPerSample, int32_t mode);
 
+    // Returns of the worker's wait so far, so that its sleep can be checked
+    // from outside: one per quarter while streaming (and one when a write
+    // finds the ring stopped), none while idle.
+    uint64_t wakeups() const { return mWakeups.load(std::memory_order_relaxed); }
+
 private:
     // Configuration (OutputConfigurationData.cpp).
     int32_t createBuffer(const tws_buffer_desc& desc);
@@ -127,6 +132,7 @@ private:
     bool mNotificationsSet = false;
     platform::Event mhMoreDataEvent{false, false};
     platform::Semaphore mhThreadStarted{0, 1};
+    std::atomic<uint64_t> mWakeups{0};
 
     RingGeometry mRing;
     // Quarter the play cursor was in at the last accepted notification.

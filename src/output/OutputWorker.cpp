@@ -40,7 +40,9 @@ uint32_t OutputConfigurationData::NotificationProc() {
     platform::Waitable* const objects[2] = {&mhNotifyEvent, &mhMoreDataEvent};
     bool quit = false;
     while (!quit) {
-        switch (platform::msgWaitForMultipleObjects(objects, 2, platform::kInfinite)) {
+        const uint32_t woken = platform::msgWaitForMultipleObjects(objects, 2, platform::kInfinite);
+        mWakeups.fetch_add(1, std::memory_order_relaxed);
+        switch (woken) {
             case platform::kWaitObject0:
                 onNotification();
                 break;
