@@ -1,5 +1,6 @@
-// Continuous output through the exports on the virtual driver at speed 1:
-// 48 kHz, stereo, 16 bit, a ring of 200 ms, blocks of 50 ms written as int16.
+// Continuous output on the virtual driver at speed 1: 48 kHz, stereo, 16 bit,
+// a ring of 200 ms, blocks of 50 ms written as int16. The library is linked
+// into this program, so its task objects can be read directly.
 //
 // streamCost, one stream of 4 s:
 //   worker_cpu_pct: CPU time of the task's worker thread ("tw-output") per
@@ -9,16 +10,23 @@
 //   library_cpu_pct: the sum of both. Goal: under 1.
 //   driver_cpu_pct: every other thread of the process (the virtual driver's
 //     clock thread, the simulated hardware), reported apart.
-//   switches_per_cycle: voluntary context switches of the worker per ring
-//     cycle: its wake-ups, one per quarter (4), plus the short waits for a
-//     lock its waker still holds, which /proc cannot tell apart.
-// workerIdle: idle_switches_per_s of the worker of a task that plays
-//   nothing. Goal: 0 (it sleeps on its events; no polling).
+//   wakeups_per_cycle: returns of the worker's wait from before the first
+//     write until SOWait has returned, per ring cycle the buffer played in
+//     that time (bytes its tap saw / ring bytes). Goal: 4, one per quarter.
+//   wakeups_beyond_quarters: those wake-ups minus the quarter boundaries the
+//     play cursor passed. Expected 1: the first write hands its block to the
+//     stopped ring through the more-data event. Anything more is a wake-up
+//     with no cause.
+// workerIdle: idle_wakeups_per_s of the worker of a task that plays
+//   nothing, from right after SOConfigure. Goal: 0 (it sleeps on its events).
 // streams/N, N streams of 2 s at once, each fed by its own host thread:
 //   gapless: streams whose tap holds the whole ramp, in order, with no
 //     silence inside. Goal: all of them with 64 streams.
-// Needs TONEWELL_LIB_DIR (the built lib/ directory); selects the virtual driver.
+// Selects the virtual driver. The sound module is the one beside this
+// program (a link the build makes), the same file for the library and for the
+// driver controls.
 #include <dirent.h>
+#include <link.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -33,18 +41,22 @@
 
 #include <benchmark/benchmark.h>
 
-#include "host/Library.h"
+#include "core/OutputConfiguration.h"
+#include "core/RefnumRegistry.h"
+#include "core/Registries.h"
 #include "host/TestHost.h"
 #include "host/VirtualDriver.h"
+#include "output/OutputConfigurationData.h"
+#include "tonewell/tonewell.h"
 
 namespace {
 
-using testhost::library;
 using testhost::virtualDriver;
 
 constexpr double kRate = 48000.0;
 constexpr int32_t kRingFrames = 9600;
 constexpr int32_t kBlockFrames = 2400;
+constexpr uint32_t kFrameBytes = 4;
 constexpr uint32_t kIdSpan = 30000;
 
 int64_t nowNs(clockid_t clock) {
@@ -53,16 +65,11 @@ int64_t nowNs(clockid_t clock) {
     return int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
 }
 
-struct ThreadStats {
-    int64_t cpuNs = 0;
-    int64_t wakeups = 0;
-};
-
-// CPU time and voluntary switches so far of the threads named "tw-output".
-ThreadStats workerStats() {
-    ThreadStats stats;
+// CPU time so far of the threads named "tw-output".
+int64_t workerCpuNs() {
+    int64_t total = 0;
     DIR* dir = opendir("/proc/self/task");
-    if (!dir) return stats;
+    if (!dir) return total;
     while (dirent* entry = readdir(dir)) {
         if (entry->d_name[0] == '.') continue;
         const std::string base = std::string("/proc/self/task/") + entry->d_name;
@@ -70,13 +77,18 @@ ThreadStats workerStats() {
         std::getline(std::ifstream(base + "/comm"), comm);
         if (comm != "tw-output") continue;
         int64_t ns = 0;
-        if (std::ifstream(base + "/schedstat") >> ns) stats.cpuNs += ns;
-        std::ifstream status(base + "/status");
-        for (std::string line; std::getline(status, line);)
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) stats.wakeups += std::atoll(line.c_str() + 24);
+        if (std::ifstream(base + "/schedstat") >> ns) total += ns;
     }
     closedir(dir);
-    return stats;
+    return total;
+}
+
+// Returns of the wait of the task's worker so far, looked up the way the
+// exports find a task.
+uint64_t workerWakeups(TaskRefnum refnum) {
+    tw::Acquired<tw::OutputConfiguration> task(tw::outputTaskRegistry(), refnum, false);
+    const auto* data = dynamic_cast<const tw::OutputConfigurationData*>(task.get());
+    return data ? data->wakeups() : 0;
 }
 
 struct Stream {
@@ -89,8 +101,7 @@ Stream configure() {
     double rate = kRate;
     int32_t channels = 2, bits = 16;
     s.tap = virtualDriver().tws_virtual_output_count();
-    if (library()->SOConfigure(0, kRingFrames, &rate, &channels, &bits, TW_MODE_CONTINUOUS, &s.refnum) > 0)
-        s.refnum = -1;
+    if (SOConfigure(0, kRingFrames, &rate, &channels, &bits, TW_MODE_CONTINUOUS, &s.refnum) > 0) s.refnum = -1;
     return s;
 }
 
@@ -110,12 +121,18 @@ int64_t feed(const Stream& s, int blocks, int32_t frames = kBlockFrames) {
     for (int b = 0; b < blocks; ++b) {
         fillRamp(block.get(), static_cast<uint32_t>(b * frames));
         const int64_t start = nowNs(CLOCK_THREAD_CPUTIME_ID);
-        const int32_t r = library()->SOWrite(s.refnum, block.get(), -1, TW_TYPE_I16);
+        const int32_t r = SOWrite(s.refnum, block.get(), -1, TW_TYPE_I16);
         cpu += nowNs(CLOCK_THREAD_CPUTIME_ID) - start;
         if (r > 0) break;
     }
-    library()->SOWait(s.refnum, -1);
+    SOWait(s.refnum, -1);
     return cpu;
+}
+
+// Bytes the buffer's play cursor has passed.
+uint64_t bytesPlayed(const Stream& s) {
+    tws_virtual_tap info{};
+    return virtualDriver().tws_virtual_tap_info(s.tap, &info) == TWS_OK ? info.total : 0;
 }
 
 // The whole ramp once, in order, silence only before and after it.
@@ -145,23 +162,30 @@ void streamCost(benchmark::State& state) {
             state.SkipWithError("SOConfigure failed");
             return;
         }
-        const ThreadStats before = workerStats();
+        // The window spans everything the buffer plays: it is stopped
+        // before the first write and has stopped again when SOWait returns.
+        const uint64_t wakeupsBefore = workerWakeups(s.refnum);
+        const int64_t workerBefore = workerCpuNs();
         const int64_t processBefore = nowNs(CLOCK_PROCESS_CPUTIME_ID);
         const int64_t threadBefore = nowNs(CLOCK_THREAD_CPUTIME_ID);
         const int64_t writeNs = feed(s, blocks);
         const int64_t benchThreadNs = nowNs(CLOCK_THREAD_CPUTIME_ID) - threadBefore;
         const int64_t processNs = nowNs(CLOCK_PROCESS_CPUTIME_ID) - processBefore;
-        const ThreadStats after = workerStats();
+        const double workerNs = static_cast<double>(workerCpuNs() - workerBefore);
+        const double wakeups = static_cast<double>(workerWakeups(s.refnum) - wakeupsBefore);
+        const uint64_t played = bytesPlayed(s);
         const double audioSeconds = blocks * kBlockFrames / kRate;
-        const double cycles = blocks * kBlockFrames / static_cast<double>(kRingFrames);
-        const double workerNs = static_cast<double>(after.cpuNs - before.cpuNs);
         state.counters["worker_cpu_pct"] = workerNs / 1e9 / audioSeconds * 100;
         state.counters["write_cpu_pct"] = writeNs / 1e9 / audioSeconds * 100;
         state.counters["library_cpu_pct"] = (workerNs + writeNs) / 1e9 / audioSeconds * 100;
         state.counters["driver_cpu_pct"] = (processNs - benchThreadNs - workerNs) / 1e9 / audioSeconds * 100;
-        state.counters["switches_per_cycle"] = (after.wakeups - before.wakeups) / cycles;
+        const double cycles = static_cast<double>(played) / (kRingFrames * kFrameBytes);
+        state.counters["wakeups_per_cycle"] = cycles > 0 ? wakeups / cycles : 0;
+        // Each quarter's notification sits on its last byte.
+        const uint64_t quarters = played / (kBlockFrames * kFrameBytes);
+        state.counters["wakeups_beyond_quarters"] = wakeups - static_cast<double>(quarters);
         state.counters["gapless"] = gapless(s, static_cast<uint32_t>(blocks * kBlockFrames));
-        library()->SOClear(s.refnum);
+        SOClear(s.refnum);
     }
 }
 
@@ -179,7 +203,7 @@ void streams(benchmark::State& state) {
         int whole = 0;
         for (const Stream& s : all) {
             whole += s.refnum >= 0 && gapless(s, static_cast<uint32_t>(blocks * kBlockFrames));
-            library()->SOClear(s.refnum);
+            SOClear(s.refnum);
         }
         state.counters["gapless"] = whole;
         state.counters["streams"] = count;
@@ -187,7 +211,7 @@ void streams(benchmark::State& state) {
 }
 
 // No polling: a configured continuous task that plays nothing leaves its
-// worker asleep.
+// worker asleep, from its first wait on.
 void workerIdle(benchmark::State& state) {
     virtualDriver().tws_virtual_reset();
     for (auto _ : state) {
@@ -196,13 +220,10 @@ void workerIdle(benchmark::State& state) {
             state.SkipWithError("SOConfigure failed");
             return;
         }
-        // From when the new worker has gone to sleep the first time.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const ThreadStats before = workerStats();
+        const uint64_t before = workerWakeups(s.refnum);
         std::this_thread::sleep_for(std::chrono::seconds(1));
-        const ThreadStats after = workerStats();
-        state.counters["idle_switches_per_s"] = static_cast<double>(after.wakeups - before.wakeups);
-        library()->SOClear(s.refnum);
+        state.counters["idle_wakeups_per_s"] = static_cast<double>(workerWakeups(s.refnum) - before);
+        SOClear(s.refnum);
     }
 }
 
@@ -210,17 +231,42 @@ BENCHMARK(streamCost)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime
 BENCHMARK(workerIdle)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(streams)->Arg(16)->Arg(64)->Arg(128)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+int countCopies(dl_phdr_info* info, size_t, void* count) {
+    const std::string name = info->dlpi_name ? info->dlpi_name : "";
+    const size_t slash = name.find_last_of('/');
+    if (name.substr(slash == std::string::npos ? 0 : slash + 1) == TWS_MODULE_FILE) ++*static_cast<int*>(count);
+    return 0;
+}
+
+// Loaded copies of the sound module. With two, the taps the driver controls
+// read would belong to the other copy.
+int soundModuleCopies() {
+    int count = 0;
+    dl_iterate_phdr(countCopies, &count);
+    return count;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     setenv("TONEWELL_SOUND_DRIVER", "virtual", 0);
-    // By default the library beside this program: bin/../lib.
-    if (!std::getenv("TONEWELL_LIB_DIR")) {
-        char exe[4096] = {};
-        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-        std::string dir = n > 0 ? std::string(exe, size_t(n)) : std::string();
-        dir = dir.substr(0, dir.find_last_of('/') + 1) + "../lib";
-        setenv("TONEWELL_LIB_DIR", dir.c_str(), 0);
+    // The driver controls load the module the library loads: the one beside
+    // this program.
+    char exe[4096] = {};
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    const std::string path = n > 0 ? std::string(exe, size_t(n)) : std::string();
+    setenv("TONEWELL_LIB_DIR", path.substr(0, path.find_last_of('/')).c_str(), 1);
+    if (!virtualDriver().loaded()) {
+        std::fprintf(stderr, "cannot load %s\n", testhost::soundModulePath().c_str());
+        return 1;
+    }
+    uint8_t input = 0;
+    int32_t devices = 0;
+    SoundNumDevices(&input, &devices);
+    if (soundModuleCopies() != 1 || devices <= 0) {
+        std::fprintf(stderr, "the library and the driver controls do not share one sound module (%d copies, %d "
+                             "devices)\n", soundModuleCopies(), devices);
+        return 1;
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
