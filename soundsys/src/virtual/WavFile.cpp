@@ -18,7 +18,11 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
     put16(out, v >> 16);
 }
 
-void putTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void putTag(std::vector<uint8_t>& out, const char* tag) {
+    const size_t at = out.size();
+    out.resize(at + 4);
+    std::memcpy(out.data() + at, tag, 4);
+}
 
 }  // namespace
 
