@@ -33,7 +33,9 @@ std::vector<Seed> seeds() {
     for (int32_t channels : {1, 2, 3}) {
         for (int32_t bits : {8, 12, 16, 24, 32}) {
             const int32_t frames = 5 + channels;
-            out.push_back({"w" + std::to_string(channels) + "ch" + std::to_string(bits), written(channels, bits, frames),
+            std::string name = "w";
+            name += std::to_string(channels) + "ch" + std::to_string(bits);
+            out.push_back({name, written(channels, bits, frames),
                            channels, (bits + 7) / 8 * 8, frames});
         }
     }
