@@ -1,6 +1,6 @@
 // AVX-512 kernels for the pairs the AVX2 ones leave slow: single-precision
-// hosts to every device width, 8-bit devices to single precision, and 8- or
-// 16-bit hosts with 24-bit devices. Byte permutes (VBMI) place samples and
+// hosts to every device width, 8-bit devices to single precision, 8- or
+// 16-bit hosts with 24-bit devices, and 8-bit hosts from wider devices. Byte permutes (VBMI) place samples and
 // the zero bytes of 24-bit frames in one instruction per 64 output bytes.
 // Float samples are clipped and scaled in double precision exactly as the
 // portable loops do (no fused multiply-add), so every result is bit-identical.
@@ -313,6 +313,42 @@ TW_AVX512 int narrowFrom24(uint8_t* const* rows, uint8_t* in, size_t n) {
     return finish<H, 3, C>(rows, in, i, n, false);
 }
 
+// ---- 16- and 32-bit devices to 8-bit hosts: the top byte of each sample,
+// ^ 0x80. A step takes 128 device bytes; left bytes go to the low part of
+// the result, right ones behind them.
+template <int W, int C> constexpr size_t kTopStep = 128 / (C * W);
+
+template <int W, int C> constexpr Bytes64 topBytes() {
+    return makeBytes([](int j) {
+        constexpr int frames = static_cast<int>(kTopStep<W, C>);
+        return (C * (j % frames) + j / frames) * W + W - 1;
+    });
+}
+
+template <int W, int C>
+TW_AVX512 int topBytesToHost(uint8_t* const* rows, uint8_t* in, size_t n) {
+    constexpr size_t step = kTopStep<W, C>;
+    static constexpr Bytes64 table = topBytes<W, C>();
+    const __m512i flip = _mm512_set1_epi8(static_cast<char>(0x80));
+    size_t i = 0;
+    for (; i + step <= n; i += step) {
+        const uint8_t* from = in + i * C * W;
+        const __m512i v = _mm512_xor_si512(
+            _mm512_permutex2var_epi8(_mm512_loadu_si512(from), load(table), _mm512_loadu_si512(from + 64)), flip);
+        if constexpr (step == 64) {
+            _mm512_storeu_si512(rows[0] + i, v);
+        } else if constexpr (step == 32) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(rows[0] + i), _mm512_castsi512_si256(v));
+            if constexpr (C == 2)
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(rows[1] + i), _mm512_extracti64x4_epi64(v, 1));
+        } else {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[0] + i), _mm512_castsi512_si128(v));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[1] + i), _mm512_extracti32x4_epi32(v, 1));
+        }
+    }
+    return finish<uint8_t, W, C>(rows, in, i, n, false);
+}
+
 template <int C>
 SimdConverter singlesKernel(uint32_t width, bool toDevice) {
     if (!toDevice) return width == 1 ? bytesToSinglesHost<C> : nullptr;
@@ -327,6 +363,10 @@ SimdConverter singlesKernel(uint32_t width, bool toDevice) {
 
 template <class H, int C>
 SimdConverter narrowKernel(uint32_t width, bool toDevice) {
+    if constexpr (std::is_same_v<H, uint8_t>) {
+        if (!toDevice && width == 2) return topBytesToHost<2, C>;
+        if (!toDevice && width == 4) return topBytesToHost<4, C>;
+    }
     if (width != 3) return nullptr;
     return toDevice ? narrowTo24<H, C> : narrowFrom24<H, C>;
 }
