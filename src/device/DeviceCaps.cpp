@@ -6,26 +6,31 @@
 
 namespace tw {
 
-tws_result queryOutputCaps(const tws_guid* guid, tws_caps* caps) {
+namespace {
+
+// `create` makes the object through the loader; both object kinds have the
+// same get_caps and release entries.
+template <class Object, class Caps>
+tws_result queryCaps(tws_result (DirectSoundLibrary::*create)(const tws_guid*, Object**), const tws_guid* guid,
+                     Caps* caps) {
     std::memset(caps, 0, sizeof *caps);
     caps->dwSize = sizeof *caps;
-    tws_sound* sound = nullptr;
-    tws_result r = DirectSoundLibrary::instance().createSound(guid, &sound);
+    Object* object = nullptr;
+    tws_result r = (DirectSoundLibrary::instance().*create)(guid, &object);
     if (r < 0) return r;
-    r = sound->vtbl->get_caps(sound, caps);
-    sound->vtbl->release(sound);
+    r = object->vtbl->get_caps(object, caps);
+    object->vtbl->release(object);
     return r;
 }
 
+}  // namespace
+
+tws_result queryOutputCaps(const tws_guid* guid, tws_caps* caps) {
+    return queryCaps(&DirectSoundLibrary::createSound, guid, caps);
+}
+
 tws_result queryCaptureCaps(const tws_guid* guid, tws_capture_caps* caps) {
-    std::memset(caps, 0, sizeof *caps);
-    caps->dwSize = sizeof *caps;
-    tws_capture* capture = nullptr;
-    tws_result r = DirectSoundLibrary::instance().createCapture(guid, &capture);
-    if (r < 0) return r;
-    r = capture->vtbl->get_caps(capture, caps);
-    capture->vtbl->release(capture);
-    return r;
+    return queryCaps(&DirectSoundLibrary::createCapture, guid, caps);
 }
 
 }  // namespace tw

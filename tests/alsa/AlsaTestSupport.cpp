@@ -117,24 +117,6 @@ bool underCi() {
     return ci != nullptr && *ci != '\0' && std::string(ci) != "false";
 }
 
-tws_wave_format_extensible makeFormat(uint16_t channels, uint32_t rate, uint16_t bits) {
-    tws_wave_format_extensible f{};
-    const auto container = static_cast<uint16_t>((bits + 7) / 8 * 8);
-    const bool extensible = channels > 2 || container > 16;
-    f.Format.wFormatTag = extensible ? TWS_WAVE_FORMAT_EXTENSIBLE : TWS_WAVE_FORMAT_PCM;
-    f.Format.nChannels = channels;
-    f.Format.nSamplesPerSec = rate;
-    f.Format.nBlockAlign = static_cast<uint16_t>(channels * container / 8);
-    f.Format.nAvgBytesPerSec = rate * f.Format.nBlockAlign;
-    f.Format.wBitsPerSample = container;
-    f.Format.cbSize = extensible ? 22 : 0;
-    if (extensible) {
-        f.Samples.wValidBitsPerSample = bits;
-        f.SubFormat = TWS_SUBTYPE_PCM_INIT;
-    }
-    return f;
-}
-
 std::vector<int16_t> sine(double frequency, uint32_t rate, uint32_t frames, uint16_t channels,
                           double amplitude) {
     std::vector<int16_t> out(static_cast<size_t>(frames) * channels);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/WaveFormats.h"
 #include "tonewell_sound.h"
 
 namespace alsatest {
@@ -46,7 +47,7 @@ std::string serverProblem();
     } while (0)
 bool underCi();
 
-tws_wave_format_extensible makeFormat(uint16_t channels, uint32_t rate, uint16_t bits);
+using testhost::makeFormat;
 
 // Interleaved signed 16-bit samples.
 std::vector<int16_t> sine(double frequency, uint32_t rate, uint32_t frames, uint16_t channels,

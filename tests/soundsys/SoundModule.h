@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/WaveFormats.h"
 #include "tonewell_sound_virtual.h"
 
 namespace soundtest {
@@ -44,9 +45,7 @@ inline const tws_guid kInput2 = TWS_VIRTUAL_INPUT2_GUID_INIT;
 
 bool sameGuid(const tws_guid& a, const tws_guid& b);
 
-// A PCM record; extensible when asked, or when plain PCM cannot say it.
-tws_wave_format_extensible makeFormat(uint16_t channels, uint32_t rate, uint16_t bits,
-                                      uint16_t validBits = 0, bool extensible = false);
+using testhost::makeFormat;
 
 struct Enumerated {
     bool hasGuid;
