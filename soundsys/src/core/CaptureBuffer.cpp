@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "core/BufferCall.h"
 #include "core/Globals.h"
 
 namespace tws {
@@ -16,68 +17,61 @@ void doRelease(tws_capture_buffer* b) {
 
 tws_result doGetFormat(tws_capture_buffer* b, tws_wave_format* format, uint32_t size,
                        uint32_t* written) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::GetFormat)) return r;
-    return core.getFormat(format, size, written);
+    return callCore<CaptureBuffer>(b, Method::GetFormat, [&](BufferCore& core) -> tws_result {
+        return core.getFormat(format, size, written);
+    });
 }
 
 tws_result doGetStatus(tws_capture_buffer* b, uint32_t* status) {
-    if (!b || !status) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::GetStatus)) return r;
-    auto s = core.status();
-    *status = (s.running ? TWS_CBSTATUS_CAPTURING : 0u) |
-              (s.running && s.looping ? TWS_CBSTATUS_LOOPING : 0u);
-    return TWS_OK;
+    if (!status) return TWS_E_INVALIDARG;
+    return callCore<CaptureBuffer>(b, Method::GetStatus, [&](BufferCore& core) -> tws_result {
+        auto s = core.status();
+        *status = (s.running ? TWS_CBSTATUS_CAPTURING : 0u) |
+                  (s.running && s.looping ? TWS_CBSTATUS_LOOPING : 0u);
+        return TWS_OK;
+    });
 }
 
 tws_result doGetPosition(tws_capture_buffer* b, uint32_t* capture, uint32_t* read) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::GetPosition)) return r;
-    core.positions(capture, read);
-    return TWS_OK;
+    return callCore<CaptureBuffer>(b, Method::GetPosition, [&](BufferCore& core) -> tws_result {
+        core.positions(capture, read);
+        return TWS_OK;
+    });
 }
 
 tws_result doLock(tws_capture_buffer* b, uint32_t offset, uint32_t bytes, void** ptr1,
                   uint32_t* bytes1, void** ptr2, uint32_t* bytes2, uint32_t flags) {
-    if (!b || (flags & ~TWS_CBLOCK_ENTIREBUFFER)) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::Lock)) return r;
-    return core.lock(offset, bytes, flags & TWS_CBLOCK_ENTIREBUFFER, false, ptr1, bytes1, ptr2,
-                     bytes2);
+    if (flags & ~TWS_CBLOCK_ENTIREBUFFER) return TWS_E_INVALIDARG;
+    return callCore<CaptureBuffer>(b, Method::Lock, [&](BufferCore& core) -> tws_result {
+        return core.lock(offset, bytes, flags & TWS_CBLOCK_ENTIREBUFFER, false, ptr1, bytes1, ptr2, bytes2);
+    });
 }
 
 tws_result doUnlock(tws_capture_buffer* b, void* ptr1, uint32_t bytes1, void* ptr2,
                     uint32_t bytes2) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::Unlock)) return r;
-    return core.unlock(ptr1, bytes1, ptr2, bytes2);
+    return callCore<CaptureBuffer>(b, Method::Unlock, [&](BufferCore& core) -> tws_result {
+        return core.unlock(ptr1, bytes1, ptr2, bytes2);
+    });
 }
 
 tws_result doStart(tws_capture_buffer* b, uint32_t flags) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::Start)) return r;
-    return core.run(flags & TWS_CBSTART_LOOPING);
+    return callCore<CaptureBuffer>(b, Method::Start, [&](BufferCore& core) -> tws_result {
+        return core.run(flags & TWS_CBSTART_LOOPING);
+    });
 }
 
 tws_result doStop(tws_capture_buffer* b) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::Stop)) return r;
-    core.halt();
-    return TWS_OK;
+    return callCore<CaptureBuffer>(b, Method::Stop, [&](BufferCore& core) -> tws_result {
+        core.halt();
+        return TWS_OK;
+    });
 }
 
 tws_result doSetNotifications(tws_capture_buffer* b, uint32_t count,
                               const tws_position_notify* positions) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::SetNotifications)) return r;
-    return core.setNotifications(count, positions);
+    return callCore<CaptureBuffer>(b, Method::SetNotifications, [&](BufferCore& core) -> tws_result {
+        return core.setNotifications(count, positions);
+    });
 }
 
 constexpr tws_capture_buffer_vtbl kVtbl = {

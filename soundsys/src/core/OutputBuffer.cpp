@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "core/BufferCall.h"
 #include "core/Globals.h"
 
 namespace tws {
@@ -24,98 +25,89 @@ tws_result doGetCaps(tws_buffer* b, tws_buffer_caps* caps) {
 }
 
 tws_result doGetFormat(tws_buffer* b, tws_wave_format* format, uint32_t size, uint32_t* written) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::GetFormat)) return r;
-    return core.getFormat(format, size, written);
+    return callCore<OutputBuffer>(b, Method::GetFormat, [&](BufferCore& core) -> tws_result {
+        return core.getFormat(format, size, written);
+    });
 }
 
 tws_result doGetStatus(tws_buffer* b, uint32_t* status) {
-    if (!b || !status) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::GetStatus)) return r;
-    auto s = core.status();
-    *status = (s.running ? TWS_BSTATUS_PLAYING : 0u) | (s.lost ? TWS_BSTATUS_BUFFERLOST : 0u) |
-              (s.running && s.looping ? TWS_BSTATUS_LOOPING : 0u);
-    return TWS_OK;
+    if (!status) return TWS_E_INVALIDARG;
+    return callCore<OutputBuffer>(b, Method::GetStatus, [&](BufferCore& core) -> tws_result {
+        auto s = core.status();
+        *status = (s.running ? TWS_BSTATUS_PLAYING : 0u) | (s.lost ? TWS_BSTATUS_BUFFERLOST : 0u) |
+                  (s.running && s.looping ? TWS_BSTATUS_LOOPING : 0u);
+        return TWS_OK;
+    });
 }
 
 tws_result doGetPosition(tws_buffer* b, uint32_t* play, uint32_t* write) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::GetPosition)) return r;
-    core.positions(play, write);
-    return TWS_OK;
+    return callCore<OutputBuffer>(b, Method::GetPosition, [&](BufferCore& core) -> tws_result {
+        core.positions(play, write);
+        return TWS_OK;
+    });
 }
 
 tws_result doSetPosition(tws_buffer* b, uint32_t offset) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::SetPosition)) return r;
-    return core.setPosition(offset);
+    return callCore<OutputBuffer>(b, Method::SetPosition, [&](BufferCore& core) -> tws_result {
+        return core.setPosition(offset);
+    });
 }
 
 tws_result doLock(tws_buffer* b, uint32_t offset, uint32_t bytes, void** ptr1, uint32_t* bytes1,
                   void** ptr2, uint32_t* bytes2, uint32_t flags) {
-    if (!b || (flags & ~(TWS_BLOCK_FROMWRITECURSOR | TWS_BLOCK_ENTIREBUFFER))) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::Lock)) return r;
-    return core.lock(offset, bytes, flags & TWS_BLOCK_ENTIREBUFFER, flags & TWS_BLOCK_FROMWRITECURSOR,
-                     ptr1, bytes1, ptr2, bytes2);
+    if (flags & ~(TWS_BLOCK_FROMWRITECURSOR | TWS_BLOCK_ENTIREBUFFER)) return TWS_E_INVALIDARG;
+    return callCore<OutputBuffer>(b, Method::Lock, [&](BufferCore& core) -> tws_result {
+        return core.lock(offset, bytes, flags & TWS_BLOCK_ENTIREBUFFER, flags & TWS_BLOCK_FROMWRITECURSOR, ptr1,
+                         bytes1, ptr2, bytes2);
+    });
 }
 
 tws_result doUnlock(tws_buffer* b, void* ptr1, uint32_t bytes1, void* ptr2, uint32_t bytes2) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::Unlock)) return r;
-    return core.unlock(ptr1, bytes1, ptr2, bytes2);
+    return callCore<OutputBuffer>(b, Method::Unlock, [&](BufferCore& core) -> tws_result {
+        return core.unlock(ptr1, bytes1, ptr2, bytes2);
+    });
 }
 
 tws_result doPlay(tws_buffer* b, uint32_t flags) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::Play)) return r;
-    return core.run(flags & TWS_BPLAY_LOOPING);
+    return callCore<OutputBuffer>(b, Method::Play, [&](BufferCore& core) -> tws_result {
+        return core.run(flags & TWS_BPLAY_LOOPING);
+    });
 }
 
 tws_result doStop(tws_buffer* b) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::Stop)) return r;
-    core.halt();
-    return TWS_OK;
+    return callCore<OutputBuffer>(b, Method::Stop, [&](BufferCore& core) -> tws_result {
+        core.halt();
+        return TWS_OK;
+    });
 }
 
 tws_result doSetVolume(tws_buffer* b, int32_t volume) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::SetVolume)) return r;
-    if (!(core.flags() & TWS_BCAPS_CTRLVOLUME)) return TWS_ERR_CONTROLUNAVAIL;
-    return core.setVolume(volume);
+    return callCore<OutputBuffer>(b, Method::SetVolume, [&](BufferCore& core) -> tws_result {
+        if (!(core.flags() & TWS_BCAPS_CTRLVOLUME)) return TWS_ERR_CONTROLUNAVAIL;
+        return core.setVolume(volume);
+    });
 }
 
 tws_result doGetVolume(tws_buffer* b, int32_t* volume) {
-    if (!b || !volume) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::GetVolume)) return r;
-    if (!(core.flags() & TWS_BCAPS_CTRLVOLUME)) return TWS_ERR_CONTROLUNAVAIL;
-    *volume = core.volume();
-    return TWS_OK;
+    if (!volume) return TWS_E_INVALIDARG;
+    return callCore<OutputBuffer>(b, Method::GetVolume, [&](BufferCore& core) -> tws_result {
+        if (!(core.flags() & TWS_BCAPS_CTRLVOLUME)) return TWS_ERR_CONTROLUNAVAIL;
+        *volume = core.volume();
+        return TWS_OK;
+    });
 }
 
 tws_result doRestore(tws_buffer* b) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::Restore)) return r;
-    return core.restore();
+    return callCore<OutputBuffer>(b, Method::Restore, [&](BufferCore& core) -> tws_result {
+        return core.restore();
+    });
 }
 
 tws_result doSetNotifications(tws_buffer* b, uint32_t count, const tws_position_notify* positions) {
-    if (!b) return TWS_E_INVALIDARG;
-    auto& core = self(b)->core();
-    if (tws_result r = core.fault(Method::SetNotifications)) return r;
-    if (!(core.flags() & TWS_BCAPS_CTRLPOSITIONNOTIFY)) return TWS_ERR_CONTROLUNAVAIL;
-    return core.setNotifications(count, positions);
+    return callCore<OutputBuffer>(b, Method::SetNotifications, [&](BufferCore& core) -> tws_result {
+        if (!(core.flags() & TWS_BCAPS_CTRLPOSITIONNOTIFY)) return TWS_ERR_CONTROLUNAVAIL;
+        return core.setNotifications(count, positions);
+    });
 }
 
 constexpr tws_buffer_vtbl kVtbl = {
