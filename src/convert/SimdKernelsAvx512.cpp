@@ -1,6 +1,7 @@
-// AVX-512 kernels for the pairs the AVX2 ones leave slow: single-precision
-// hosts to every device width, 8-bit devices to single precision, 8- or
-// 16-bit hosts with 24-bit devices, and 8-bit hosts from wider devices. Byte permutes (VBMI) place samples and
+// AVX-512 kernels for the pairs the AVX2 ones leave slow: float and 32-bit
+// hosts to narrower device widths, 8-bit devices to single precision, 8- or
+// 16-bit hosts with 24-bit devices, and 8- and 16-bit hosts from devices of
+// another width. Byte permutes (VBMI) place samples and
 // the zero bytes of 24-bit frames in one instruction per 64 output bytes.
 // Float samples are clipped and scaled in double precision exactly as the
 // portable loops do (no fused multiply-add), so every result is bit-identical.
@@ -55,7 +56,9 @@ TW_AVX512 inline __m512i load(const Bytes64& b) { return _mm512_loadu_si512(b.da
 template <class H> constexpr uint16_t typeCodeOf() {
     if constexpr (std::is_same_v<H, uint8_t>) return TW_TYPE_U8;
     else if constexpr (std::is_same_v<H, int16_t>) return TW_TYPE_I16;
-    else return TW_TYPE_F32;
+    else if constexpr (std::is_same_v<H, int32_t>) return TW_TYPE_I32;
+    else if constexpr (std::is_same_v<H, float>) return TW_TYPE_F32;
+    else return TW_TYPE_F64;
 }
 
 // The frames from `done` on, through the AVX2 kernel of the pair.
@@ -67,7 +70,7 @@ int finish(uint8_t* const* rows, uint8_t* device, size_t done, size_t n, bool to
     return tail(rest, device + done * C * W, n - done);
 }
 
-// ---- Single-precision hosts to device bytes, sixteen frames per step.
+// ---- 32-bit and float hosts to device bytes, sixteen frames per step.
 
 // NaN becomes 0.0; values beyond [-1, 1] are clipped and marked in `clipped`.
 // Comparing and clipping in single precision gives what widening first would.
@@ -75,6 +78,13 @@ TW_AVX512 inline __m512 clipUnit(__m512 x, uint32_t& clipped) {
     x = _mm512_maskz_mov_ps(_mm512_cmp_ps_mask(x, x, _CMP_ORD_Q), x);
     const __m512 y = _mm512_min_ps(_mm512_max_ps(x, _mm512_set1_ps(-1.0f)), _mm512_set1_ps(1.0f));
     clipped |= _mm512_cmp_ps_mask(x, y, _CMP_NEQ_OQ);
+    return y;
+}
+
+TW_AVX512 inline __m512d clipUnit(__m512d x, uint32_t& clipped) {
+    x = _mm512_maskz_mov_pd(_mm512_cmp_pd_mask(x, x, _CMP_ORD_Q), x);
+    const __m512d y = _mm512_min_pd(_mm512_max_pd(x, _mm512_set1_pd(-1.0)), _mm512_set1_pd(1.0));
+    clipped |= _mm512_cmp_pd_mask(x, y, _CMP_NEQ_OQ);
     return y;
 }
 
@@ -86,11 +96,22 @@ template <int W> TW_AVX512 inline __m256i unitToPlane(__m512d x) {
     else return _mm512_cvttpd_epi32(_mm512_mul_pd(x, _mm512_set1_pd(2147483647.0)));
 }
 
-// Sixteen singles to plane values in int32 lanes.
-template <int W> TW_AVX512 inline __m512i singlesToPlane(const uint8_t* p, uint32_t& clipped) {
-    const __m512 y = clipUnit(_mm512_loadu_ps(p), clipped);
-    const __m256i lo = unitToPlane<W>(_mm512_cvtps_pd(_mm512_castps512_ps256(y)));
-    const __m256i hi = unitToPlane<W>(_mm512_cvtps_pd(_mm512_extractf32x8_ps(y, 1)));
+// Sixteen host elements to plane values in int32 lanes.
+template <class H, int W> TW_AVX512 inline __m512i hostToPlane16(const uint8_t* p, uint32_t& clipped) {
+    __m256i lo, hi;
+    if constexpr (std::is_same_v<H, int32_t>) {
+        const __m512i f = _mm512_loadu_si512(p);
+        if constexpr (W == 1) return _mm512_srli_epi32(_mm512_xor_si512(f, _mm512_set1_epi32(INT32_MIN)), 24);
+        else if constexpr (W == 2) return _mm512_srai_epi32(f, 16);
+        else return f;
+    } else if constexpr (std::is_same_v<H, double>) {
+        lo = unitToPlane<W>(clipUnit(_mm512_loadu_pd(p), clipped));
+        hi = unitToPlane<W>(clipUnit(_mm512_loadu_pd(p + 64), clipped));
+    } else {
+        const __m512 y = clipUnit(_mm512_loadu_ps(p), clipped);
+        lo = unitToPlane<W>(_mm512_cvtps_pd(_mm512_castps512_ps256(y)));
+        hi = unitToPlane<W>(_mm512_cvtps_pd(_mm512_extractf32x8_ps(y, 1)));
+    }
     return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
 }
 
@@ -113,12 +134,12 @@ constexpr Shuffle kStereo24a = stereo24Shuffle<0>();
 constexpr Shuffle kStereo24b = stereo24Shuffle<64>();
 constexpr Shuffle kMono24 = makeShuffle([](int o) { return o < 48 ? (o / 3) * 4 + 1 + o % 3 : -1; });
 
-template <int W, int C>
-TW_AVX512 int singlesToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
+template <class H, int W, int C>
+TW_AVX512 int wideToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
     uint32_t clipped = 0;
     size_t i = 0;
     for (; i + 16 <= n; i += 16) {
-        const __m512i a = singlesToPlane<W>(rows[0] + i * 4, clipped);
+        const __m512i a = hostToPlane16<H, W>(rows[0] + i * sizeof(H), clipped);
         uint8_t* to = out + i * C * W;
         if constexpr (C == 1) {
             if constexpr (W == 4) _mm512_storeu_si512(to, a);
@@ -126,7 +147,7 @@ TW_AVX512 int singlesToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
             else if constexpr (W == 1) _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm512_cvtepi32_epi8(a));
             else _mm512_mask_storeu_epi8(to, kMono24.keep, _mm512_permutexvar_epi8(load(kMono24.index), a));
         } else {
-            const __m512i b = singlesToPlane<W>(rows[1] + i * 4, clipped);
+            const __m512i b = hostToPlane16<H, W>(rows[1] + i * sizeof(H), clipped);
             if constexpr (W == 4) {
                 const __m512i first = _mm512_setr_epi32(0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
                 const __m512i second = _mm512_add_epi32(first, _mm512_set1_epi32(8));
@@ -144,7 +165,7 @@ TW_AVX512 int singlesToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
             }
         }
     }
-    return static_cast<int>(clipped != 0) | finish<float, W, C>(rows, out, i, n, true);
+    return static_cast<int>(clipped != 0) | finish<H, W, C>(rows, out, i, n, true);
 }
 
 // ---- 8-bit devices to single precision, sixteen frames per step.
@@ -313,6 +334,35 @@ TW_AVX512 int narrowFrom24(uint8_t* const* rows, uint8_t* in, size_t n) {
     return finish<H, 3, C>(rows, in, i, n, false);
 }
 
+// ---- 8-bit devices to 16-bit hosts, 32 frames per step: each byte b
+// becomes the word (b ^ 0x80) << 8.
+template <int C> constexpr Shuffle bytesToWords(int channel) {
+    Shuffle s;
+    for (int o = 0; o < 64; ++o) {
+        s.index[static_cast<size_t>(o)] = static_cast<uint8_t>((o / 2) * C + channel);
+        if (o % 2 == 1) s.keep |= uint64_t{1} << o;
+    }
+    return s;
+}
+constexpr Shuffle kWordsFromBytes[3] = {bytesToWords<1>(0), bytesToWords<2>(0), bytesToWords<2>(1)};
+
+template <int C>
+TW_AVX512 int bytesToWordsHost(uint8_t* const* rows, uint8_t* in, size_t n) {
+    const __m512i flip = _mm512_set1_epi8(static_cast<char>(0x80));
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m512i bytes = _mm512_xor_si512(
+            C == 2 ? _mm512_loadu_si512(in + 2 * i)
+                   : _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i))),
+            flip);
+        for (int c = 0; c < C; ++c) {
+            const Shuffle& s = kWordsFromBytes[C == 2 ? 1 + c : 0];
+            _mm512_storeu_si512(rows[c] + i * 2, _mm512_maskz_permutexvar_epi8(s.keep, load(s.index), bytes));
+        }
+    }
+    return finish<int16_t, 1, C>(rows, in, i, n, false);
+}
+
 // ---- 16- and 32-bit devices to 8-bit hosts: the top byte of each sample,
 // ^ 0x80. A step takes 128 device bytes; left bytes go to the low part of
 // the result, right ones behind them.
@@ -349,20 +399,27 @@ TW_AVX512 int topBytesToHost(uint8_t* const* rows, uint8_t* in, size_t n) {
     return finish<uint8_t, W, C>(rows, in, i, n, false);
 }
 
-template <int C>
-SimdConverter singlesKernel(uint32_t width, bool toDevice) {
-    if (!toDevice) return width == 1 ? bytesToSinglesHost<C> : nullptr;
+// Hosts of 32-bit integers and floats; integer hosts to 32-bit devices are a
+// plain interleave the portable loops already do well.
+template <class H, int C>
+SimdConverter wideKernel(uint32_t width, bool toDevice) {
+    if (!toDevice) return std::is_same_v<H, float> && width == 1 ? bytesToSinglesHost<C> : nullptr;
     switch (width) {
-        case 1: return singlesToDevice<1, C>;
-        case 2: return singlesToDevice<2, C>;
-        case 3: return singlesToDevice<3, C>;
-        case 4: return singlesToDevice<4, C>;
+        case 1: return wideToDevice<H, 1, C>;
+        case 2: return wideToDevice<H, 2, C>;
+        case 3: return wideToDevice<H, 3, C>;
+        case 4:
+            if constexpr (std::is_same_v<H, int32_t>) return nullptr;
+            else return wideToDevice<H, 4, C>;
         default: return nullptr;
     }
 }
 
 template <class H, int C>
 SimdConverter narrowKernel(uint32_t width, bool toDevice) {
+    if constexpr (std::is_same_v<H, int16_t>) {
+        if (!toDevice && width == 1) return bytesToWordsHost<C>;
+    }
     if constexpr (std::is_same_v<H, uint8_t>) {
         if (!toDevice && width == 2) return topBytesToHost<2, C>;
         if (!toDevice && width == 4) return topBytesToHost<4, C>;
@@ -377,7 +434,11 @@ SimdConverter findAvx512Converter(uint16_t typeCode, uint32_t width, uint32_t ch
     const bool stereo = channels == 2;
     if (channels != 1 && !stereo) return nullptr;
     switch (typeCode) {
-        case TW_TYPE_F32: return stereo ? singlesKernel<2>(width, toDevice) : singlesKernel<1>(width, toDevice);
+        case TW_TYPE_I32:
+            return stereo ? wideKernel<int32_t, 2>(width, toDevice) : wideKernel<int32_t, 1>(width, toDevice);
+        case TW_TYPE_F32: return stereo ? wideKernel<float, 2>(width, toDevice) : wideKernel<float, 1>(width, toDevice);
+        case TW_TYPE_F64:
+            return stereo ? wideKernel<double, 2>(width, toDevice) : wideKernel<double, 1>(width, toDevice);
         case TW_TYPE_U8:
             return stereo ? narrowKernel<uint8_t, 2>(width, toDevice) : narrowKernel<uint8_t, 1>(width, toDevice);
         case TW_TYPE_I16:
