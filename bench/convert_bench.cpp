@@ -2,14 +2,13 @@
 // larger of the host array and the device bytes), for every host type, device
 // width and direction on stereo data, in cache (64 KiB) and in memory (64 MiB).
 // Counters: bytes_per_second, and vs_memcpy = conversion rate / memcpy rate,
-// with memcpy timed in the same run.
+// from alternating rounds of both in the same benchmark.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <ctime>
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -31,32 +30,20 @@ double threadSeconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-// CPU seconds per memcpy of `bytes` between buffers that stay the same (the
-// best of five rounds), timed like the benchmarks so that the ratio holds on
-// a busy machine.
-double memcpySeconds(size_t bytes) {
-    static std::map<size_t, double> cache;
-    if (auto it = cache.find(bytes); it != cache.end()) return it->second;
-    std::vector<uint8_t> from(bytes, 1), to(bytes, 2);
-    double best = 1e9;
-    for (int round = 0; round < 5; ++round) {
-        int reps = 0;
-        const double start = threadSeconds();
-        double spent = 0;
-        // Reading the clock costs about as much as a small copy: read it per batch.
-        const int batch = static_cast<int>(std::max<size_t>(1, (16u << 20) / bytes));
-        do {
-            for (int k = 0; k < batch; ++k) {
-                std::memcpy(to.data(), from.data(), bytes);
-                benchmark::ClobberMemory();
-            }
-            reps += batch;
-            spent = threadSeconds() - start;
-        } while (spent < 0.05);
-        best = std::min(best, spent / reps);
-    }
-    cache[bytes] = best;
-    return best;
+// CPU seconds per call of `op`: the best of rounds of at least 10 ms each.
+// Reading the clock costs about as much as a small copy: read it per batch.
+template <class Op>
+double secondsPerCall(Op op, size_t bytes) {
+    const int batch = static_cast<int>(std::max<size_t>(1, (4u << 20) / bytes));
+    int calls = 0;
+    const double start = threadSeconds();
+    double spent = 0;
+    do {
+        for (int k = 0; k < batch; ++k) op();
+        calls += batch;
+        spent = threadSeconds() - start;
+    } while (spent < 0.01);
+    return spent / calls;
 }
 
 void BM_Memcpy(benchmark::State& state, size_t bytes) {
@@ -96,15 +83,27 @@ void BM_Convert(benchmark::State& state, uint16_t type, uint32_t width, bool toD
     job.direction = toDevice ? tw::ConvertDirection::HostToDevice : tw::ConvertDirection::DeviceToHost;
 
     const size_t compared = std::max(host.size(), device.size());
-    const double memcpyTime = memcpySeconds(compared);
+    // The ratio to memcpy comes from rounds that alternate the two, each side
+    // keeping its best: both see the same machine, and passing load on a
+    // shared machine drops out.
+    std::vector<uint8_t> from(compared, 1), to(compared, 2);
+    double convertTime = 1e9, copyTime = 1e9;
+    for (int round = 0; round < 7; ++round) {
+        convertTime = std::min(convertTime, secondsPerCall([&] {
+            benchmark::DoNotOptimize(tw::convertBlock(job));
+            benchmark::ClobberMemory();
+        }, compared));
+        copyTime = std::min(copyTime, secondsPerCall([&] {
+            std::memcpy(to.data(), from.data(), compared);
+            benchmark::ClobberMemory();
+        }, compared));
+    }
     for (auto _ : state) {
         benchmark::DoNotOptimize(tw::convertBlock(job));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * compared));
-    // memcpy time / conversion time per iteration, over the same CPU time as
-    // bytes_per_second (shown with a "/s" suffix, but it is a plain ratio).
-    state.counters["vs_memcpy"] = benchmark::Counter(memcpyTime, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["vs_memcpy"] = copyTime / convertTime;
 }
 
 const char* typeName(int type) {
