@@ -1,6 +1,6 @@
 // AVX-512 kernels for the pairs the AVX2 ones leave slow: float and 32-bit
 // hosts to narrower device widths, 8-bit devices to single precision, 8- or
-// 16-bit hosts with 24-bit devices, and 8- and 16-bit hosts from devices of
+// 16-bit hosts with 24-bit devices, and integer hosts from devices of
 // another width. Byte permutes (VBMI) place samples and
 // the zero bytes of 24-bit frames in one instruction per 64 output bytes.
 // Float samples are clipped and scaled in double precision exactly as the
@@ -8,6 +8,7 @@
 // Frames after the last whole step go to the AVX2 kernel of the same pair.
 #include "convert/SimdKernels.h"
 
+#include <algorithm>
 #include <array>
 #include <type_traits>
 
@@ -134,6 +135,11 @@ constexpr Shuffle kStereo24a = stereo24Shuffle<0>();
 constexpr Shuffle kStereo24b = stereo24Shuffle<64>();
 constexpr Shuffle kMono24 = makeShuffle([](int o) { return o < 48 ? (o / 3) * 4 + 1 + o % 3 : -1; });
 
+TW_AVX512 inline void storeFirst48(uint8_t* to, __m512i v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm512_castsi512_si256(v));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 32), _mm512_extracti32x4_epi32(v, 2));
+}
+
 template <class H, int W, int C>
 TW_AVX512 int wideToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
     uint32_t clipped = 0;
@@ -145,7 +151,7 @@ TW_AVX512 int wideToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
             if constexpr (W == 4) _mm512_storeu_si512(to, a);
             else if constexpr (W == 2) _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm512_cvtepi32_epi16(a));
             else if constexpr (W == 1) _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm512_cvtepi32_epi8(a));
-            else _mm512_mask_storeu_epi8(to, kMono24.keep, _mm512_permutexvar_epi8(load(kMono24.index), a));
+            else storeFirst48(to, _mm512_permutexvar_epi8(load(kMono24.index), a));
         } else {
             const __m512i b = hostToPlane16<H, W>(rows[1] + i * sizeof(H), clipped);
             if constexpr (W == 4) {
@@ -363,6 +369,49 @@ TW_AVX512 int bytesToWordsHost(uint8_t* const* rows, uint8_t* in, size_t n) {
     return finish<int16_t, 1, C>(rows, in, i, n, false);
 }
 
+// ---- 8-, 16- and 24-bit devices to 32-bit hosts, 16 frames per step: the
+// device bytes go to the top of each lane, zeros below (8-bit samples with
+// their top bit flipped).
+template <int W, int C> constexpr Shuffle toLanes(int channel) {
+    Shuffle s;
+    for (int o = 0; o < 64; ++o) {
+        const int k = o % 4 + W - 4;  // byte of the device sample, or below it
+        if (k < 0) continue;
+        s.index[static_cast<size_t>(o)] = static_cast<uint8_t>(((o / 4) * C + channel) * W + k);
+        s.keep |= uint64_t{1} << o;
+    }
+    return s;
+}
+
+// The first `Bytes` bytes at p (16, 32, 48 or 64); nothing past them is
+// read. (Masked byte loads would do, but cost several times more here.)
+template <size_t Bytes> TW_AVX512 inline __m512i loadPart(const uint8_t* p) {
+    if constexpr (Bytes >= 64) return _mm512_loadu_si512(p);
+    else if constexpr (Bytes == 32) return _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+    else if constexpr (Bytes == 16) return _mm512_castsi128_si512(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    else return _mm512_inserti32x4(loadPart<32>(p), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)), 2);
+}
+
+template <int W, int C>
+TW_AVX512 int toLanesHost(uint8_t* const* rows, uint8_t* in, size_t n) {
+    static constexpr Shuffle shuffles[2] = {toLanes<W, C>(0), toLanes<W, C>(1)};
+    constexpr size_t stepBytes = 16 * C * W;  // 16 to 96
+    const __m512i flip = _mm512_set1_epi32(W == 1 ? INT32_MIN : 0);
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const uint8_t* from = in + i * C * W;
+        const __m512i c0 = loadPart<std::min<size_t>(stepBytes, 64)>(from);
+        __m512i c1 = _mm512_setzero_si512();
+        if constexpr (stepBytes > 64) c1 = loadPart<stepBytes - 64>(from + 64);
+        for (int c = 0; c < C; ++c) {
+            const Shuffle& s = shuffles[c];
+            const __m512i v = _mm512_maskz_permutex2var_epi8(s.keep, c0, load(s.index), c1);
+            _mm512_storeu_si512(rows[c] + i * 4, _mm512_xor_si512(v, flip));
+        }
+    }
+    return finish<int32_t, W, C>(rows, in, i, n, false);
+}
+
 // ---- 16- and 32-bit devices to 8-bit hosts: the top byte of each sample,
 // ^ 0x80. A step takes 128 device bytes; left bytes go to the low part of
 // the result, right ones behind them.
@@ -403,7 +452,14 @@ TW_AVX512 int topBytesToHost(uint8_t* const* rows, uint8_t* in, size_t n) {
 // plain interleave the portable loops already do well.
 template <class H, int C>
 SimdConverter wideKernel(uint32_t width, bool toDevice) {
-    if (!toDevice) return std::is_same_v<H, float> && width == 1 ? bytesToSinglesHost<C> : nullptr;
+    if (!toDevice) {
+        if constexpr (std::is_same_v<H, int32_t>) {
+            if (width == 1) return toLanesHost<1, C>;
+            if (width == 2) return toLanesHost<2, C>;
+            if (width == 3) return toLanesHost<3, C>;
+        }
+        return std::is_same_v<H, float> && width == 1 ? bytesToSinglesHost<C> : nullptr;
+    }
     switch (width) {
         case 1: return wideToDevice<H, 1, C>;
         case 2: return wideToDevice<H, 2, C>;
