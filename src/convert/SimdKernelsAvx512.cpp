@@ -89,6 +89,16 @@ TW_AVX512 inline __m512d clipUnit(__m512d x, uint32_t& clipped) {
     return y;
 }
 
+// Most vectors hold nothing to clip (nor NaN): one test finds out.
+TW_AVX512 inline __m512 clipIfNeeded(__m512 x, uint32_t& clipped) {
+    const bool inRange = _mm512_cmp_ps_mask(_mm512_abs_ps(x), _mm512_set1_ps(1.0f), _CMP_NLE_UQ) == 0;
+    return inRange ? x : clipUnit(x, clipped);
+}
+TW_AVX512 inline __m512d clipIfNeeded(__m512d x, uint32_t& clipped) {
+    const bool inRange = _mm512_cmp_pd_mask(_mm512_abs_pd(x), _mm512_set1_pd(1.0), _CMP_NLE_UQ) == 0;
+    return inRange ? x : clipUnit(x, clipped);
+}
+
 template <int W> TW_AVX512 inline __m256i unitToPlane(__m512d x) {
     if constexpr (W == 1)
         return _mm512_cvttpd_epi32(_mm512_mul_pd(_mm512_add_pd(x, _mm512_set1_pd(1.0)), _mm512_set1_pd(127.5)));
@@ -106,10 +116,10 @@ template <class H, int W> TW_AVX512 inline __m512i hostToPlane16(const uint8_t* 
         else if constexpr (W == 2) return _mm512_srai_epi32(f, 16);
         else return f;
     } else if constexpr (std::is_same_v<H, double>) {
-        lo = unitToPlane<W>(clipUnit(_mm512_loadu_pd(p), clipped));
-        hi = unitToPlane<W>(clipUnit(_mm512_loadu_pd(p + 64), clipped));
+        lo = unitToPlane<W>(clipIfNeeded(_mm512_loadu_pd(p), clipped));
+        hi = unitToPlane<W>(clipIfNeeded(_mm512_loadu_pd(p + 64), clipped));
     } else {
-        const __m512 y = clipUnit(_mm512_loadu_ps(p), clipped);
+        const __m512 y = clipIfNeeded(_mm512_loadu_ps(p), clipped);
         lo = unitToPlane<W>(_mm512_cvtps_pd(_mm512_castps512_ps256(y)));
         hi = unitToPlane<W>(_mm512_cvtps_pd(_mm512_extractf32x8_ps(y, 1)));
     }
