@@ -1,5 +1,5 @@
 // AVX-512 kernels for the pairs the AVX2 ones leave slow: float and 32-bit
-// hosts to narrower device widths, 8-bit devices to single precision, 8- or
+// hosts to narrower device widths, 8-bit devices to float hosts, 8- or
 // 16-bit hosts with 24-bit devices, and integer hosts from devices of
 // another width. Byte permutes (VBMI) place samples and
 // the zero bytes of 24-bit frames in one instruction per 64 output bytes.
@@ -184,7 +184,7 @@ TW_AVX512 int wideToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
     return static_cast<int>(clipped != 0) | finish<H, W, C>(rows, out, i, n, true);
 }
 
-// ---- 8-bit devices to single precision, sixteen frames per step.
+// ---- 8-bit devices to float hosts, sixteen frames per step.
 
 // For width 1 the product with 1 / 127.5 rounds to the same single as the
 // quotient the portable loops take, for all 256 values (the tests check each).
@@ -197,12 +197,33 @@ TW_AVX512 inline __m512 bytesToSingles(__m128i bytes) {
     return _mm512_insertf32x8(_mm512_castps256_ps512(_mm512_cvtpd_ps(lo)), _mm512_cvtpd_ps(hi), 1);
 }
 
-template <int C>
-TW_AVX512 int bytesToSinglesHost(uint8_t* const* rows, uint8_t* in, size_t n) {
+// Double results: the quotient b / 127.5 comes from the product with its
+// reciprocal and one correction step, which rounds the same as the division
+// for all 256 values (the tests check each).
+TW_AVX512 inline __m512d bytesToDoubles(__m128i bytes) {
+    const __m512d x = _mm512_cvtepi32_pd(_mm256_cvtepu8_epi32(bytes));
+    const __m512d reciprocal = _mm512_set1_pd(1 / 127.5);
+    const __m512d q = _mm512_mul_pd(x, reciprocal);
+    const __m512d error = _mm512_fnmadd_pd(q, _mm512_set1_pd(127.5), x);  // x - q * 127.5, exact
+    return _mm512_sub_pd(_mm512_fmadd_pd(error, reciprocal, q), _mm512_set1_pd(1.0));
+}
+
+// Sixteen bytes to sixteen host elements.
+template <class H> TW_AVX512 inline void storeUnits(uint8_t* to, __m128i bytes) {
+    if constexpr (std::is_same_v<H, float>) {
+        _mm512_storeu_ps(to, bytesToSingles(bytes));
+    } else {
+        _mm512_storeu_pd(to, bytesToDoubles(bytes));
+        _mm512_storeu_pd(to + 64, bytesToDoubles(_mm_srli_si128(bytes, 8)));
+    }
+}
+
+template <class H, int C>
+TW_AVX512 int bytesToUnitsHost(uint8_t* const* rows, uint8_t* in, size_t n) {
     size_t i = 0;
     for (; i + 16 <= n; i += 16) {
         if constexpr (C == 1) {
-            _mm512_storeu_ps(rows[0] + i * 4, bytesToSingles(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i))));
+            storeUnits<H>(rows[0] + i * sizeof(H), _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
         } else {
             // Left bytes to the low half, right bytes to the high half.
             const __m256i frames = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * i));
@@ -210,11 +231,11 @@ TW_AVX512 int bytesToSinglesHost(uint8_t* const* rows, uint8_t* in, size_t n) {
                 _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 1, 3, 5, 7, 9, 11, 13,
                                  15, 17, 19, 21, 23, 25, 27, 29, 31),
                 frames);
-            _mm512_storeu_ps(rows[0] + i * 4, bytesToSingles(_mm256_castsi256_si128(split)));
-            _mm512_storeu_ps(rows[1] + i * 4, bytesToSingles(_mm256_extracti128_si256(split, 1)));
+            storeUnits<H>(rows[0] + i * sizeof(H), _mm256_castsi256_si128(split));
+            storeUnits<H>(rows[1] + i * sizeof(H), _mm256_extracti128_si256(split, 1));
         }
     }
-    return finish<float, 1, C>(rows, in, i, n, false);
+    return finish<H, 1, C>(rows, in, i, n, false);
 }
 
 // ---- 8- and 16-bit hosts to 24-bit devices, 32 frames per step.
@@ -468,7 +489,10 @@ SimdConverter wideKernel(uint32_t width, bool toDevice) {
             if (width == 2) return toLanesHost<2, C>;
             if (width == 3) return toLanesHost<3, C>;
         }
-        return std::is_same_v<H, float> && width == 1 ? bytesToSinglesHost<C> : nullptr;
+        if constexpr (std::is_floating_point_v<H>) {
+            if (width == 1) return bytesToUnitsHost<H, C>;
+        }
+        return nullptr;
     }
     switch (width) {
         case 1: return wideToDevice<H, 1, C>;
