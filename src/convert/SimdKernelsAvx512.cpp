@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <type_traits>
 
 #include "tonewell/tonewell.h"
@@ -62,13 +63,24 @@ template <class H> constexpr uint16_t typeCodeOf() {
     else return TW_TYPE_F64;
 }
 
-// The frames from `done` on, through the AVX2 kernel of the pair.
+// The frames from `done` on, through the AVX2 kernel of the pair; 32-bit
+// hosts to 32-bit devices, which have none, are only interleaved.
 template <class H, int W, int C>
 int finish(uint8_t* const* rows, uint8_t* device, size_t done, size_t n, bool toDevice) {
-    if (done == n) return 0;
-    uint8_t* rest[2] = {rows[0] + done * sizeof(H), rows[C - 1] + done * sizeof(H)};
-    const SimdConverter tail = findAvx2Converter(typeCodeOf<H>(), W, C, toDevice);
-    return tail(rest, device + done * C * W, n - done);
+    if constexpr (std::is_same_v<H, int32_t> && W == 4) {
+        for (size_t f = done; f < n; ++f)
+            for (int c = 0; c < C; ++c) {
+                uint8_t* sample = device + (f * C + static_cast<size_t>(c)) * 4;
+                if (toDevice) std::memcpy(sample, rows[c] + f * 4, 4);
+                else std::memcpy(rows[c] + f * 4, sample, 4);
+            }
+        return 0;
+    } else {
+        if (done == n) return 0;
+        uint8_t* rest[2] = {rows[0] + done * sizeof(H), rows[C - 1] + done * sizeof(H)};
+        const SimdConverter tail = findAvx2Converter(typeCodeOf<H>(), W, C, toDevice);
+        return tail(rest, device + done * C * W, n - done);
+    }
 }
 
 // ---- 32-bit and float hosts to device bytes, sixteen frames per step.
@@ -479,8 +491,7 @@ TW_AVX512 int topBytesToHost(uint8_t* const* rows, uint8_t* in, size_t n) {
     return finish<uint8_t, W, C>(rows, in, i, n, false);
 }
 
-// Hosts of 32-bit integers and floats; integer hosts to 32-bit devices are a
-// plain interleave the portable loops already do well.
+// Hosts of 32-bit integers and floats.
 template <class H, int C>
 SimdConverter wideKernel(uint32_t width, bool toDevice) {
     if (!toDevice) {
@@ -499,7 +510,7 @@ SimdConverter wideKernel(uint32_t width, bool toDevice) {
         case 2: return wideToDevice<H, 2, C>;
         case 3: return wideToDevice<H, 3, C>;
         case 4:
-            if constexpr (std::is_same_v<H, int32_t>) return nullptr;
+            if constexpr (std::is_same_v<H, int32_t>) return C == 2 ? wideToDevice<H, 4, C> : nullptr;  // mono: a copy
             else return wideToDevice<H, 4, C>;
         default: return nullptr;
     }
