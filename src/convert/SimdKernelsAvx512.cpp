@@ -55,6 +55,15 @@ template <class F> constexpr Bytes64 makeBytes(F value) {
 
 TW_AVX512 inline __m512i load(const Bytes64& b) { return _mm512_loadu_si512(b.data()); }
 
+// The first `Bytes` bytes at p (16, 32, 48 or 64); nothing past them is
+// read. (Masked byte loads would do, but cost several times more here.)
+template <size_t Bytes> TW_AVX512 inline __m512i loadPart(const uint8_t* p) {
+    if constexpr (Bytes >= 64) return _mm512_loadu_si512(p);
+    else if constexpr (Bytes == 32) return _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+    else if constexpr (Bytes == 16) return _mm512_castsi128_si512(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    else return _mm512_inserti32x4(loadPart<32>(p), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)), 2);
+}
+
 template <class H> constexpr uint16_t typeCodeOf() {
     if constexpr (std::is_same_v<H, uint8_t>) return TW_TYPE_U8;
     else if constexpr (std::is_same_v<H, int16_t>) return TW_TYPE_I16;
@@ -360,7 +369,7 @@ TW_AVX512 int narrowFrom24(uint8_t* const* rows, uint8_t* in, size_t n) {
         const __m512i c0 = _mm512_loadu_si512(from);
         if constexpr (C == 1) {
             // 96 bytes: the second read stops at their end.
-            const __m512i c1 = _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 64)));
+            const __m512i c1 = loadPart<32>(from + 64);
             if constexpr (words) {
                 _mm512_storeu_si512(rows[0] + i * 2, _mm512_permutex2var_epi8(c0, load(kMonoWordsFrom24), c1));
             } else {
@@ -424,15 +433,6 @@ template <int W, int C> constexpr Shuffle toLanes(int channel) {
         s.keep |= uint64_t{1} << o;
     }
     return s;
-}
-
-// The first `Bytes` bytes at p (16, 32, 48 or 64); nothing past them is
-// read. (Masked byte loads would do, but cost several times more here.)
-template <size_t Bytes> TW_AVX512 inline __m512i loadPart(const uint8_t* p) {
-    if constexpr (Bytes >= 64) return _mm512_loadu_si512(p);
-    else if constexpr (Bytes == 32) return _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
-    else if constexpr (Bytes == 16) return _mm512_castsi128_si512(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-    else return _mm512_inserti32x4(loadPart<32>(p), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)), 2);
 }
 
 template <int W, int C>

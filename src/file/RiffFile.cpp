@@ -249,14 +249,10 @@ int64_t RiffFile::write(const void* src, size_t size) {
         mDirty = true;
         return static_cast<int64_t>(size);
     }
-    if (!writeExact(src, size)) return -1;
+    // The buffer is clean and empty: the bytes go straight to the file.
+    if (!writeAt(static_cast<const char*>(src), size, mBufferOffset)) return -1;
     rebase(start + static_cast<int64_t>(size));
     return static_cast<int64_t>(size);
-}
-
-// Writes at the buffer's offset, bypassing the (clean, empty) buffer.
-bool RiffFile::writeExact(const void* src, size_t size) {
-    return writeAt(static_cast<const char*>(src), size, mBufferOffset);
 }
 
 bool RiffFile::readExact(void* dst, size_t size) {

@@ -86,7 +86,6 @@ private:
     void rebase(int64_t offset);
     bool fill();
     bool readExact(void* dst, size_t size);
-    bool writeExact(const void* src, size_t size);
     bool writeSizeField(uint64_t fieldOffset, uint32_t value);
     bool readHeader(RiffChunkInfo& ck, uint64_t limit);
 
