@@ -75,6 +75,7 @@ uint32_t DriverTest::monitorBytes() {
 
 std::vector<int16_t> DriverTest::capturedBetween(uint32_t fromByte, uint32_t toByte) {
     const uint32_t ring = monitorBytes();
+    if (ring == 0) return {};  // the lock failed and said so
     const uint32_t bytes = (toByte + ring - fromByte) % ring;
     std::vector<int16_t> out(bytes / 2);
     if (bytes == 0) return out;
@@ -91,6 +92,7 @@ std::vector<int16_t> DriverTest::capturedBetween(uint32_t fromByte, uint32_t toB
 std::vector<int16_t> DriverTest::lastCaptured(uint32_t frames) {
     const uint32_t to = readCursor();
     const uint32_t ring = monitorBytes();
+    if (ring == 0) return {};
     const uint32_t bytes = std::min(frames * 4, ring - 4);
     return capturedBetween((to + ring - bytes) % ring, to);
 }
