@@ -112,9 +112,12 @@ std::string serverProblem() {
     return {};
 }
 
-bool underCi() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && *ci != '\0' && std::string(ci) != "false";
+bool serverRequired() {
+    auto set = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v != nullptr && *v != '\0' && std::string(v) != "false";
+    };
+    return set("CI") || set("TONEWELL_REQUIRE_SOUND_SERVER");
 }
 
 std::vector<int16_t> sine(double frequency, uint32_t rate, uint32_t frames, uint16_t channels,
