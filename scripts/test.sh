@@ -18,7 +18,8 @@ build() {
 
 # The ALSA driver's tests play into a private sound server with a null sink
 # and capture its monitor through ALSA's default device. Each suite gets a
-# new server.
+# new server, and they run one at a time: they hold real time against the
+# wall clock.
 sound_dir=""
 start_sound_server() {
   sound_dir=$(mktemp -d /tmp/tonewell-sound.XXXXXX)
@@ -44,7 +45,7 @@ suite() {
   (cd "$dir" && ctest -j"$jobs" --timeout 300 -LE sound-server) || status=1
   echo "--- $name: the ALSA driver on a private sound server ---"
   start_sound_server
-  if ! (cd "$dir" && ctest -j"$jobs" --timeout 300 -L sound-server); then
+  if ! (cd "$dir" && ctest --timeout 300 -L sound-server); then
     if scripts/sound-server.sh check "$sound_dir"; then
       status=1
     else
@@ -53,7 +54,7 @@ suite() {
       echo "--- $name: the sound server ended; the failed ALSA tests again, on a new server ---"
       stop_sound_server
       start_sound_server
-      (cd "$dir" && ctest -j"$jobs" --timeout 300 -L sound-server --rerun-failed) || status=1
+      (cd "$dir" && ctest --timeout 300 -L sound-server --rerun-failed) || status=1
     fi
   fi
   stop_sound_server
