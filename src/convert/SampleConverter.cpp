@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "convert/SampleKernels.h"
+#include "convert/SampleTypes.h"
 #include "convert/SimdKernels.h"
 #include "core/ErrorCodes.h"
 #include "tonewell/tonewell.h"
@@ -180,21 +181,13 @@ Converter pick(uint32_t width, ConvertDirection direction) {
 }
 
 Converter pickConverter(uint16_t typeCode, uint32_t width, ConvertDirection direction) {
-    switch (typeCode) {
-        case TW_TYPE_U8: return pick<uint8_t>(width, direction);
-        case TW_TYPE_I16: return pick<int16_t>(width, direction);
-        case TW_TYPE_I32: return pick<int32_t>(width, direction);
-        case TW_TYPE_F32: return pick<float>(width, direction);
-        case TW_TYPE_F64: return pick<double>(width, direction);
-        default: return nullptr;
-    }
+    return withSampleType(typeCode, Converter{}, [&](auto h) { return pick<decltype(h)>(width, direction); });
 }
 
 }  // namespace
 
 bool isSampleType(uint16_t typeCode) {
-    return typeCode == TW_TYPE_U8 || typeCode == TW_TYPE_I16 || typeCode == TW_TYPE_I32 ||
-           typeCode == TW_TYPE_F32 || typeCode == TW_TYPE_F64;
+    return withSampleType(typeCode, false, [](auto) { return true; });
 }
 
 int32_t convertBlock(const ConversionJob& job) {

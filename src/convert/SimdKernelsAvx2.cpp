@@ -9,7 +9,7 @@
 #include <type_traits>
 
 #include "convert/SampleKernels.h"
-#include "tonewell/tonewell.h"
+#include "convert/SampleTypes.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -418,14 +418,8 @@ SimdConverter pickWidth(uint32_t width, uint32_t channels, bool toDevice) {
 }  // namespace
 
 SimdConverter findAvx2Converter(uint16_t typeCode, uint32_t width, uint32_t channels, bool toDevice) {
-    switch (typeCode) {
-        case TW_TYPE_U8: return pickWidth<uint8_t>(width, channels, toDevice);
-        case TW_TYPE_I16: return pickWidth<int16_t>(width, channels, toDevice);
-        case TW_TYPE_I32: return pickWidth<int32_t>(width, channels, toDevice);
-        case TW_TYPE_F32: return pickWidth<float>(width, channels, toDevice);
-        case TW_TYPE_F64: return pickWidth<double>(width, channels, toDevice);
-        default: return nullptr;
-    }
+    return withSampleType(typeCode, SimdConverter{},
+                          [&](auto h) { return pickWidth<decltype(h)>(width, channels, toDevice); });
 }
 
 }  // namespace tw::convert

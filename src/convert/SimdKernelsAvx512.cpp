@@ -13,7 +13,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "tonewell/tonewell.h"
+#include "convert/SampleTypes.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 // GCC 12 warns on the deliberately undefined vectors inside its own
@@ -64,14 +64,6 @@ template <size_t Bytes> TW_AVX512 inline __m512i loadPart(const uint8_t* p) {
     else return _mm512_inserti32x4(loadPart<32>(p), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)), 2);
 }
 
-template <class H> constexpr uint16_t typeCodeOf() {
-    if constexpr (std::is_same_v<H, uint8_t>) return TW_TYPE_U8;
-    else if constexpr (std::is_same_v<H, int16_t>) return TW_TYPE_I16;
-    else if constexpr (std::is_same_v<H, int32_t>) return TW_TYPE_I32;
-    else if constexpr (std::is_same_v<H, float>) return TW_TYPE_F32;
-    else return TW_TYPE_F64;
-}
-
 // The frames from `done` on, through the AVX2 kernel of the pair; 32-bit
 // hosts to 32-bit devices, which have none, are only interleaved.
 template <class H, int W, int C>
@@ -87,7 +79,7 @@ int finish(uint8_t* const* rows, uint8_t* device, size_t done, size_t n, bool to
     } else {
         if (done == n) return 0;
         uint8_t* rest[2] = {rows[0] + done * sizeof(H), rows[C - 1] + done * sizeof(H)};
-        const SimdConverter tail = findAvx2Converter(typeCodeOf<H>(), W, C, toDevice);
+        const SimdConverter tail = findAvx2Converter(sampleTypeCode<H>(), W, C, toDevice);
         return tail(rest, device + done * C * W, n - done);
     }
 }
@@ -534,18 +526,13 @@ SimdConverter narrowKernel(uint32_t width, bool toDevice) {
 SimdConverter findAvx512Converter(uint16_t typeCode, uint32_t width, uint32_t channels, bool toDevice) {
     const bool stereo = channels == 2;
     if (channels != 1 && !stereo) return nullptr;
-    switch (typeCode) {
-        case TW_TYPE_I32:
-            return stereo ? wideKernel<int32_t, 2>(width, toDevice) : wideKernel<int32_t, 1>(width, toDevice);
-        case TW_TYPE_F32: return stereo ? wideKernel<float, 2>(width, toDevice) : wideKernel<float, 1>(width, toDevice);
-        case TW_TYPE_F64:
-            return stereo ? wideKernel<double, 2>(width, toDevice) : wideKernel<double, 1>(width, toDevice);
-        case TW_TYPE_U8:
-            return stereo ? narrowKernel<uint8_t, 2>(width, toDevice) : narrowKernel<uint8_t, 1>(width, toDevice);
-        case TW_TYPE_I16:
-            return stereo ? narrowKernel<int16_t, 2>(width, toDevice) : narrowKernel<int16_t, 1>(width, toDevice);
-        default: return nullptr;
-    }
+    return withSampleType(typeCode, SimdConverter{}, [&](auto h) {
+        using H = decltype(h);
+        if constexpr (sizeof(H) >= 4)
+            return stereo ? wideKernel<H, 2>(width, toDevice) : wideKernel<H, 1>(width, toDevice);
+        else
+            return stereo ? narrowKernel<H, 2>(width, toDevice) : narrowKernel<H, 1>(width, toDevice);
+    });
 }
 
 }  // namespace tw::convert
