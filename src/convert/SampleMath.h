@@ -40,14 +40,21 @@ template <> inline double toUnit<2>(int16_t v) { return static_cast<double>(v) /
 template <> inline double toUnit<3>(int32_t f) { return static_cast<double>(f) / 2147483648.0; }
 template <> inline double toUnit<4>(int32_t v) { return static_cast<double>(v) / 2147483648.0; }
 
+// Unit values to plane values: (x + 1) * scale for 8 bits, x * scale above,
+// truncated. The vector kernels take the same factors, to give the same bits.
+template <int W>
+inline constexpr double kFromUnitScale = W == 1 ? 255 / 2.0 : W == 2 ? 32767.0 : W == 3 ? 2147483392.0 : 2147483647.0;
+
 // x must lie in [-1, 1]: every result then fits its integer type.
 template <int W> Plane<W> fromUnit(double x);
 template <> inline uint8_t fromUnit<1>(double x) {
-    return static_cast<uint8_t>(static_cast<int32_t>((x + 1.0) * (255 / 2.0)));
+    return static_cast<uint8_t>(static_cast<int32_t>((x + 1.0) * kFromUnitScale<1>));
 }
-template <> inline int16_t fromUnit<2>(double x) { return static_cast<int16_t>(static_cast<int32_t>(x * 32767.0)); }
-template <> inline int32_t fromUnit<3>(double x) { return static_cast<int32_t>(x * 2147483392.0); }
-template <> inline int32_t fromUnit<4>(double x) { return static_cast<int32_t>(x * 2147483647.0); }
+template <> inline int16_t fromUnit<2>(double x) {
+    return static_cast<int16_t>(static_cast<int32_t>(x * kFromUnitScale<2>));
+}
+template <> inline int32_t fromUnit<3>(double x) { return static_cast<int32_t>(x * kFromUnitScale<3>); }
+template <> inline int32_t fromUnit<4>(double x) { return static_cast<int32_t>(x * kFromUnitScale<4>); }
 
 // Clips x to [-1, 1]; sets `clipped` when it had to. NaN has no integer
 // value, so it is played as silence (0.0), without the clip warning.

@@ -59,11 +59,8 @@ TW_AVX2 inline __m256 clipUnit(__m256 x, __m256i& clipped) {
 
 // x already in [-1, 1].
 template <int W> TW_AVX2 inline __m128i unitToPlane(__m256d x) {
-    if constexpr (W == 1)
-        return _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_add_pd(x, _mm256_set1_pd(1.0)), _mm256_set1_pd(127.5)));
-    else if constexpr (W == 2) return _mm256_cvttpd_epi32(_mm256_mul_pd(x, _mm256_set1_pd(32767.0)));
-    else if constexpr (W == 3) return _mm256_cvttpd_epi32(_mm256_mul_pd(x, _mm256_set1_pd(2147483392.0)));
-    else return _mm256_cvttpd_epi32(_mm256_mul_pd(x, _mm256_set1_pd(2147483647.0)));
+    if constexpr (W == 1) x = _mm256_add_pd(x, _mm256_set1_pd(1.0));
+    return _mm256_cvttpd_epi32(_mm256_mul_pd(x, _mm256_set1_pd(kFromUnitScale<W>)));
 }
 
 template <class H, int W> TW_AVX2 inline __m256i hostToPlane8(const uint8_t* p, __m256i& clipped) {

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "convert/SampleMath.h"
 #include "convert/SampleTypes.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -113,11 +114,8 @@ TW_AVX512 inline __m512d clipIfNeeded(__m512d x, uint32_t& clipped) {
 }
 
 template <int W> TW_AVX512 inline __m256i unitToPlane(__m512d x) {
-    if constexpr (W == 1)
-        return _mm512_cvttpd_epi32(_mm512_mul_pd(_mm512_add_pd(x, _mm512_set1_pd(1.0)), _mm512_set1_pd(127.5)));
-    else if constexpr (W == 2) return _mm512_cvttpd_epi32(_mm512_mul_pd(x, _mm512_set1_pd(32767.0)));
-    else if constexpr (W == 3) return _mm512_cvttpd_epi32(_mm512_mul_pd(x, _mm512_set1_pd(2147483392.0)));
-    else return _mm512_cvttpd_epi32(_mm512_mul_pd(x, _mm512_set1_pd(2147483647.0)));
+    if constexpr (W == 1) x = _mm512_add_pd(x, _mm512_set1_pd(1.0));
+    return _mm512_cvttpd_epi32(_mm512_mul_pd(x, _mm512_set1_pd(kFromUnitScale<W>)));
 }
 
 // Sixteen host elements to plane values in int32 lanes.
