@@ -149,9 +149,6 @@ private:
     std::atomic<bool> mShutDown{false};
     std::mutex mShutdownMutex;
     std::shared_mutex mDeviceLock;
-    std::mutex mWaitCleanupMutex;
-    bool mWaitCleanupRegistered = false;
-    int32_t mWaitCleanupResult = 0;
 };
 
 }  // namespace tw
