@@ -6,7 +6,10 @@
 //
 // KIND: oneshot, continuous, input, midi, reader, writer. The writer's file
 // is SCRATCH_DIR/open.wav with frames 0..kFrames-1 of a 16-bit ramp.
-// Exit status 0 unless a step failed (its number, from 10).
+// Exit status 0 unless a step failed (its number, from 10; 12: the library
+// stayed loaded after dlclose).
+#include <dlfcn.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -57,6 +60,12 @@ int main(int argc, char** argv) {
     if (openKind(library.api(), argv[1], argv[3]) != 0) return 11;
     if (std::strcmp(argv[2], "unload") == 0) {
         library.unload();
+        // Unloaded for good: nothing of it may be left running.
+        const std::string path = testhost::libraryDir() + "/libtonewell.so";
+        if (void* still = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
+            dlclose(still);
+            return 12;
+        }
     } else if (std::strcmp(argv[2], "exit") != 0) {
         return 2;
     }
