@@ -37,6 +37,8 @@ int32_t OutputConfigurationData::configure(SoundDevice* device, int32_t bufferSa
     mBufferSamples = static_cast<uint32_t>(bufferSamples);
     mContinuous = mode == TW_MODE_CONTINUOUS;
     if (mBufferSamples < 4 || mBufferSamples > kMaxBufferSamples) return mError = err::kDevice;
+    // The format record holds both in 16 bits.
+    if (*channels > 0xFFFF || *bitsPerSample > 0xFFFF) return mError = err::kDevice;
 
     if (!mDirectSound) {
         tws_result r = DirectSoundLibrary::instance().createSound(device->getGuid(), &mDirectSound);
