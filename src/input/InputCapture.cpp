@@ -57,6 +57,7 @@ int32_t InputConfigurationData::attachArray(TwArrayHandle data, int32_t samples,
     // A release left over from an earlier read that timed out must not end
     // this one early.
     platform::waitForSingleObject(mhFinishedWithData, 0);
+    mReadWaiting = true;
     return err::kOk;
 }
 
@@ -67,6 +68,7 @@ void InputConfigurationData::endRead() {
     if (!mVantorData.isComplete()) mVantorData.finish();
     mTotalSamplesRead += mVantorData.sampleCount();
     mVantorData.detach();
+    mReadWaiting = false;
     mhBufferMutex.release();
 }
 

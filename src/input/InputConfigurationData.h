@@ -90,6 +90,9 @@ private:
     // an overrun; a capture that ended is never started again.
     std::atomic<bool> mHasCaptured{false};
     std::atomic<bool> mStopRequested{false};
+    // A read has its array attached (under mhBufferMutex): even one of 0
+    // samples, which is complete from the start, waits until it is let go.
+    bool mReadWaiting = false;
     // Shared by every call into the capture buffer, exclusive while shutdown
     // releases it: the host's clean-up may run beside its other calls.
     std::shared_mutex mDeviceLock;

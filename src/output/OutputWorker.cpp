@@ -70,7 +70,12 @@ void OutputConfigurationData::onNotification() {
     if (platform::waitForSingleObject(mhBufferMutex, platform::kInfinite) != platform::kWaitObject0) return;
     std::shared_lock lock(mDeviceLock);
     uint32_t playPos = 0, writePos = 0;
-    if (mBuffer && mBuffer->vtbl->get_current_position(mBuffer, &playPos, &writePos) >= 0) {
+    const tws_result where = mBuffer ? mBuffer->vtbl->get_current_position(mBuffer, &playPos, &writePos) : TWS_OK;
+    // One position lost is made up at the next quarter (they are counted from
+    // the cursor); by the one after, the cursor would reach unrefilled data.
+    mPositionFailures = where < 0 ? mPositionFailures + 1 : 0;
+    if (mPositionFailures > 1) failStream(mapSystemError(where));
+    if (mBuffer && where >= 0) {
         const uint32_t passed = quartersPassed(playPos);
         if (passed == 0) {
             trace("[FALSE] OutputConfigurationData::NotificationProc Event occured with playPos and nextNotifyPos:",
@@ -104,6 +109,12 @@ uint32_t OutputConfigurationData::quartersPassed(uint32_t playPos) {
 }
 
 void OutputConfigurationData::onMoreData() {
+    {
+        // A buffer lost while idle comes back before the block goes in; not
+        // under the buffer mutex, which stop and pause must always get.
+        std::shared_lock lock(mDeviceLock);
+        if (mBuffer) restoreBuffer();
+    }
     if (platform::waitForSingleObject(mhBufferMutex, platform::kInfinite) != platform::kWaitObject0) return;
     {
         std::shared_lock lock(mDeviceLock);
