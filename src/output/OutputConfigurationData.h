@@ -102,6 +102,8 @@ private:
     void onMoreData();
     uint32_t quartersPassed(uint32_t playPos);
     int32_t restoreBuffer();
+    // Restores a lost buffer; true when it stays lost.
+    bool restoreLost();
     void endOfPlayback();
 
     tws_sound* mDirectSound = nullptr;

@@ -175,6 +175,38 @@ TEST_F(InputReadEndings, ReadWithoutTimeOutEndsOnCleanUpClearAndStop) {
     EXPECT_EQ(counts.capture_buffers, 0u);
 }
 
+// The capture buffer fails under a waiting read. A single failure is made up
+// at the next quarter and the read gets every frame in order; positions lost
+// twice in a row stop the capture with their code, and the read keeps the
+// frames it got.
+TEST_F(InputReadEndings, CaptureFailuresMidReadLoseNothingDelivered) {
+    struct Case {
+        uint32_t method;
+        uint32_t count;
+        int32_t code;
+        int32_t cols;
+    };
+    for (Case c : {Case{TWS_VIRTUAL_METHOD_GET_POSITION, 1, 0, 48}, Case{TWS_VIRTUAL_METHOD_LOCK, 1, 0, 48},
+                   Case{TWS_VIRTUAL_METHOD_GET_POSITION, 1000000, TW_E_GENERIC, 16}}) {
+        SCOPED_TRACE(testing::Message() << "method " << c.method << ", " << c.count << " failures");
+        TaskRefnum refnum = open(64);  // quarters of 16 frames
+        Read r;
+        std::thread reader = waitingRead(refnum, 48, r);
+        for (int quarter = 0; quarter < 3; ++quarter) {
+            EXPECT_EQ(quarter == 1 ? vd().tws_virtual_fault_method(c.method, TWS_VIRTUAL_CAPTURE, TWS_E_FAIL, c.count) : 0, 0);
+            advance(16);
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));  // one worker pass per quarter
+        }
+        reader.join();
+        vd().tws_virtual_clear_faults();
+        EXPECT_EQ(r.result, c.code);
+        EXPECT_EQ(r.cols, c.cols);
+        EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
+        EXPECT_EQ(read(refnum, 8, 0.05).result, c.code ? c.code : 4822) << "a failed capture stays failed";
+        EXPECT_EQ(api().SIClear(refnum), 0);
+    }
+}
+
 TEST_F(InputReadEndings, ArrayOfATypeWithoutConverterIsLeftAlone) {
     TaskRefnum refnum = open(64);
     advance(32);
