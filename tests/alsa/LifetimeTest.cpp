@@ -6,6 +6,8 @@
 #include <fstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include "AlsaTestSupport.h"
 #include "ExitCases.h"
 #include "host/Library.h"
@@ -24,8 +26,12 @@ TEST(AlsaLifetime, EndsCleanlyWithEveryKindOfObjectLive) {
 // A server of this test's own, so that killing it disturbs no other test.
 class OwnServer {
 public:
-    OwnServer() : dir_(testhost::scratchDir() + "/own-server") {}
-    ~OwnServer() { run("stop"); }
+    // Under /tmp: a socket path has room for about 100 characters only.
+    OwnServer() : dir_("/tmp/tonewell-own-server-" + std::to_string(::getpid())) {}
+    ~OwnServer() {
+        run("stop");
+        std::system(("rm -rf '" + dir_ + "'").c_str());
+    }
     bool start() {
         if (!run("start")) return false;
         ::setenv("PULSE_SERVER", ("unix:" + dir_ + "/sock").c_str(), 1);
