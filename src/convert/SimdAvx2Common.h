@@ -1,0 +1,157 @@
+// What the AVX2 kernel families share: unaligned loads and stores, plane
+// values in int32 lanes to and from device bytes, and the portable tails.
+// Included only by SimdKernelsAvx2.cpp (through the family headers).
+#pragma once
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include "convert/SampleKernels.h"
+#include "convert/SimdKernels.h"
+
+#define TW_AVX2 __attribute__((target("avx2,fma")))
+
+namespace tw::convert::avx2 {
+
+// Frames per step of the kernels in int32 lanes.
+constexpr size_t kStep = 8;
+
+// ---- Unaligned access.
+
+TW_AVX2 inline __m256i load256(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+TW_AVX2 inline __m128i load128(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+TW_AVX2 inline __m128i load64(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+TW_AVX2 inline void store256(uint8_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+TW_AVX2 inline void store128(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+TW_AVX2 inline void store64(uint8_t* p, __m128i v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v); }
+
+// The same byte table in both 128-bit lanes (pshufb works per lane).
+#define TW_LANES(...) _mm256_setr_epi8(__VA_ARGS__, __VA_ARGS__)
+
+// ---- Eight plane values in int32 lanes to device bytes.
+//
+// 24-bit samples are bytes First..First+2 of each lane: 1 for full-scale
+// values, 0 for values already shifted down. Their stores write 8 bytes past
+// the samples when `roomAfter` says the next step's bytes follow.
+
+template <int First> TW_AVX2 inline __m256i pack24(__m256i v) {
+    const __m256i pick =
+        TW_LANES(First, First + 1, First + 2, First + 4, First + 5, First + 6, First + 8, First + 9, First + 10,
+                 First + 12, First + 13, First + 14, -1, -1, -1, -1);
+    // 12 bytes per lane, then the two runs side by side.
+    return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, pick), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+}
+
+template <int First = 1> TW_AVX2 inline void store24(uint8_t* out, __m256i v, bool roomAfter) {
+    const __m256i bytes = pack24<First>(v);
+    if (roomAfter) {
+        store256(out, bytes);
+    } else {
+        store128(out, _mm256_castsi256_si128(bytes));
+        store64(out + 16, _mm256_extracti128_si256(bytes, 1));
+    }
+}
+
+// One channel: eight samples in order.
+template <int W, int First = 1> TW_AVX2 inline void storeMono(uint8_t* out, __m256i v, bool roomAfter) {
+    if constexpr (W == 4) {
+        store256(out, v);
+    } else if constexpr (W == 3) {
+        store24<First>(out, v, roomAfter);
+    } else {
+        const __m128i words = _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+        if constexpr (W == 2) store128(out, words);
+        else store64(out, _mm_packus_epi16(words, words));
+    }
+}
+
+// Two channels, a left and b right: eight frames.
+template <int W, int First = 1> TW_AVX2 inline void storeStereo(uint8_t* out, __m256i a, __m256i b, bool roomAfter) {
+    if constexpr (W >= 3) {
+        // Frames 0..3 and 4..7, each as eight int32 lanes.
+        const __m256i l = _mm256_permute4x64_epi64(a, 0xD8), r = _mm256_permute4x64_epi64(b, 0xD8);
+        const __m256i first = _mm256_unpacklo_epi32(l, r), second = _mm256_unpackhi_epi32(l, r);
+        if constexpr (W == 4) {
+            store256(out, first);
+            store256(out + 32, second);
+        } else {
+            store24<First>(out, first, true);
+            store24<First>(out + 24, second, roomAfter);
+        }
+    } else {
+        // Per lane: four left words, four right words, then interleaved.
+        const __m256i words = _mm256_packs_epi32(a, b);
+        if constexpr (W == 2) {
+            store256(out, _mm256_shuffle_epi8(words, TW_LANES(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15)));
+        } else {
+            const __m256i bytes = _mm256_shuffle_epi8(_mm256_packus_epi16(words, words),
+                                                      TW_LANES(0, 4, 1, 5, 2, 6, 3, 7, -1, -1, -1, -1, -1, -1, -1, -1));
+            store128(out, _mm256_castsi256_si128(_mm256_permute4x64_epi64(bytes, 0x08)));
+        }
+    }
+}
+
+// ---- Device bytes to eight plane values in int32 lanes.
+
+template <int W> TW_AVX2 inline __m256i loadMono(const uint8_t* in) {
+    if constexpr (W == 1) {
+        return _mm256_cvtepu8_epi32(load64(in));
+    } else if constexpr (W == 2) {
+        return _mm256_cvtepi16_epi32(load128(in));
+    } else if constexpr (W == 3) {
+        // Samples 0..3 from bytes 0..11, samples 4..7 from bytes 12..23 (loaded from byte 8).
+        const __m256i both = _mm256_inserti128_si256(_mm256_castsi128_si256(load128(in)), load128(in + 8), 1);
+        return _mm256_shuffle_epi8(both, _mm256_setr_epi8(-1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 4,
+                                                          5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15));
+    } else {
+        return load256(in);
+    }
+}
+
+// Eight frames: left samples into a, right into b.
+template <int W> TW_AVX2 inline void loadStereo(const uint8_t* in, __m256i& a, __m256i& b) {
+    const __m256i odd = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+    const __m256i t0 = _mm256_permutevar8x32_epi32(loadMono<W>(in), odd);
+    const __m256i t1 = _mm256_permutevar8x32_epi32(loadMono<W>(in + 8 * W), odd);
+    a = _mm256_permute2x128_si256(t0, t1, 0x20);
+    b = _mm256_permute2x128_si256(t0, t1, 0x31);
+}
+
+// ---- Frames after the last whole step, through the portable loops.
+
+constexpr size_t kMaxTail = 32;
+
+template <class H, int W, int C>
+int tailToDevice(uint8_t* const* rows, uint8_t* out, size_t i, size_t n) {
+    alignas(32) uint8_t temp[C][kMaxTail * sizeof(Plane<W>)];
+    const uint8_t* planes[C];
+    int clipped = 0;
+    for (; i < n; i += kMaxTail) {
+        const size_t rest = std::min(n - i, kMaxTail);
+        for (int c = 0; c < C; ++c) {
+            clipped |= tw::convert::hostToPlane<H, W>(rows[c] + i * sizeof(H), temp[c], rest);
+            planes[c] = temp[c];
+        }
+        pack<W, C>(planes, out + i * C * W, rest);
+    }
+    return clipped;
+}
+
+template <class H, int W, int C>
+int tailFromDevice(uint8_t* const* rows, const uint8_t* in, size_t i, size_t n) {
+    alignas(32) uint8_t temp[C][kMaxTail * sizeof(Plane<W>)];
+    uint8_t* planes[C];
+    for (int c = 0; c < C; ++c) planes[c] = temp[c];
+    for (; i < n; i += kMaxTail) {
+        const size_t rest = std::min(n - i, kMaxTail);
+        unpack<W, C>(in + i * C * W, planes, rest);
+        for (int c = 0; c < C; ++c) planeToHost<W, H>(temp[c], rows[c] + i * sizeof(H), rest);
+    }
+    return 0;
+}
+
+}  // namespace tw::convert::avx2
