@@ -1,6 +1,9 @@
 // What the AVX2 kernel families share: unaligned loads and stores, plane
 // values in int32 lanes to and from device bytes, and the portable tails.
 // Included only by SimdKernelsAvx2.cpp (through the family headers).
+//
+// Kernels copy the two row pointers into a local `row` first: their byte
+// stores may alias the caller's array, which would reload them every step.
 #pragma once
 
 #include <immintrin.h>

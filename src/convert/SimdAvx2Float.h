@@ -131,12 +131,13 @@ private:
 // of rounding around the call.
 template <int W, int C>
 [[gnu::noinline]] TW_AVX2 size_t singlesToDeviceSteps(uint8_t* const* rows, uint8_t* out, size_t n, int& clipped) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
     __m256i clip = _mm256_setzero_si256();
     size_t i = 0;
     for (; i + kStep <= n; i += kStep) {
         const bool roomAfter = i + 2 * kStep <= n;
-        const __m256 a = _mm256_loadu_ps(reinterpret_cast<const float*>(rows[0] + i * 4));
-        const __m256 b = C == 2 ? _mm256_loadu_ps(reinterpret_cast<const float*>(rows[1] + i * 4)) : a;
+        const __m256 a = _mm256_loadu_ps(reinterpret_cast<const float*>(row[0] + i * 4));
+        const __m256 b = C == 2 ? _mm256_loadu_ps(reinterpret_cast<const float*>(row[1] + i * 4)) : a;
         const __m256 slow = C == 2 ? _mm256_or_ps(needsSlowPath<W>(a), needsSlowPath<W>(b)) : needsSlowPath<W>(a);
         __m256i pa, pb;
         if (_mm256_testz_ps(slow, slow)) [[likely]] {
@@ -182,13 +183,14 @@ template <int W> TW_AVX2 inline __m256i doublesToPlane(const uint8_t* p, __m256i
 
 template <int W, int C>
 TW_AVX2 int doublesToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
     __m256i clipped = _mm256_setzero_si256();
     size_t i = 0;
     for (; i + kStep <= n; i += kStep) {
         const bool roomAfter = i + 2 * kStep <= n;
-        const __m256i a = doublesToPlane<W>(rows[0] + i * 8, clipped);
+        const __m256i a = doublesToPlane<W>(row[0] + i * 8, clipped);
         if constexpr (C == 1) storeMono<W>(out + i * W, a, roomAfter);
-        else storeStereo<W>(out + i * 2 * W, a, doublesToPlane<W>(rows[1] + i * 8, clipped), roomAfter);
+        else storeStereo<W>(out + i * 2 * W, a, doublesToPlane<W>(row[1] + i * 8, clipped), roomAfter);
     }
     return static_cast<int>(!_mm256_testz_si256(clipped, clipped)) | tailToDevice<double, W, C>(rows, out, i, n);
 }
@@ -237,15 +239,16 @@ template <int W, class H> TW_AVX2 inline void planeToFloatHost(__m256i v, uint8_
 
 template <class H, int W, int C>
 TW_AVX2 int deviceToFloats(uint8_t* const* rows, uint8_t* in, size_t n) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
     size_t i = 0;
     for (; i + kStep <= n; i += kStep) {
         if constexpr (C == 1) {
-            planeToFloatHost<W, H>(loadMono<W>(in + i * W), rows[0] + i * sizeof(H));
+            planeToFloatHost<W, H>(loadMono<W>(in + i * W), row[0] + i * sizeof(H));
         } else {
             __m256i a, b;
             loadStereo<W>(in + i * 2 * W, a, b);
-            planeToFloatHost<W, H>(a, rows[0] + i * sizeof(H));
-            planeToFloatHost<W, H>(b, rows[1] + i * sizeof(H));
+            planeToFloatHost<W, H>(a, row[0] + i * sizeof(H));
+            planeToFloatHost<W, H>(b, row[1] + i * sizeof(H));
         }
     }
     return tailFromDevice<H, W, C>(rows, in, i, n);

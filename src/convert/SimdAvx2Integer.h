@@ -30,12 +30,13 @@ template <int W> TW_AVX2 inline __m256i planeToFullScale(__m256i v) {
 
 template <class H, int W, int C>
 TW_AVX2 int integersToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
     size_t i = 0;
     for (; i + kStep <= n; i += kStep) {
         const bool roomAfter = i + 2 * kStep <= n;
-        const __m256i a = fullScaleToPlane<W>(loadFullScale<H>(rows[0] + i * sizeof(H)));
+        const __m256i a = fullScaleToPlane<W>(loadFullScale<H>(row[0] + i * sizeof(H)));
         if constexpr (C == 1) storeMono<W>(out + i * W, a, roomAfter);
-        else storeStereo<W>(out + i * 2 * W, a, fullScaleToPlane<W>(loadFullScale<H>(rows[1] + i * sizeof(H))), roomAfter);
+        else storeStereo<W>(out + i * 2 * W, a, fullScaleToPlane<W>(loadFullScale<H>(row[1] + i * sizeof(H))), roomAfter);
     }
     return tailToDevice<H, W, C>(rows, out, i, n);
 }
@@ -48,15 +49,16 @@ template <class H> TW_AVX2 inline void storeFullScale(uint8_t* p, __m256i f) {
 
 template <class H, int W, int C>
 TW_AVX2 int deviceToIntegers(uint8_t* const* rows, uint8_t* in, size_t n) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
     size_t i = 0;
     for (; i + kStep <= n; i += kStep) {
         if constexpr (C == 1) {
-            storeFullScale<H>(rows[0] + i * sizeof(H), planeToFullScale<W>(loadMono<W>(in + i * W)));
+            storeFullScale<H>(row[0] + i * sizeof(H), planeToFullScale<W>(loadMono<W>(in + i * W)));
         } else {
             __m256i a, b;
             loadStereo<W>(in + i * 2 * W, a, b);
-            storeFullScale<H>(rows[0] + i * sizeof(H), planeToFullScale<W>(a));
-            storeFullScale<H>(rows[1] + i * sizeof(H), planeToFullScale<W>(b));
+            storeFullScale<H>(row[0] + i * sizeof(H), planeToFullScale<W>(a));
+            storeFullScale<H>(row[1] + i * sizeof(H), planeToFullScale<W>(b));
         }
     }
     return tailFromDevice<H, W, C>(rows, in, i, n);
@@ -100,13 +102,14 @@ template <int Size> TW_AVX2 inline void storeNarrow32(uint8_t* out, __m256i z0, 
 
 template <class H, int W, int C>
 TW_AVX2 int narrowToDevice(uint8_t* const* rows, uint8_t* out, size_t i, size_t n) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
     constexpr int hostSize = sizeof(H);
     for (; i + 16 <= n; i += 16) {
-        const __m256i a = narrowConvert<hostSize, W>(loadNarrow<H>(rows[0] + i * hostSize));
+        const __m256i a = narrowConvert<hostSize, W>(loadNarrow<H>(row[0] + i * hostSize));
         if constexpr (C == 1) {
             storeNarrow16<W>(out + i * W, a);
         } else {
-            const __m256i b = narrowConvert<hostSize, W>(loadNarrow<H>(rows[1] + i * hostSize));
+            const __m256i b = narrowConvert<hostSize, W>(loadNarrow<H>(row[1] + i * hostSize));
             const __m256i lo = _mm256_unpacklo_epi16(a, b);
             const __m256i hi = _mm256_unpackhi_epi16(a, b);
             storeNarrow32<W>(out + i * 2 * W, _mm256_permute2x128_si256(lo, hi, 0x20),
@@ -118,10 +121,11 @@ TW_AVX2 int narrowToDevice(uint8_t* const* rows, uint8_t* out, size_t i, size_t 
 
 template <class H, int W, int C>
 TW_AVX2 int narrowFromDevice(uint8_t* const* rows, uint8_t* in, size_t i, size_t n) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
     constexpr int hostSize = sizeof(H);
     for (; i + 16 <= n; i += 16) {
         if constexpr (C == 1) {
-            storeNarrow16<hostSize>(rows[0] + i * hostSize, narrowConvert<W, hostSize>(loadNarrow<Plane<W>>(in + i * W)));
+            storeNarrow16<hostSize>(row[0] + i * hostSize, narrowConvert<W, hostSize>(loadNarrow<Plane<W>>(in + i * W)));
         } else {
             // Per 128-bit lane: the four left samples, then the four right ones.
             const __m256i split = TW_LANES(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15);
@@ -129,9 +133,9 @@ TW_AVX2 int narrowFromDevice(uint8_t* const* rows, uint8_t* in, size_t i, size_t
             const __m256i t0 = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(loadNarrow<Plane<W>>(frames), split), 0xD8);
             const __m256i t1 =
                 _mm256_permute4x64_epi64(_mm256_shuffle_epi8(loadNarrow<Plane<W>>(frames + 16 * W), split), 0xD8);
-            storeNarrow16<hostSize>(rows[0] + i * hostSize,
+            storeNarrow16<hostSize>(row[0] + i * hostSize,
                                     narrowConvert<W, hostSize>(_mm256_permute2x128_si256(t0, t1, 0x20)));
-            storeNarrow16<hostSize>(rows[1] + i * hostSize,
+            storeNarrow16<hostSize>(row[1] + i * hostSize,
                                     narrowConvert<W, hostSize>(_mm256_permute2x128_si256(t0, t1, 0x31)));
         }
     }
@@ -145,10 +149,11 @@ int fromStart(uint8_t* const* rows, uint8_t* device, size_t n) {
 
 // Unsigned 8-bit host and device: stereo interleaving of bytes.
 TW_AVX2 inline int interleaveBytes(uint8_t* const* rows, uint8_t* out, size_t n) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
     size_t i = 0;
     for (; i + 32 <= n; i += 32) {
-        const __m256i l = _mm256_permute4x64_epi64(load256(rows[0] + i), 0xD8);
-        const __m256i r = _mm256_permute4x64_epi64(load256(rows[1] + i), 0xD8);
+        const __m256i l = _mm256_permute4x64_epi64(load256(row[0] + i), 0xD8);
+        const __m256i r = _mm256_permute4x64_epi64(load256(row[1] + i), 0xD8);
         store256(out + 2 * i, _mm256_unpacklo_epi8(l, r));
         store256(out + 2 * i + 32, _mm256_unpackhi_epi8(l, r));
     }
@@ -156,16 +161,106 @@ TW_AVX2 inline int interleaveBytes(uint8_t* const* rows, uint8_t* out, size_t n)
 }
 
 TW_AVX2 inline int deinterleaveBytes(uint8_t* const* rows, uint8_t* in, size_t n) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
     // Per 128-bit lane: the eight left samples, then the eight right ones.
     const __m256i split = TW_LANES(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
     size_t i = 0;
     for (; i + 32 <= n; i += 32) {
         const __m256i t0 = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(load256(in + 2 * i), split), 0xD8);
         const __m256i t1 = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(load256(in + 2 * i + 32), split), 0xD8);
-        store256(rows[0] + i, _mm256_permute2x128_si256(t0, t1, 0x20));
-        store256(rows[1] + i, _mm256_permute2x128_si256(t0, t1, 0x31));
+        store256(row[0] + i, _mm256_permute2x128_si256(t0, t1, 0x20));
+        store256(row[1] + i, _mm256_permute2x128_si256(t0, t1, 0x31));
     }
     return narrowFromDevice<uint8_t, 1, 2>(rows, in, i, n);
+}
+
+// 16-bit hosts to 8-bit stereo devices: the top bytes of both rows, packed
+// side by side in each lane, then interleaved.
+TW_AVX2 inline int wordsToBytesStereo(uint8_t* const* rows, uint8_t* out, size_t n) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
+    const __m256i interleave = TW_LANES(0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15);
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m256i l = _mm256_srli_epi16(load256(row[0] + 2 * i), 8);
+        const __m256i r = _mm256_srli_epi16(load256(row[1] + 2 * i), 8);
+        const __m256i bytes = _mm256_shuffle_epi8(_mm256_packus_epi16(l, r), interleave);
+        store256(out + 2 * i, _mm256_xor_si256(bytes, _mm256_set1_epi8(static_cast<char>(0x80))));
+    }
+    return tailToDevice<int16_t, 1, 2>(rows, out, i, n);
+}
+
+// 8-bit devices to 16-bit hosts: each byte b becomes the word (b ^ 0x80) << 8,
+// an unpack with zero bytes.
+template <int C>
+TW_AVX2 int bytesToWordsHost(uint8_t* const* rows, uint8_t* in, size_t n) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
+    const __m256i zero = _mm256_setzero_si256(), flip = _mm256_set1_epi8(static_cast<char>(0x80));
+    constexpr size_t step = 32 / C;
+    size_t i = 0;
+    for (; i + step <= n; i += step) {
+        const __m256i v = _mm256_xor_si256(load256(in + i * C), flip);
+        if constexpr (C == 1) {
+            const __m256i lo = _mm256_unpacklo_epi8(zero, v), hi = _mm256_unpackhi_epi8(zero, v);
+            store256(row[0] + 2 * i, _mm256_permute2x128_si256(lo, hi, 0x20));
+            store256(row[0] + 2 * i + 32, _mm256_permute2x128_si256(lo, hi, 0x31));
+        } else {
+            // Per lane: eight left bytes, eight right ones.
+            const __m256i t = _mm256_shuffle_epi8(v, TW_LANES(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15));
+            store256(row[0] + 2 * i, _mm256_unpacklo_epi8(zero, t));
+            store256(row[1] + 2 * i, _mm256_unpackhi_epi8(zero, t));
+        }
+    }
+    return tailFromDevice<int16_t, 1, C>(rows, in, i, n);
+}
+
+// 8- and 16-bit hosts to 32-bit devices: each sample at the top of its lane,
+// zeros below. 16 frames per step.
+template <class H, int C>
+TW_AVX2 int narrowTo32(uint8_t* const* rows, uint8_t* out, size_t n) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
+    constexpr size_t step = 16;
+    size_t i = 0;
+    for (; i + step <= n; i += step) {
+        uint8_t* to = out + i * C * 4;
+        if constexpr (std::is_same_v<H, int16_t>) {
+            const __m256i zero = _mm256_setzero_si256();
+            // Words in the order of the frames' samples, 16 per vector.
+            __m256i words[C];
+            if constexpr (C == 1) {
+                words[0] = load256(row[0] + 2 * i);
+            } else {
+                const __m256i a = _mm256_permute4x64_epi64(load256(row[0] + 2 * i), 0xD8);
+                const __m256i b = _mm256_permute4x64_epi64(load256(row[1] + 2 * i), 0xD8);
+                words[0] = _mm256_unpacklo_epi16(a, b);
+                words[1] = _mm256_unpackhi_epi16(a, b);
+            }
+            for (int k = 0; k < C; ++k) {
+                const __m256i w = _mm256_permute4x64_epi64(words[k], 0xD8);
+                store256(to + 64 * k, _mm256_unpacklo_epi16(zero, w));
+                store256(to + 64 * k + 32, _mm256_unpackhi_epi16(zero, w));
+            }
+        } else {
+            const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+            __m128i bytes[C];
+            if constexpr (C == 1) {
+                bytes[0] = _mm_xor_si128(load128(row[0] + i), flip);
+            } else {
+                const __m128i l = _mm_xor_si128(load128(row[0] + i), flip), r = _mm_xor_si128(load128(row[1] + i), flip);
+                bytes[0] = _mm_unpacklo_epi8(l, r);
+                bytes[1] = _mm_unpackhi_epi8(l, r);
+            }
+            // Samples 0..3 | 4..7, then 8..11 | 12..15 of each run of 16.
+            const __m256i first = _mm256_setr_epi8(-1, -1, -1, 0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, 3,
+                                                   -1, -1, -1, 4, -1, -1, -1, 5, -1, -1, -1, 6, -1, -1, -1, 7);
+            const __m256i second = _mm256_or_si256(first, _mm256_set1_epi8(8));  // -1 stays -1
+            for (int k = 0; k < C; ++k) {
+                const __m256i both = _mm256_set_m128i(bytes[k], bytes[k]);
+                store256(to + 64 * k, _mm256_shuffle_epi8(both, first));
+                store256(to + 64 * k + 32, _mm256_shuffle_epi8(both, second));
+            }
+        }
+    }
+    return tailToDevice<H, 4, C>(rows, out, i, n);
 }
 
 // ---- Byte shuffles: tables built from where each output byte comes from.
@@ -210,6 +305,7 @@ constexpr LaneTable kBytesTo24[3] = {to24Table<false>(0), to24Table<false>(1), t
 
 template <class H, int C>
 TW_AVX2 int narrowTo24(uint8_t* const* rows, uint8_t* out, size_t n) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
     constexpr size_t step = 32 / C;  // frames
     size_t i = 0;
     for (; i + step <= n; i += step) {
@@ -218,11 +314,11 @@ TW_AVX2 int narrowTo24(uint8_t* const* rows, uint8_t* out, size_t n) {
             // u = [X0 | X2], v = [X1 | X3].
             __m256i u, v;
             if constexpr (C == 2) {
-                const __m256i a = load256(rows[0] + i * 2), b = load256(rows[1] + i * 2);
+                const __m256i a = load256(row[0] + i * 2), b = load256(row[1] + i * 2);
                 u = _mm256_unpacklo_epi16(a, b);
                 v = _mm256_unpackhi_epi16(a, b);
             } else {
-                const __m256i a = load256(rows[0] + i * 2), b = load256(rows[0] + i * 2 + 32);
+                const __m256i a = load256(row[0] + i * 2), b = load256(row[0] + i * 2 + 32);
                 u = _mm256_permute2x128_si256(a, b, 0x20);
                 v = _mm256_permute2x128_si256(a, b, 0x31);
             }
@@ -234,12 +330,12 @@ TW_AVX2 int narrowTo24(uint8_t* const* rows, uint8_t* out, size_t n) {
             const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
             __m128i lo, hi;  // s0..s15, s16..s31
             if constexpr (C == 2) {
-                const __m128i l = _mm_xor_si128(load128(rows[0] + i), flip), r = _mm_xor_si128(load128(rows[1] + i), flip);
+                const __m128i l = _mm_xor_si128(load128(row[0] + i), flip), r = _mm_xor_si128(load128(row[1] + i), flip);
                 lo = _mm_unpacklo_epi8(l, r);
                 hi = _mm_unpackhi_epi8(l, r);
             } else {
-                lo = _mm_xor_si128(load128(rows[0] + i), flip);
-                hi = _mm_xor_si128(load128(rows[0] + i + 16), flip);
+                lo = _mm_xor_si128(load128(row[0] + i), flip);
+                hi = _mm_xor_si128(load128(row[0] + i + 16), flip);
             }
             src[0] = _mm256_set_m128i(lo, lo);
             src[1] = _mm256_set_m128i(hi, lo);
@@ -328,6 +424,7 @@ TW_AVX2 inline __m256i flipped(__m256i v, bool flip) {
 // for 8-bit ones from 16-bit devices, two for 16-bit mono.
 template <class H, int W, int C>
 TW_AVX2 int topBytesToHost(uint8_t* const* rows, uint8_t* in, size_t n) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
     constexpr int size = sizeof(H);
     constexpr bool flip = size == 1;
     constexpr size_t vectorSamples = W == 2 ? 16 : 8;
@@ -348,10 +445,10 @@ TW_AVX2 int topBytesToHost(uint8_t* const* rows, uint8_t* in, size_t n) {
                                         flip);
             if constexpr (C == 2) {
                 const __m128i lane0 = _mm256_castsi256_si128(all), lane1 = _mm256_extracti128_si256(all, 1);
-                store128(rows[0] + i, _mm_unpacklo_epi16(lane0, lane1));
-                store128(rows[1] + i, _mm_unpackhi_epi16(lane0, lane1));
+                store128(row[0] + i, _mm_unpacklo_epi16(lane0, lane1));
+                store128(row[1] + i, _mm_unpackhi_epi16(lane0, lane1));
             } else {
-                store256(rows[0] + i, dwordsInOrder(all));
+                store256(row[0] + i, dwordsInOrder(all));
             }
         } else if constexpr (C == 2) {
             const __m256i first = dwordsInOrder(
@@ -359,11 +456,11 @@ TW_AVX2 int topBytesToHost(uint8_t* const* rows, uint8_t* in, size_t n) {
             const __m256i second = dwordsInOrder(
                 _mm256_or_si256(shuffle(v[2], T::stereoPair[0]), shuffle(v[3], T::stereoPair[1])));
             // first = [left | right] of the first half of the frames, second of the rest.
-            store256(rows[0] + i * size, flipped(_mm256_permute2x128_si256(first, second, 0x20), flip));
-            store256(rows[1] + i * size, flipped(_mm256_permute2x128_si256(first, second, 0x31), flip));
+            store256(row[0] + i * size, flipped(_mm256_permute2x128_si256(first, second, 0x20), flip));
+            store256(row[1] + i * size, flipped(_mm256_permute2x128_si256(first, second, 0x31), flip));
         } else {
             const __m256i both = _mm256_or_si256(shuffle(v[0], T::monoPair[0]), shuffle(v[1], T::monoPair[1]));
-            store256(rows[0] + i * size, flipped(_mm256_permute4x64_epi64(both, 0xD8), flip));
+            store256(row[0] + i * size, flipped(_mm256_permute4x64_epi64(both, 0xD8), flip));
         }
     }
     return tailFromDevice<H, W, C>(rows, in, i, n);
