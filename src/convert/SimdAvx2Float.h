@@ -13,6 +13,8 @@
 // (no fused multiply-add).
 #pragma once
 
+#include <bit>
+
 #include "convert/SimdAvx2Common.h"
 
 namespace tw::convert::avx2 {
@@ -23,7 +25,6 @@ TW_AVX2 inline __m256 absolute(__m256 x) { return _mm256_andnot_ps(_mm256_set1_p
 TW_AVX2 inline __m256d absolute(__m256d x) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), x); }
 
 // Lanes beyond [-1, 1] or NaN, which need the clip step.
-TW_AVX2 inline __m256 outOfRange(__m256 x) { return _mm256_cmp_ps(absolute(x), _mm256_set1_ps(1.0f), _CMP_NLE_UQ); }
 TW_AVX2 inline __m256d outOfRange(__m256d x) { return _mm256_cmp_pd(absolute(x), _mm256_set1_pd(1.0), _CMP_NLE_UQ); }
 
 // NaN becomes 0.0; values beyond [-1, 1] are clipped and marked in `clipped`.
@@ -82,25 +83,31 @@ static_assert(static_cast<float>(kFromUnitScale<1>) == kFromUnitScale<1> &&
 
 // 32-bit devices: x * (2^31 - 1) truncated is 2^31 x - sign(x) where 2^31 x is
 // an integer (|x| >= 2^-8). +1.0 gives 2^31, which converts to INT32_MIN and
-// wraps to INT32_MAX.
+// wraps to INT32_MAX. Adding 0.0 turns -0.0 into +0.0, whose sign is 0.
 TW_AVX2 inline __m256i singleToFullScale(__m256 x) {
+    x = _mm256_add_ps(x, _mm256_setzero_ps());
     const __m256i scaled = _mm256_cvttps_epi32(_mm256_mul_ps(x, _mm256_set1_ps(static_cast<float>(kFromUnitScale<4> + 1))));
-    const __m256i positive = _mm256_castps_si256(_mm256_cmp_ps(x, _mm256_setzero_ps(), _CMP_GT_OQ));
-    const __m256i negative = _mm256_castps_si256(_mm256_cmp_ps(x, _mm256_setzero_ps(), _CMP_LT_OQ));
-    return _mm256_sub_epi32(_mm256_add_epi32(scaled, positive), negative);
+    return _mm256_sub_epi32(scaled, _mm256_sign_epi32(_mm256_set1_epi32(1), _mm256_castps_si256(x)));
 }
 
-// Lanes the exact single-precision path does not cover: out of range, NaN,
-// and for 32-bit devices nonzero samples below 2^-8.
-template <int W> TW_AVX2 inline __m256 needsSlowPath(__m256 x) {
-    if constexpr (W < 4) {
-        return outOfRange(x);
-    } else {
-        const __m256 a = absolute(x);
-        const __m256 outside = _mm256_or_ps(_mm256_cmp_ps(a, _mm256_set1_ps(1.0f / 256), _CMP_NGE_UQ),
-                                            _mm256_cmp_ps(a, _mm256_set1_ps(1.0f), _CMP_NLE_UQ));
-        return _mm256_and_ps(outside, _mm256_cmp_ps(a, _mm256_setzero_ps(), _CMP_NEQ_UQ));
+// Lanes of a or b that the exact single-precision path does not cover: out
+// of range, NaN, and for 32-bit devices nonzero samples below 2^-8. Works on
+// the magnitudes' bits, whose integer order is that of the values (NaN above
+// infinity).
+template <int W> TW_AVX2 inline bool needsSlowPath(__m256 a, __m256 b) {
+    const __m256i magnitude = _mm256_set1_epi32(INT32_MAX);
+    const __m256i ma = _mm256_and_si256(_mm256_castps_si256(a), magnitude);
+    const __m256i mb = _mm256_and_si256(_mm256_castps_si256(b), magnitude);
+    const __m256i one = _mm256_castps_si256(_mm256_set1_ps(1.0f));
+    __m256i slow = _mm256_cmpgt_epi32(_mm256_max_epi32(ma, mb), one);
+    if constexpr (W == 4) {
+        // m - 1 as unsigned: zero goes to the top.
+        const __m256i down = _mm256_set1_epi32(-1);
+        const __m256i least = _mm256_min_epu32(_mm256_add_epi32(ma, down), _mm256_add_epi32(mb, down));
+        const __m256i below = _mm256_set1_epi32(std::bit_cast<int32_t>(1.0f / 256) - 2);
+        slow = _mm256_or_si256(slow, _mm256_cmpeq_epi32(_mm256_min_epu32(least, below), least));
     }
+    return !_mm256_testz_si256(slow, slow);
 }
 
 template <int W> TW_AVX2 inline __m256i singleFast(__m256 x) {
@@ -138,9 +145,8 @@ template <int W, int C>
         const bool roomAfter = i + 2 * kStep <= n;
         const __m256 a = _mm256_loadu_ps(reinterpret_cast<const float*>(row[0] + i * 4));
         const __m256 b = C == 2 ? _mm256_loadu_ps(reinterpret_cast<const float*>(row[1] + i * 4)) : a;
-        const __m256 slow = C == 2 ? _mm256_or_ps(needsSlowPath<W>(a), needsSlowPath<W>(b)) : needsSlowPath<W>(a);
         __m256i pa, pb;
-        if (_mm256_testz_ps(slow, slow)) [[likely]] {
+        if (!needsSlowPath<W>(a, b)) [[likely]] {
             pa = singleFast<W>(a);
             pb = C == 2 ? singleFast<W>(b) : pa;
         } else {
