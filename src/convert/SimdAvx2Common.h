@@ -100,26 +100,36 @@ template <int W, int First = 1> TW_AVX2 inline void storeStereo(uint8_t* out, __
 
 // ---- Device bytes to eight plane values in int32 lanes.
 
-template <int W> TW_AVX2 inline __m256i loadMono(const uint8_t* in) {
+// Eight 24-bit samples, the 24 bytes at base + offset: samples 0..3 at bytes
+// 4..15 of lane 0, samples 4..7 at bytes 0..11 of lane 1. One load does it,
+// reaching 4 bytes beyond the samples on either side; at the edges of the
+// `total` bytes two loads read only the samples.
+TW_AVX2 inline __m256i load24(const uint8_t* base, size_t offset, size_t total) {
+    const uint8_t* in = base + offset;
+    if (offset >= 4 && offset + 28 <= total) return load256(in - 4);
+    return _mm256_set_m128i(_mm_srli_si128(load128(in + 8), 4), _mm_slli_si128(load128(in), 4));
+}
+
+template <int W> TW_AVX2 inline __m256i loadMono(const uint8_t* base, size_t offset, size_t total) {
+    const uint8_t* in = base + offset;
     if constexpr (W == 1) {
         return _mm256_cvtepu8_epi32(load64(in));
     } else if constexpr (W == 2) {
         return _mm256_cvtepi16_epi32(load128(in));
     } else if constexpr (W == 3) {
-        // Samples 0..3 from bytes 0..11, samples 4..7 from bytes 12..23 (loaded from byte 8).
-        const __m256i both = _mm256_inserti128_si256(_mm256_castsi128_si256(load128(in)), load128(in + 8), 1);
-        return _mm256_shuffle_epi8(both, _mm256_setr_epi8(-1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 4,
-                                                          5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15));
+        return _mm256_shuffle_epi8(load24(base, offset, total),
+                                   _mm256_setr_epi8(-1, 4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15,  //
+                                                    -1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11));
     } else {
         return load256(in);
     }
 }
 
 // Eight frames: left samples into a, right into b.
-template <int W> TW_AVX2 inline void loadStereo(const uint8_t* in, __m256i& a, __m256i& b) {
+template <int W> TW_AVX2 inline void loadStereo(const uint8_t* base, size_t offset, size_t total, __m256i& a, __m256i& b) {
     const __m256i odd = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
-    const __m256i t0 = _mm256_permutevar8x32_epi32(loadMono<W>(in), odd);
-    const __m256i t1 = _mm256_permutevar8x32_epi32(loadMono<W>(in + 8 * W), odd);
+    const __m256i t0 = _mm256_permutevar8x32_epi32(loadMono<W>(base, offset, total), odd);
+    const __m256i t1 = _mm256_permutevar8x32_epi32(loadMono<W>(base, offset + 8 * W, total), odd);
     a = _mm256_permute2x128_si256(t0, t1, 0x20);
     b = _mm256_permute2x128_si256(t0, t1, 0x31);
 }

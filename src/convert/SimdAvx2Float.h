@@ -249,10 +249,10 @@ TW_AVX2 int deviceToFloats(uint8_t* const* rows, uint8_t* in, size_t n) {
     size_t i = 0;
     for (; i + kStep <= n; i += kStep) {
         if constexpr (C == 1) {
-            planeToFloatHost<W, H>(loadMono<W>(in + i * W), row[0] + i * sizeof(H));
+            planeToFloatHost<W, H>(loadMono<W>(in, i * W, n * W), row[0] + i * sizeof(H));
         } else {
             __m256i a, b;
-            loadStereo<W>(in + i * 2 * W, a, b);
+            loadStereo<W>(in, i * 2 * W, n * 2 * W, a, b);
             planeToFloatHost<W, H>(a, row[0] + i * sizeof(H));
             planeToFloatHost<W, H>(b, row[1] + i * sizeof(H));
         }

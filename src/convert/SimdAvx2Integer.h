@@ -53,10 +53,10 @@ TW_AVX2 int deviceToIntegers(uint8_t* const* rows, uint8_t* in, size_t n) {
     size_t i = 0;
     for (; i + kStep <= n; i += kStep) {
         if constexpr (C == 1) {
-            storeFullScale<H>(row[0] + i * sizeof(H), planeToFullScale<W>(loadMono<W>(in + i * W)));
+            storeFullScale<H>(row[0] + i * sizeof(H), planeToFullScale<W>(loadMono<W>(in, i * W, n * W)));
         } else {
             __m256i a, b;
-            loadStereo<W>(in + i * 2 * W, a, b);
+            loadStereo<W>(in, i * 2 * W, n * 2 * W, a, b);
             storeFullScale<H>(row[0] + i * sizeof(H), planeToFullScale<W>(a));
             storeFullScale<H>(row[1] + i * sizeof(H), planeToFullScale<W>(b));
         }
@@ -356,14 +356,9 @@ TW_AVX2 int narrowTo24(uint8_t* const* rows, uint8_t* out, size_t n) {
 // slots, the vectors are or-ed together, and at most two more moves put the
 // slots in order.
 
-// In-lane position of byte k of sample j (24-bit lanes start at bytes 0 and
-// 12 of their eight samples, loaded from 0 and 8).
-template <int W> constexpr int laneByte(int lane, int j, int k) { return W == 3 ? lane * 4 + 3 * j + k : W * j + k; }
-
-template <int W> TW_AVX2 inline __m256i loadSamples8(const uint8_t* in) {
-    if constexpr (W == 3) return _mm256_inserti128_si256(_mm256_castsi128_si256(load128(in)), load128(in + 8), 1);
-    else return load256(in);
-}
+// In-lane position of byte k of sample j (24-bit samples as load24 places
+// them).
+template <int W> constexpr int laneByte(int lane, int j, int k) { return W == 3 ? (1 - lane) * 4 + 3 * j + k : W * j + k; }
 
 // Host bytes of sample j: the top `size` bytes of its W.
 template <int W, int Size> constexpr int topByte(int lane, int j, int k) { return laneByte<W>(lane, j, W - Size + k); }
@@ -435,9 +430,11 @@ TW_AVX2 int topBytesToHost(uint8_t* const* rows, uint8_t* in, size_t n) {
     constexpr size_t step = vectors * vectorSamples / C;  // frames
     size_t i = 0;
     for (; i + step <= n; i += step) {
-        const uint8_t* from = in + i * C * W;
         __m256i v[vectors];
-        for (size_t q = 0; q < vectors; ++q) v[q] = loadSamples8<W == 2 ? 4 : W>(from + q * vectorSamples * W);
+        for (size_t q = 0; q < vectors; ++q) {
+            const size_t offset = (i * C + q * vectorSamples) * W;
+            v[q] = W == 3 ? load24(in, offset, n * C * W) : load256(in + offset);
+        }
         if constexpr (quad) {
             const LaneTable* t = C == 2 ? T::stereoQuad : T::monoQuad;
             const __m256i all = flipped(_mm256_or_si256(_mm256_or_si256(shuffle(v[0], t[0]), shuffle(v[1], t[1])),
