@@ -243,6 +243,45 @@ template <int W, class H> TW_AVX2 inline void planeToFloatHost(__m256i v, uint8_
     }
 }
 
+// 8-bit devices to single hosts: 16 device bytes per step, as two vectors of
+// eight samples (left and right, or two runs of mono). Each byte b goes into
+// the mantissa of 2^23, so that subtracting 2^23 and then 127.5 leaves
+// b - 127.5 exactly; its quotient by 127.5, from the reciprocal and one
+// correction, is the unit value rounded as (2b - 255) / 255 is (see
+// planeToSingle).
+template <int C>
+TW_AVX2 int bytesToSingles(uint8_t* const* rows, uint8_t* in, size_t n) {
+    uint8_t* const row[2] = {rows[0], rows[1]};
+    const __m256i magic = _mm256_castps_si256(_mm256_set1_ps(8388608.0f));
+    const float divisor = static_cast<float>(kToUnitDivisor<1>);
+    const __m256 reciprocal = _mm256_set1_ps(1 / divisor);
+    // Device byte of each dword lane (the same 16 bytes are in both halves).
+    const __m256i pick[2] = {
+        C == 2 ? _mm256_setr_epi8(0, -1, -1, -1, 2, -1, -1, -1, 4, -1, -1, -1, 6, -1, -1, -1,  //
+                                  8, -1, -1, -1, 10, -1, -1, -1, 12, -1, -1, -1, 14, -1, -1, -1)
+               : _mm256_setr_epi8(0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, 3, -1, -1, -1,  //
+                                  4, -1, -1, -1, 5, -1, -1, -1, 6, -1, -1, -1, 7, -1, -1, -1),
+        C == 2 ? _mm256_setr_epi8(1, -1, -1, -1, 3, -1, -1, -1, 5, -1, -1, -1, 7, -1, -1, -1,  //
+                                  9, -1, -1, -1, 11, -1, -1, -1, 13, -1, -1, -1, 15, -1, -1, -1)
+               : _mm256_setr_epi8(8, -1, -1, -1, 9, -1, -1, -1, 10, -1, -1, -1, 11, -1, -1, -1,  //
+                                  12, -1, -1, -1, 13, -1, -1, -1, 14, -1, -1, -1, 15, -1, -1, -1)};
+    constexpr size_t step = 16 / C;
+    size_t i = 0;
+    for (; i + step <= n; i += step) {
+        const __m256i bytes = _mm256_broadcastsi128_si256(load128(in + i * C));
+        for (int k = 0; k < 2; ++k) {
+            const __m256i lanes = _mm256_or_si256(_mm256_shuffle_epi8(bytes, pick[k]), magic);
+            const __m256 b = _mm256_sub_ps(_mm256_castsi256_ps(lanes), _mm256_castsi256_ps(magic));
+            const __m256 t = _mm256_sub_ps(b, _mm256_set1_ps(divisor));  // b - 127.5, exact
+            const __m256 q = _mm256_mul_ps(t, reciprocal);
+            const __m256 error = _mm256_fnmadd_ps(q, _mm256_set1_ps(divisor), t);  // t - q * 127.5, exact
+            uint8_t* to = C == 2 ? row[k] + i * 4 : row[0] + (i + 8 * k) * 4;
+            _mm256_storeu_ps(reinterpret_cast<float*>(to), _mm256_fmadd_ps(error, reciprocal, q));
+        }
+    }
+    return tailFromDevice<float, 1, C>(rows, in, i, n);
+}
+
 template <class H, int W, int C>
 TW_AVX2 int deviceToFloats(uint8_t* const* rows, uint8_t* in, size_t n) {
     uint8_t* const row[2] = {rows[0], rows[1]};

@@ -69,8 +69,8 @@ constexpr SimdKernel kAvx2[] = {
 
     {TW_TYPE_F32, 1, 1, to, singlesToDevice<1, 1>},
     {TW_TYPE_F32, 1, 2, to, singlesToDevice<1, 2>},
-    {TW_TYPE_F32, 1, 1, from, deviceToFloats<float, 1, 1>},
-    {TW_TYPE_F32, 1, 2, from, deviceToFloats<float, 1, 2>},
+    {TW_TYPE_F32, 1, 1, from, bytesToSingles<1>},
+    {TW_TYPE_F32, 1, 2, from, bytesToSingles<2>},
     {TW_TYPE_F32, 2, 1, to, singlesToDevice<2, 1>},
     {TW_TYPE_F32, 2, 2, to, singlesToDevice<2, 2>},
     {TW_TYPE_F32, 2, 1, from, deviceToFloats<float, 2, 1>},
