@@ -121,21 +121,27 @@ template <int W> TW_AVX2 inline __m256i singleSlow(__m256 x, __m256i& clipped) {
     else return singlesThroughDoubles<4>(x);
 }
 
-// Sets the rounding of single and double arithmetic toward zero while it
-// lives; the portable loops and the double path need the usual rounding back.
-class RoundTowardZero {
+// While it lives, no floating-point exception traps (the 32-bit path converts
+// 2^31 on purpose) and, when asked, arithmetic rounds toward zero; the caller's
+// mode and flags come back after. The portable loops and the double path need
+// the usual rounding.
+class KernelFloatMode {
 public:
-    RoundTowardZero() : saved_(_mm_getcsr()) { _mm_setcsr((saved_ & ~_MM_ROUND_MASK) | _MM_ROUND_TOWARD_ZERO); }
-    ~RoundTowardZero() { _mm_setcsr(saved_); }
-    RoundTowardZero(const RoundTowardZero&) = delete;
-    RoundTowardZero& operator=(const RoundTowardZero&) = delete;
+    explicit KernelFloatMode(bool towardZero) : saved_(_mm_getcsr()) {
+        unsigned mode = saved_ | _MM_MASK_MASK;
+        if (towardZero) mode = (mode & ~_MM_ROUND_MASK) | _MM_ROUND_TOWARD_ZERO;
+        _mm_setcsr(mode);
+    }
+    ~KernelFloatMode() { _mm_setcsr(saved_); }
+    KernelFloatMode(const KernelFloatMode&) = delete;
+    KernelFloatMode& operator=(const KernelFloatMode&) = delete;
 
 private:
     unsigned saved_;
 };
 
 // The whole steps; out of line so that no arithmetic moves across the change
-// of rounding around the call.
+// of mode around the call.
 template <int W, int C>
 [[gnu::noinline]] TW_AVX2 size_t singlesToDeviceSteps(uint8_t* const* rows, uint8_t* out, size_t n, int& clipped) {
     uint8_t* const row[2] = {rows[0], rows[1]};
@@ -165,10 +171,8 @@ template <int W, int C>
 TW_AVX2 int singlesToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
     int clipped = 0;
     size_t done;
-    if constexpr (W < 4) {
-        const RoundTowardZero rounding;
-        done = singlesToDeviceSteps<W, C>(rows, out, n, clipped);
-    } else {
+    {
+        const KernelFloatMode mode(W < 4);
         done = singlesToDeviceSteps<W, C>(rows, out, n, clipped);
     }
     return clipped | tailToDevice<float, W, C>(rows, out, done, n);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cfenv>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -321,6 +322,24 @@ TEST_P(ConverterMatchesReference, DISABLED_AllSingleBitPatterns) {
         checkSingles(samples, true);
         if (HasFailure()) return;
     }
+}
+
+// A host may run with its own rounding and with floating-point traps on. The
+// vector paths change the mode only while they run: nothing traps (the
+// 32-bit path converts +1.0 through 2^31) and the host's mode comes back.
+// The samples scale exactly, so every rounding gives the same bits.
+TEST_P(ConverterMatchesReference, KeepsTheHostsFloatingPointMode) {
+    std::vector<float> samples;
+    for (int i = 0; i < 100; ++i)
+        for (float x : {1.0f, -1.0f, 0.5f, -0.25f, 0.0f, -0.0f, 0.75f}) samples.push_back(x);
+    ASSERT_EQ(fesetround(FE_UPWARD), 0);
+    feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    checkSingles(samples);
+    const int traps = fegetexcept(), rounding = fegetround();
+    fedisableexcept(FE_ALL_EXCEPT);
+    fesetround(FE_TONEAREST);
+    EXPECT_EQ(traps, FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    EXPECT_EQ(rounding, FE_UPWARD);
 }
 
 }  // namespace
