@@ -3,8 +3,10 @@
 // 16-bit hosts with 24-bit devices, and integer hosts from devices of
 // another width. Byte permutes (VBMI) place samples and
 // the zero bytes of 24-bit frames in one instruction per 64 output bytes.
-// Float samples are clipped and scaled in double precision exactly as the
-// portable loops do (no fused multiply-add), so every result is bit-identical.
+// Double samples are clipped and scaled in double precision exactly as the
+// portable loops do (no fused multiply-add); single samples for 8- to 24-bit
+// devices in single precision with rounding toward zero, which gives the same
+// bits.
 // Frames after the last whole step go to the AVX2 kernel of the same pair.
 #include "convert/SimdKernels.h"
 
@@ -109,6 +111,28 @@ template <int W> TW_AVX512 inline __m256i unitToPlane(__m512d x) {
     return _mm512_cvttpd_epi32(_mm512_mul_pd(x, _mm512_set1_pd(kFromUnitScale<W>)));
 }
 
+// Singles in [-1, 1] to 8-, 16- and 24-bit plane values in single precision,
+// each product rounded toward zero: the bits of the double-precision
+// conversion, as the AVX2 kernels explain (SimdAvx2Float.h). 32-bit devices
+// go through double precision: here that costs no more.
+constexpr int kTowardZero = _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC;
+
+template <int W> TW_AVX512 inline __m512i singleToPlane(__m512 x) {
+    if constexpr (W == 1) {
+        const __m512 scale = _mm512_set1_ps(static_cast<float>(kFromUnitScale<1>));
+        return _mm512_cvttps_epi32(_mm512_fmadd_round_ps(x, scale, scale, kTowardZero));
+    } else if constexpr (W == 2) {
+        return _mm512_cvttps_epi32(_mm512_mul_round_ps(x, _mm512_set1_ps(static_cast<float>(kFromUnitScale<2>)), kTowardZero));
+    } else {
+        static_assert(W == 3);
+        // The 24-bit sample, moved up to its full-scale place.
+        const __m512 below = _mm512_maskz_mov_ps(_mm512_cmp_ps_mask(x, _mm512_setzero_ps(), _CMP_LT_OQ),
+                                                 _mm512_set1_ps(-255.0f / 256.0f));
+        const __m512 scale = _mm512_set1_ps(static_cast<float>(kFromUnitScale<3> / 256));
+        return _mm512_slli_epi32(_mm512_cvttps_epi32(_mm512_fmadd_round_ps(x, scale, below, kTowardZero)), 8);
+    }
+}
+
 // Sixteen host elements to plane values in int32 lanes.
 template <class H, int W> TW_AVX512 inline __m512i hostToPlane16(const uint8_t* p, uint32_t& clipped) {
     __m256i lo, hi;
@@ -122,6 +146,7 @@ template <class H, int W> TW_AVX512 inline __m512i hostToPlane16(const uint8_t* 
         hi = unitToPlane<W>(clipIfNeeded(_mm512_loadu_pd(p + 64), clipped));
     } else {
         const __m512 y = clipIfNeeded(_mm512_loadu_ps(p), clipped);
+        if constexpr (W < 4) return singleToPlane<W>(y);
         lo = unitToPlane<W>(_mm512_cvtps_pd(_mm512_castps512_ps256(y)));
         hi = unitToPlane<W>(_mm512_cvtps_pd(_mm512_extractf32x8_ps(y, 1)));
     }
