@@ -8,7 +8,8 @@
 // singles), and the double product is exact or rounds on the same side of
 // every integer. For 32-bit devices the result is 2^31 x - sign(x), exact for
 // |x| >= 2^-8; a vector holding smaller nonzero samples goes through double
-// precision. The tests check all 2^32 singles by stride, and the boundaries.
+// precision. The tests feed every rounding boundary and a stride through all
+// 2^32 singles; a disabled test runs all of them.
 // Double hosts clip and scale in double precision as the portable loops do
 // (no fused multiply-add).
 #pragma once
