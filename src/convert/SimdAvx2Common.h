@@ -9,6 +9,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -98,7 +99,55 @@ template <int W, int First = 1> TW_AVX2 inline void storeStereo(uint8_t* out, __
     }
 }
 
+// ---- Byte shuffles from tables built where each output byte comes from.
+
+using LaneTable = std::array<int8_t, 32>;
+
+// `source(lane, o)`: the byte of the same 128-bit lane that output byte o
+// takes, or -1 for a zero byte.
+template <class F> constexpr LaneTable makeLaneTable(F source) {
+    LaneTable t{};
+    for (int lane = 0; lane < 2; ++lane)
+        for (int o = 0; o < 16; ++o) t[static_cast<size_t>(lane * 16 + o)] = static_cast<int8_t>(source(lane, o));
+    return t;
+}
+
+TW_AVX2 inline __m256i shuffle(__m256i v, const LaneTable& t) {
+    return _mm256_shuffle_epi8(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t.data())));
+}
+
 // ---- Device bytes to eight plane values in int32 lanes.
+
+// 8- and 16-bit samples of channel c of eight frames, one shuffle each: into
+// the top of the lane with the 8-bit top bit flipped (full-scale values), or
+// for 8 bits as the plain byte value. The shuffles read one 16-byte run (in
+// both lanes) or, for 16-bit stereo, 32 bytes whose lanes hold four frames.
+template <int W, int C, bool FullScale> constexpr LaneTable narrowToLanesTable(int c) {
+    return makeLaneTable([c](int lane, int o) {
+        const int j = o / 4, k = o % 4;                   // lane dword j, byte k
+        const int first = FullScale ? 4 - W : 0;          // where the sample's bytes go
+        if (k < first || k >= first + W) return -1;
+        const int frame = (W == 2 && C == 2 ? 0 : lane * 4) + j;
+        return (frame * C + c) * W + (k - first);
+    });
+}
+
+template <int W, int C, bool FullScale> struct NarrowToLanes {
+    static constexpr LaneTable table[2] = {narrowToLanesTable<W, C, FullScale>(0), narrowToLanesTable<W, C, FullScale>(1)};
+};
+
+template <int W, int C, bool FullScale = true>
+TW_AVX2 inline void loadNarrowLanes(const uint8_t* in, __m256i* lanes) {
+    __m256i bytes;
+    if constexpr (W * C == 4) bytes = load256(in);  // 16-bit stereo
+    else if constexpr (W * C == 2) bytes = _mm256_broadcastsi128_si256(load128(in));
+    else bytes = _mm256_broadcastq_epi64(load64(in));
+    for (int c = 0; c < C; ++c) {
+        lanes[c] = shuffle(bytes, NarrowToLanes<W, C, FullScale>::table[c]);
+        if constexpr (W == 1 && FullScale) lanes[c] = _mm256_xor_si256(lanes[c], _mm256_set1_epi32(INT32_MIN));
+    }
+}
+
 
 // Eight 24-bit samples, the 24 bytes at base + offset: samples 0..3 at bytes
 // 4..15 of lane 0, samples 4..7 at bytes 0..11 of lane 1. One load does it,

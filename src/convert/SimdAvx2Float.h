@@ -292,7 +292,12 @@ TW_AVX2 int deviceToFloats(uint8_t* const* rows, uint8_t* in, size_t n) {
     uint8_t* const row[2] = {rows[0], rows[1]};
     size_t i = 0;
     for (; i + kStep <= n; i += kStep) {
-        if constexpr (C == 1) {
+        if constexpr (W <= 2) {
+            // 16-bit samples as full-scale values, which scale like 32-bit ones.
+            __m256i v[C];
+            loadNarrowLanes<W, C, W == 2>(in + i * C * W, v);
+            for (int c = 0; c < C; ++c) planeToFloatHost<W == 2 ? 4 : 1, H>(v[c], row[c] + i * sizeof(H));
+        } else if constexpr (C == 1) {
             planeToFloatHost<W, H>(loadMono<W>(in, i * W, n * W), row[0] + i * sizeof(H));
         } else {
             __m256i a, b;

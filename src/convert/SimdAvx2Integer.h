@@ -2,8 +2,6 @@
 // SimdKernelsAvx2.cpp.
 #pragma once
 
-#include <array>
-
 #include "convert/SimdAvx2Common.h"
 
 namespace tw::convert::avx2 {
@@ -52,7 +50,11 @@ TW_AVX2 int deviceToIntegers(uint8_t* const* rows, uint8_t* in, size_t n) {
     uint8_t* const row[2] = {rows[0], rows[1]};
     size_t i = 0;
     for (; i + kStep <= n; i += kStep) {
-        if constexpr (C == 1) {
+        if constexpr (W <= 2) {
+            __m256i f[C];
+            loadNarrowLanes<W, C>(in + i * C * W, f);
+            for (int c = 0; c < C; ++c) storeFullScale<H>(row[c] + i * sizeof(H), f[c]);
+        } else if constexpr (C == 1) {
             storeFullScale<H>(row[0] + i * sizeof(H), planeToFullScale<W>(loadMono<W>(in, i * W, n * W)));
         } else {
             __m256i a, b;
@@ -264,21 +266,6 @@ TW_AVX2 int narrowTo32(uint8_t* const* rows, uint8_t* out, size_t n) {
 }
 
 // ---- Byte shuffles: tables built from where each output byte comes from.
-
-using LaneTable = std::array<int8_t, 32>;
-
-// `source(lane, o)`: the byte of the same 128-bit lane that output byte o
-// takes, or -1 for a zero byte.
-template <class F> constexpr LaneTable makeLaneTable(F source) {
-    LaneTable t{};
-    for (int lane = 0; lane < 2; ++lane)
-        for (int o = 0; o < 16; ++o) t[static_cast<size_t>(lane * 16 + o)] = static_cast<int8_t>(source(lane, o));
-    return t;
-}
-
-TW_AVX2 inline __m256i shuffle(__m256i v, const LaneTable& t) {
-    return _mm256_shuffle_epi8(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t.data())));
-}
 
 // ---- 8- and 16-bit hosts to 24-bit devices: 32 samples (96 bytes) per
 // step, three shuffles that each fill 32 bytes.
