@@ -1,7 +1,7 @@
-// AVX-512 kernels for the pairs the AVX2 ones leave slow: float and 32-bit
-// hosts to narrower device widths, 8-bit devices to float hosts, 8- or
-// 16-bit hosts with 24-bit devices, and integer hosts from devices of
-// another width. Byte permutes (VBMI) place samples and
+// AVX-512 kernels for the pairs where they beat the AVX2 ones: float and
+// 32-bit hosts to narrower device widths, 8-bit devices to double hosts, 8-
+// or 16-bit hosts with 24-bit devices, 24-bit devices to 32-bit hosts, and
+// 8-bit hosts from 16- and 32-bit devices. Byte permutes (VBMI) place samples and
 // the zero bytes of 24-bit frames in one instruction per 64 output bytes.
 // Double samples are clipped and scaled in double precision exactly as the
 // portable loops do (no fused multiply-add); single samples for 8- to 24-bit
@@ -211,18 +211,7 @@ TW_AVX512 int wideToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
     return static_cast<int>(clipped != 0) | finish<H, W, C>(rows, out, i, n, Direction::toDevice);
 }
 
-// ---- 8-bit devices to float hosts, sixteen frames per step.
-
-// For width 1 the product with 1 / 127.5 rounds to the same single as the
-// quotient the portable loops take, for all 256 values (the tests check each).
-TW_AVX512 inline __m512 bytesToSingles(__m128i bytes) {
-    const __m512i v = _mm512_cvtepu8_epi32(bytes);
-    const __m512d scale = _mm512_set1_pd(1 / kToUnitDivisor<1>);
-    const __m512d one = _mm512_set1_pd(1.0);
-    const __m512d lo = _mm512_sub_pd(_mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_castsi512_si256(v)), scale), one);
-    const __m512d hi = _mm512_sub_pd(_mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(v, 1)), scale), one);
-    return _mm512_insertf32x8(_mm512_castps256_ps512(_mm512_cvtpd_ps(lo)), _mm512_cvtpd_ps(hi), 1);
-}
+// ---- 8-bit devices to double hosts, sixteen frames per step.
 
 // Double results: the quotient b / 127.5 comes from the product with its
 // reciprocal and one correction step, which rounds the same as the division
@@ -235,22 +224,18 @@ TW_AVX512 inline __m512d bytesToDoubles(__m128i bytes) {
     return _mm512_sub_pd(_mm512_fmadd_pd(error, reciprocal, q), _mm512_set1_pd(1.0));
 }
 
-// Sixteen bytes to sixteen host elements.
-template <class H> TW_AVX512 inline void storeUnits(uint8_t* to, __m128i bytes) {
-    if constexpr (std::is_same_v<H, float>) {
-        _mm512_storeu_ps(to, bytesToSingles(bytes));
-    } else {
-        _mm512_storeu_pd(to, bytesToDoubles(bytes));
-        _mm512_storeu_pd(to + 64, bytesToDoubles(_mm_srli_si128(bytes, 8)));
-    }
+// Sixteen bytes to sixteen doubles.
+TW_AVX512 inline void storeUnits(uint8_t* to, __m128i bytes) {
+    _mm512_storeu_pd(to, bytesToDoubles(bytes));
+    _mm512_storeu_pd(to + 64, bytesToDoubles(_mm_srli_si128(bytes, 8)));
 }
 
-template <class H, int C>
-TW_AVX512 int bytesToUnitsHost(uint8_t* const* rows, uint8_t* in, size_t n) {
+template <int C>
+TW_AVX512 int bytesToDoublesHost(uint8_t* const* rows, uint8_t* in, size_t n) {
     size_t i = 0;
     for (; i + 16 <= n; i += 16) {
         if constexpr (C == 1) {
-            storeUnits<H>(rows[0] + i * sizeof(H), _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
+            storeUnits(rows[0] + i * 8, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
         } else {
             // Left bytes to the low half, right bytes to the high half.
             const __m256i frames = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * i));
@@ -258,11 +243,11 @@ TW_AVX512 int bytesToUnitsHost(uint8_t* const* rows, uint8_t* in, size_t n) {
                 _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 1, 3, 5, 7, 9, 11, 13,
                                  15, 17, 19, 21, 23, 25, 27, 29, 31),
                 frames);
-            storeUnits<H>(rows[0] + i * sizeof(H), _mm256_castsi256_si128(split));
-            storeUnits<H>(rows[1] + i * sizeof(H), _mm256_extracti128_si256(split, 1));
+            storeUnits(rows[0] + i * 8, _mm256_castsi256_si128(split));
+            storeUnits(rows[1] + i * 8, _mm256_extracti128_si256(split, 1));
         }
     }
-    return finish<H, 1, C>(rows, in, i, n, Direction::fromDevice);
+    return finish<double, 1, C>(rows, in, i, n, Direction::fromDevice);
 }
 
 // ---- 8- and 16-bit hosts to 24-bit devices, 32 frames per step.
@@ -398,38 +383,9 @@ TW_AVX512 int narrowFrom24(uint8_t* const* rows, uint8_t* in, size_t n) {
     return finish<H, 3, C>(rows, in, i, n, Direction::fromDevice);
 }
 
-// ---- 8-bit devices to 16-bit hosts, 32 frames per step: each byte b
-// becomes the word (b ^ 0x80) << 8.
-template <int C> constexpr Shuffle bytesToWords(int channel) {
-    Shuffle s;
-    for (int o = 0; o < 64; ++o) {
-        s.index[static_cast<size_t>(o)] = static_cast<uint8_t>((o / 2) * C + channel);
-        if (o % 2 == 1) s.keep |= uint64_t{1} << o;
-    }
-    return s;
-}
-constexpr Shuffle kWordsFromBytes[3] = {bytesToWords<1>(0), bytesToWords<2>(0), bytesToWords<2>(1)};
-
-template <int C>
-TW_AVX512 int bytesToWordsHost(uint8_t* const* rows, uint8_t* in, size_t n) {
-    const __m512i flip = _mm512_set1_epi8(static_cast<char>(0x80));
-    size_t i = 0;
-    for (; i + 32 <= n; i += 32) {
-        const __m512i bytes = _mm512_xor_si512(
-            C == 2 ? _mm512_loadu_si512(in + 2 * i)
-                   : _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i))),
-            flip);
-        for (int c = 0; c < C; ++c) {
-            const Shuffle& s = kWordsFromBytes[C == 2 ? 1 + c : 0];
-            _mm512_storeu_si512(rows[c] + i * 2, _mm512_maskz_permutexvar_epi8(s.keep, load(s.index), bytes));
-        }
-    }
-    return finish<int16_t, 1, C>(rows, in, i, n, Direction::fromDevice);
-}
-
-// ---- 8-, 16- and 24-bit devices to 32-bit hosts, 16 frames per step: the
-// device bytes go to the top of each lane, zeros below (8-bit samples with
-// their top bit flipped).
+// ---- Devices of 8 to 24 bits to 32-bit hosts (listed for 24 bits), 16 frames
+// per step: the device bytes go to the top of each lane, zeros below (8-bit
+// samples with their top bit flipped).
 template <int W, int C> constexpr Shuffle toLanes(int channel) {
     Shuffle s;
     for (int o = 0; o < 64; ++o) {
@@ -500,7 +456,9 @@ TW_AVX512 int topBytesToHost(uint8_t* const* rows, uint8_t* in, size_t n) {
 constexpr Direction to = Direction::toDevice;
 constexpr Direction from = Direction::fromDevice;
 
-// 32-bit hosts to 32-bit mono devices are a copy, done by the caller.
+// 32-bit hosts to 32-bit mono devices are a copy, done by the caller. Pairs
+// the AVX2 kernels do as fast (8- and 16-bit devices to 32-bit and 16-bit
+// hosts, 8-bit devices to single hosts) are left to them.
 constexpr SimdKernel kAvx512[] = {
     // host        width channels direction kernel
     {TW_TYPE_U8, 2, 1, from, topBytesToHost<2, 1>},
@@ -512,8 +470,6 @@ constexpr SimdKernel kAvx512[] = {
     {TW_TYPE_U8, 4, 1, from, topBytesToHost<4, 1>},
     {TW_TYPE_U8, 4, 2, from, topBytesToHost<4, 2>},
 
-    {TW_TYPE_I16, 1, 1, from, bytesToWordsHost<1>},
-    {TW_TYPE_I16, 1, 2, from, bytesToWordsHost<2>},
     {TW_TYPE_I16, 3, 1, to, narrowTo24<int16_t, 1>},
     {TW_TYPE_I16, 3, 2, to, narrowTo24<int16_t, 2>},
     {TW_TYPE_I16, 3, 1, from, narrowFrom24<int16_t, 1>},
@@ -521,12 +477,8 @@ constexpr SimdKernel kAvx512[] = {
 
     {TW_TYPE_I32, 1, 1, to, wideToDevice<int32_t, 1, 1>},
     {TW_TYPE_I32, 1, 2, to, wideToDevice<int32_t, 1, 2>},
-    {TW_TYPE_I32, 1, 1, from, toLanesHost<1, 1>},
-    {TW_TYPE_I32, 1, 2, from, toLanesHost<1, 2>},
     {TW_TYPE_I32, 2, 1, to, wideToDevice<int32_t, 2, 1>},
     {TW_TYPE_I32, 2, 2, to, wideToDevice<int32_t, 2, 2>},
-    {TW_TYPE_I32, 2, 1, from, toLanesHost<2, 1>},
-    {TW_TYPE_I32, 2, 2, from, toLanesHost<2, 2>},
     {TW_TYPE_I32, 3, 1, to, wideToDevice<int32_t, 3, 1>},
     {TW_TYPE_I32, 3, 2, to, wideToDevice<int32_t, 3, 2>},
     {TW_TYPE_I32, 3, 1, from, toLanesHost<3, 1>},
@@ -535,8 +487,6 @@ constexpr SimdKernel kAvx512[] = {
 
     {TW_TYPE_F32, 1, 1, to, wideToDevice<float, 1, 1>},
     {TW_TYPE_F32, 1, 2, to, wideToDevice<float, 1, 2>},
-    {TW_TYPE_F32, 1, 1, from, bytesToUnitsHost<float, 1>},
-    {TW_TYPE_F32, 1, 2, from, bytesToUnitsHost<float, 2>},
     {TW_TYPE_F32, 2, 1, to, wideToDevice<float, 2, 1>},
     {TW_TYPE_F32, 2, 2, to, wideToDevice<float, 2, 2>},
     {TW_TYPE_F32, 3, 1, to, wideToDevice<float, 3, 1>},
@@ -546,8 +496,8 @@ constexpr SimdKernel kAvx512[] = {
 
     {TW_TYPE_F64, 1, 1, to, wideToDevice<double, 1, 1>},
     {TW_TYPE_F64, 1, 2, to, wideToDevice<double, 1, 2>},
-    {TW_TYPE_F64, 1, 1, from, bytesToUnitsHost<double, 1>},
-    {TW_TYPE_F64, 1, 2, from, bytesToUnitsHost<double, 2>},
+    {TW_TYPE_F64, 1, 1, from, bytesToDoublesHost<1>},
+    {TW_TYPE_F64, 1, 2, from, bytesToDoublesHost<2>},
     {TW_TYPE_F64, 2, 1, to, wideToDevice<double, 2, 1>},
     {TW_TYPE_F64, 2, 2, to, wideToDevice<double, 2, 2>},
     {TW_TYPE_F64, 3, 1, to, wideToDevice<double, 3, 1>},
