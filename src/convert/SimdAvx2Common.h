@@ -176,11 +176,29 @@ template <int W> TW_AVX2 inline __m256i loadMono(const uint8_t* base, size_t off
 
 // Eight frames: left samples into a, right into b.
 template <int W> TW_AVX2 inline void loadStereo(const uint8_t* base, size_t offset, size_t total, __m256i& a, __m256i& b) {
-    const __m256i odd = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
-    const __m256i t0 = _mm256_permutevar8x32_epi32(loadMono<W>(base, offset, total), odd);
-    const __m256i t1 = _mm256_permutevar8x32_epi32(loadMono<W>(base, offset + 8 * W, total), odd);
-    a = _mm256_permute2x128_si256(t0, t1, 0x20);
-    b = _mm256_permute2x128_si256(t0, t1, 0x31);
+    if constexpr (W == 3) {
+        // Frames 0-1 and 4-5 in one register, 2-3 and 6-7 in the other, each
+        // lane split in place into two left and two right samples: in-lane
+        // unpacks then finish. The four loads stay within the 48 bytes.
+        const uint8_t* in = base + offset;
+        // Output dword j of a lane: left of frame 0, left of frame 1, right of 0, right of 1.
+        const __m256i pick = TW_LANES(-1, 0, 1, 2, -1, 6, 7, 8, -1, 3, 4, 5, -1, 9, 10, 11);
+        const __m256i pickHigh = _mm256_setr_epi8(-1, 0, 1, 2, -1, 6, 7, 8, -1, 3, 4, 5, -1, 9, 10, 11,  //
+                                                  -1, 4, 5, 6, -1, 10, 11, 12, -1, 7, 8, 9, -1, 13, 14, 15);
+        const __m256i s0 = _mm256_shuffle_epi8(
+            _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(in + 24), reinterpret_cast<const __m128i*>(in)), pick);
+        const __m256i s1 = _mm256_shuffle_epi8(
+            _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(in + 32), reinterpret_cast<const __m128i*>(in + 12)),
+            pickHigh);
+        a = _mm256_unpacklo_epi64(s0, s1);
+        b = _mm256_unpackhi_epi64(s0, s1);
+    } else {
+        const __m256i odd = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+        const __m256i t0 = _mm256_permutevar8x32_epi32(loadMono<W>(base, offset, total), odd);
+        const __m256i t1 = _mm256_permutevar8x32_epi32(loadMono<W>(base, offset + 8 * W, total), odd);
+        a = _mm256_permute2x128_si256(t0, t1, 0x20);
+        b = _mm256_permute2x128_si256(t0, t1, 0x31);
+    }
 }
 
 // ---- Frames after the last whole step, through the portable loops.
