@@ -127,7 +127,8 @@ int32_t WavStream::read(uint64_t size, uint32_t unit, Sink& sink, uint64_t& byte
     if (unit == 0) return hr::kInvalidArg;
     RiffBufferInfo info;
     if (mFile.getInfo(info) != RiffResult::ok) return hr::kFail;
-    if (unit > info.cchBuffer) return hr::kInvalidArg;
+    // A unit must fit the buffer, unless the data ends within it.
+    if (std::min<uint64_t>({unit, size, mBytesLeft}) > info.cchBuffer) return hr::kInvalidArg;
 
     uint64_t left = std::min<uint64_t>(size, mBytesLeft);
     mBytesLeft -= static_cast<uint32_t>(left);
