@@ -75,6 +75,8 @@ def music_seeds():
         "format0.mid": smf(0, 96, notes),
         "format1.mid": smf(1, 480, conductor, notes, sysex),
         "timecode.mid": smf(0, ((0x100 - 25) << 8) | 40, notes),
+        # Millennia at the slowest tempo: durations past what milliseconds hold.
+        "long.mid": smf(0, 1, track((0, [0xFF, 0x51, 0x03, 0xFF, 0xFF, 0xFF]), *[(0x0FFFFFFF, [0xC0, 0])] * 60)),
         "rmid.rmi": riff(b"RMID", chunk(b"data", smf(0, 96, notes))),
         "rmid_list.rmi": riff(b"RMID", chunk(b"LIST", b"INFOINAM\x03\x00\x00\x00ab\x00\x00"),
                               chunk(b"data", smf(1, 96, conductor, sysex))),

@@ -97,6 +97,27 @@ TEST_F(MidiPlaybackTest, FilesWhoseSizesLieAreRefusedOrPlayedForWhatTheyHold) {
     }
 }
 
+TEST_F(MidiPlaybackTest, TheLongestSongsSayTheLongestDuration) {
+    // One tick a quarter at the slowest tempo, 2^28 ticks at a time: millennia.
+    Track t;
+    t.tempo(0, 0xFFFFFF).repeat({0xFF, 0xFF, 0xFF, 0x7F, 0xC0, 0x00}, 60).end();
+    const std::string path = writeFile("hostile/long.mid", smf(0, 1, {t}));
+    twm_loader* loader = nullptr;
+    ASSERT_EQ(music().loaderCreate(&loader), TWM_OK);
+    twm_segment* segment = nullptr;
+    ASSERT_EQ(loader->vtbl->load_segment(loader, path.c_str(), &segment), TWM_OK);
+    int64_t length = 0;
+    uint32_t ms = 0;
+    EXPECT_EQ(segment->vtbl->get_length(segment, &length), TWM_OK);
+    for (int64_t start : {int64_t{0}, length / 2}) {
+        EXPECT_EQ(segment->vtbl->set_start_point(segment, start), TWM_OK);
+        EXPECT_EQ(segment->vtbl->get_duration_ms(segment, &ms), TWM_OK);
+        EXPECT_EQ(ms, UINT32_MAX) << "from " << start;
+    }
+    segment->vtbl->release(segment);
+    loader->vtbl->release(loader);
+}
+
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kSanitized = true;
 #elif defined(__has_feature)
