@@ -25,7 +25,7 @@ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Fuzz -DTONEWELL_FUZZ=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DTONEWELL_BUILD_TESTS=OFF -DTONEWELL_BUILD_BENCH=OFF >/dev/null
 # name, seed corpus and dictionary, longest input
-harnesses=("fuzz_wav_reader wav_reader wav 8192" "fuzz_host_shapes host_shapes - 1024")
+harnesses=("fuzz_wav_reader wav_reader wav 8192" "fuzz_host_shapes host_shapes shapes 1024")
 if [[ $(cmake --build "$dir" --target help) == *fuzz_music_loader* ]]; then
   harnesses+=("fuzz_music_loader music_loader music 16384")
 else
