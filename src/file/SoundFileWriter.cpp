@@ -107,6 +107,7 @@ int32_t SoundFileWriter::cleanup() {
 int32_t SoundFileWriter::write(TwArrayHandle data, uint16_t typeCode, int32_t& framesWritten) {
     std::lock_guard guard(mStreamMutex);
     framesWritten = 0;
+    if (!fitsHostBlock(data, typeCode)) return err::kArgument;
     HostDataBlock block(data, typeCode, mChannels, (mBitsPerSample + 7) / 8);
     const uint64_t size = block.bytesRemaining();
     ArraySource source(block);

@@ -21,6 +21,7 @@ int32_t OutputConfigurationData::write(TwArrayHandle data, double timeoutSeconds
     }
     // A type without a converter would count frames it never wrote.
     if (!isSampleType(typeCode)) return err::kGeneric;
+    if (!fitsHostBlock(data, typeCode)) return err::kArgument;
     if (platform::waitForSingleObject(mhWriteGate, secondsToMs(timeoutSeconds)) != platform::kWaitObject0)
         return err::kTimeout;
 

@@ -21,6 +21,7 @@ MusicControl& music() {
         c.setSoundFontDir = reinterpret_cast<decltype(c.setSoundFontDir)>(dlsym(h, "twm_control_set_soundfont_dir"));
         c.fault = reinterpret_cast<decltype(c.fault)>(dlsym(h, "twm_control_fault"));
         c.clearFaults = reinterpret_cast<decltype(c.clearFaults)>(dlsym(h, "twm_control_clear_faults"));
+        c.loaderCreate = reinterpret_cast<decltype(c.loaderCreate)>(dlsym(h, TWM_ENTRY_LOADER_CREATE));
         return c;
     }();
     return control;

@@ -22,6 +22,7 @@ struct MusicControl {
     decltype(&::twm_control_set_soundfont_dir) setSoundFontDir = nullptr;
     decltype(&::twm_control_fault) fault = nullptr;
     decltype(&::twm_control_clear_faults) clearFaults = nullptr;
+    decltype(&::twm_loader_create) loaderCreate = nullptr;
     bool loaded() const { return lastSegment != nullptr; }
 };
 
