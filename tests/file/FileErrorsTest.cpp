@@ -150,6 +150,8 @@ TEST_F(FileErrors, RefnumsUnknownOrOfTheOtherKindGive4801) {
     EXPECT_EQ(a.frames, 0);
     EXPECT_EQ(a.eof, 7) << "the end-of-file flag is left alone";
     EXPECT_EQ(testhost::cols(a.data.get()), 0);
+    readData(never, 10, 0xFFFF);
+    EXPECT_EQ(testhost::lastSizeArrayType(), -1) << "the host gets the type code widened with its sign";
 
     const Opened r = openRead(validFile("kind.wav"));
     const Opened w = openWrite(scratchPath("kind_out.wav"), 8000.0, 1, 16);
