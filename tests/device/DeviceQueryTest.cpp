@@ -196,4 +196,12 @@ TEST_F(Devices, NullOutPointersAreSkipped) {
     EXPECT_EQ(library()->SoundDeviceInfo(7, &flag, nullptr, nullptr, nullptr, nullptr, nullptr), 4800);
 }
 
+TEST_F(Devices, FailedNameResizeIsReturned) {
+    auto name = testhost::makeString("previous");
+    uint8_t flag = 0;
+    testhost::failNextResizes(1, 77);
+    EXPECT_EQ(library()->SoundDeviceInfo(0, &flag, nullptr, nullptr, nullptr, nullptr, name.get()), 77);
+    EXPECT_EQ(testhost::readString(name.get()), "previous");
+}
+
 }  // namespace
