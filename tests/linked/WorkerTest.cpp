@@ -98,4 +98,24 @@ TEST_F(Worker, WakesOncePerQuarterAndNeverWhenIdle) {
     EXPECT_EQ(wakeups(task_.refnum), atEnd) << "an idle worker sleeps";
 }
 
+// A pause cuts the waiting write short; after start, silence follows the data
+// that made it into the ring, never the ring's previous lap.
+TEST_F(Worker, PauseThenStartPlaysSilenceAfterTheCutBlock) {
+    startWrite(kRingFrames + 1000);  // the ring takes its first 2048 frames
+    ASSERT_EQ(virtualDriver().tws_virtual_advance(kQuarter / 2), TWS_OK);
+    ASSERT_EQ(SOPause(task_.refnum), 0);
+    writer_.join();
+    EXPECT_EQ(writeResult_, TW_E_INCOMPLETE);
+    ASSERT_EQ(SOStart(task_.refnum), 0);
+    playTo(kQuarter / 2);
+    playTo(kQuarter);
+    playTo(kQuarter);
+    // Past the end of the data and 100 frames on, before the worker stops it.
+    ASSERT_EQ(virtualDriver().tws_virtual_advance(kQuarter + 100), TWS_OK);
+    ASSERT_TRUE(eventually([&] { return !running(task_.refnum); }));
+    outtest::RampReport report = outtest::checkRamp(outtest::heard(task_), kRingFrames);
+    outtest::expectRamp(report, {});
+    EXPECT_GE(report.trailingSilence, 100u);
+}
+
 }  // namespace
