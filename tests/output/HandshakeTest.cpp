@@ -1,36 +1,14 @@
 // The hand-off between a continuous write and the worker: one write at a time,
 // and a write waiting for its block never outlives a stopped buffer.
-#include <pthread.h>
-#include <signal.h>
-#include <time.h>
-
 #include <atomic>
 #include <thread>
 
 #include "OutputHarness.h"
+#include "host/ThreadHold.h"
 
 namespace outtest {
 namespace {
 
-// Holds a thread inside a signal handler until let go, wherever it is (in a
-// wait, a wait it has already been granted stays granted).
-std::atomic<bool> gHeld{false};
-std::atomic<bool> gLetGo{false};
-void holdHandler(int) {
-    gHeld = true;
-    const timespec pause{0, 1000000};
-    while (!gLetGo.load()) nanosleep(&pause, nullptr);
-}
-void holdThread(std::thread& thread) {
-    gHeld = false;
-    gLetGo = false;
-    struct sigaction action {};
-    action.sa_handler = holdHandler;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGUSR1, &action, nullptr);
-    pthread_kill(thread.native_handle(), SIGUSR1);
-    while (!gHeld.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
 
 class Handshake : public OutputTest {
 protected:
@@ -108,13 +86,17 @@ TEST_F(Handshake, EndOfDataBeforeTheWriteReturnsIsReportedByIt) {
     ASSERT_EQ(task.result, 0);
     auto block = rampBlock(0, 2048 + 512);
     int32_t result = -1;
-    std::thread writer([&] { result = library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16); });
+    std::atomic<pid_t> writerId{-1};
+    std::thread writer([&] {
+        writerId = testhost::currentThreadId();
+        result = library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16);
+    });
     while (!running(task.refnum)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    holdThread(writer);
+    testhost::holdThread(writerId);
     ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(0), TWS_OK);
     virtualDriver().tws_virtual_set_speed(8.0);
     while (running(task.refnum)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    gLetGo = true;
+    testhost::letGoThread();
     writer.join();
     EXPECT_EQ(result, TW_W_PLAYBACK_ENDED);
     expectRamp(checkRamp(heard(task), 2048 + 512), {});
