@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "InputTestSupport.h"
+#include "host/ThreadHold.h"
 
 namespace inputtest {
 namespace {
@@ -116,6 +117,23 @@ TEST_F(InputReadEndings, OneShotRingIsDeliveredToTheLastFrame) {
     EXPECT_EQ(last.total, 64);
     EXPECT_EQ(read(refnum, 1).result, 4823);
     EXPECT_FALSE(running(refnum));
+}
+
+// A one-shot ring fills while the worker is held up: the read's own first
+// pass copies what the ring holds, finds the capture stopped and says so.
+TEST_F(InputReadEndings, FirstPassThatFindsTheCaptureStoppedReportsIt) {
+    TaskRefnum refnum = open(64, {}, 0);
+    const pid_t worker = testhost::threadNamed("tw-capture");
+    ASSERT_GT(worker, 0);
+    testhost::holdThread(worker);
+    advance(64);
+    Read r = read(refnum, 64);
+    testhost::letGoThread();
+    EXPECT_EQ(r.result, 4823);
+    EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
+    EXPECT_EQ(r.cols, 64);
+    EXPECT_EQ(r.total, 64);
+    EXPECT_EQ(read(refnum, 1).result, 4823);
 }
 
 TEST_F(InputReadEndings, OneShotReadLongerThanTheRingGetsTheRing) {
