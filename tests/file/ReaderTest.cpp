@@ -101,12 +101,19 @@ TEST_F(Reader, CountsBeyondTheDataGiveAShortRead) {
     EXPECT_EQ(api().SoundFileClose(r), 0);
 }
 
-TEST_F(Reader, CountZeroGives61AndAnEmptyArray) {
+// Nothing to fill comes before a type without converter.
+TEST_F(Reader, CountZeroOrNoArrayGives61AndAnEmptyArray) {
     const TaskRefnum r = openCounting("zero.wav", 10);
-    ReadResult a = readData(r, 0, TW_TYPE_I16);
-    EXPECT_EQ(a.result, 61);
-    EXPECT_EQ(a.frames, 0);
-    EXPECT_EQ(testhost::cols(a.data.get()), 0);
+    for (uint16_t type : {TW_TYPE_I16, TW_TYPE_U32}) {
+        ReadResult a = readData(r, 0, type);
+        EXPECT_EQ(a.result, 61);
+        EXPECT_EQ(a.frames, 0);
+        EXPECT_EQ(testhost::cols(a.data.get()), 0);
+    }
+    int32_t frames = -1;
+    uint8_t eof = 7;
+    EXPECT_EQ(api().SoundReadFileData(r, 2, 0, 5, TW_TYPE_U32, 0, nullptr, &frames, &eof), 61);
+    EXPECT_EQ(frames, 0);
     EXPECT_EQ(position(r), 0);
     EXPECT_EQ(api().SoundFileClose(r), 0);
 }
