@@ -111,8 +111,10 @@ int32_t SoundFileWriter::write(TwArrayHandle data, uint16_t typeCode, int32_t& f
     uint64_t bytesWritten = 0;
     const int32_t result = mStream.write(size, block.frameBytes(), source, bytesWritten);
     if (source.status() > 0) return source.status();
+    // The frames moved are reported also when the file then refuses them: the
+    // whole array is converted (as it goes into the stream's buffer).
+    framesWritten = static_cast<int32_t>(block.sampleCount());
     if (result != 0) return err::kFile;
-    framesWritten = static_cast<int32_t>(source.frames());
     mSamplesWritten += source.frames();
     return source.status();
 }

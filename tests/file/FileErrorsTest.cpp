@@ -302,10 +302,11 @@ TEST_F(FileErrors, DiskFullIsReportedAndLosesNothingWrittenBefore) {
                 auto data = makeSamples(TW_TYPE_I16, 1, 10000, [call](int32_t, int32_t c) { return call * 10000 + c; });
                 if (api().SoundWriteFileData(w.refnum, data.get(), &n, TW_TYPE_I16) != 0 || n != 10000) return 2;
             }
-            // 80056 bytes are on disk; this call would pass the limit.
+            // 80056 bytes are on disk; this call would pass the limit. Its
+            // frames were converted before the write failed.
             auto big = makeSamples(TW_TYPE_I16, 1, 20000, [](int32_t, int32_t) { return -1; });
             n = -1;
-            if (api().SoundWriteFileData(w.refnum, big.get(), &n, TW_TYPE_I16) != 4810 || n != 0) return 3;
+            if (api().SoundWriteFileData(w.refnum, big.get(), &n, TW_TYPE_I16) != 4810 || n != 20000) return 3;
             if (api().SoundWriteFileSamplesWritten(w.refnum, &n) != 0 || n != 40000) return 4;
             // A call that still fits goes on where the good data ended.
             auto tail = makeSamples(TW_TYPE_I16, 1, 100, [](int32_t, int32_t c) { return 40000 + c; });
