@@ -189,10 +189,13 @@ TEST_F(FileErrors, WriterRefusesUnusableFormats) {
         int32_t channels;
         int32_t bits;
     };
-    const Bad cases[] = {{44100.0, 0, 16},      {44100.0, -2, 16},   {44100.0, 65536, 16},
-                         {44100.0, 2, 0},       {44100.0, 2, -8},    {44100.0, 2, 40},
-                         {0.0, 2, 16},          {-8000.0, 2, 16},    {std::nan(""), 2, 16},
-                         {std::numeric_limits<double>::infinity(), 2, 16},    {5e9, 2, 16}};
+    // Beside what is missing, every format whose header fields cannot hold
+    // it: channels, container bits and block align in 16 bits, the rate and
+    // byte rate in 32 (a negative channel count reaches them as a huge one).
+    const Bad cases[] = {{44100.0, 0, 16},  {44100.0, -2, 16},  {44100.0, 65536, 16}, {44100.0, 40000, 16},
+                         {44100.0, 2, 0},   {44100.0, 2, -8},   {44100.0, 2, 65529},  {0.0, 2, 16},
+                         {-8000.0, 2, 16},  {0.5, 2, 16},       {std::nan(""), 2, 16}, {5e9, 2, 16},
+                         {std::numeric_limits<double>::infinity(), 2, 16},            {2e8, 8, 32}};
     for (const Bad& bad : cases) {
         SCOPED_TRACE(testing::Message() << bad.rate << " Hz, " << bad.channels << " ch, " << bad.bits << " bits");
         const std::string path = scratchPath("refused.wav");
