@@ -142,6 +142,11 @@ int32_t SoundFileReader::seek(int32_t mode, int32_t sampleOffset) {
 
 int32_t SoundFileReader::sampleFormat(bool& isFloat) const {
     const WaveFormatEx header = mStream.formatHeader();
+    // Any other tag (mu-law, A-law, ADPCM, ...) holds encoded samples: read
+    // as integers they would play as noise.
+    if (header.wFormatTag != kWaveFormatPcm && header.wFormatTag != kWaveFormatFloat &&
+        header.wFormatTag != kWaveFormatExtensible)
+        return err::kFormat;
     isFloat = header.wFormatTag == kWaveFormatFloat;
     if (header.wFormatTag == kWaveFormatExtensible) {
         FormatGuid sub;
