@@ -227,20 +227,27 @@ TEST_F(FileErrors, WriterPathFailures) {
     EXPECT_EQ(readFile(old).size(), 56u);
 }
 
+// The owner's permission bits decide for a user without privileges: as root
+// the child becomes the files' owner "nobody", otherwise it stays who it is.
 TEST_F(FileErrors, PermissionsAsAnUnprivilegedUser) {
     // Loads the sound system before forking: the child only opens files.
     ASSERT_EQ(api().SoundFileClose(openRead(validFile("warmup.wav")).refnum), 0);
     const std::string dir = openDirectory();
     const std::string secret = dir + "/secret.wav";
-    writeFile(secret, wavFile(Format{}, Bytes(16, 1)));
-    ASSERT_EQ(::chmod(secret.c_str(), 0600), 0);
     const std::string shared = dir + "/shared.wav";
+    writeFile(secret, wavFile(Format{}, Bytes(16, 1)));
     writeFile(shared, wavFile(Format{}, Bytes(16, 1)));
-    ASSERT_EQ(::chmod(shared.c_str(), 0644), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        for (const std::string& path : {dir, secret, shared}) ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+    }
+    ASSERT_EQ(::chmod(secret.c_str(), 0000), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 0460), 0);  // writable only by the group
+    ASSERT_EQ(::chmod(dir.c_str(), 0555), 0);
 
     const int status = inChild(
-        [] {
-            if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(100);
+        [root] {
+            if (root && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(100);
         },
         [&] {
             if (openRead(secret).result != 8) return 1;
@@ -250,6 +257,8 @@ TEST_F(FileErrors, PermissionsAsAnUnprivilegedUser) {
             return 0;
         });
     EXPECT_EQ(status, 0) << "100: could not drop privileges; 1-4: the check that failed";
+    ::chmod(dir.c_str(), 0755);
+    ::chmod(shared.c_str(), 0644);
     EXPECT_EQ(readFile(shared).size(), 12u + 24 + 8 + 16);
     run("rm -rf '" + dir + "'");
 }
