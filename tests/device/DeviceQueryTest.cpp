@@ -1,8 +1,13 @@
 // Device enumeration and capability queries through the exports, on the
-// virtual driver. Each test runs in a fresh process, so faults set before the
-// first device call shape the one enumeration the library makes.
+// virtual driver. A test that shapes the one enumeration a process makes (by
+// faults or devices set before the first device call) runs itself in a
+// process of its own.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -42,6 +47,27 @@ int32_t numDevices(bool input) {
     EXPECT_EQ(library()->SoundNumDevices(&flag, &count), 0);
     return count;
 }
+
+// Runs the current test again in a new process of this program; its exit status.
+int runInNewProcess() {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setenv("TW_DEVICE_TEST_CHILD", "1", 1);
+        ::execl("/proc/self/exe", "device_tests", filter.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+#define IN_A_NEW_PROCESS()                                           \
+    if (std::getenv("TW_DEVICE_TEST_CHILD") == nullptr) {            \
+        EXPECT_EQ(runInNewProcess(), 0) << "the test failed there"; \
+        return;                                                      \
+    }
 
 class Devices : public ::testing::Test {
 protected:
@@ -118,6 +144,7 @@ TEST_F(Devices, CapabilityFailureGives4803AndKeepsTheName) {
 }
 
 TEST_F(Devices, FailedProbeLeavesOthersConsecutive) {
+    IN_A_NEW_PROCESS();
     tws_guid out1 = TWS_VIRTUAL_OUTPUT1_GUID_INIT;
     tws_guid in1 = TWS_VIRTUAL_INPUT1_GUID_INIT;
     virtualDriver().tws_virtual_fault_device(&out1, TWS_VIRTUAL_DEVICE_CREATE, TWS_ERR_ALLOCATED, 1);
@@ -130,6 +157,7 @@ TEST_F(Devices, FailedProbeLeavesOthersConsecutive) {
 }
 
 TEST_F(Devices, FailedEnumerationLeavesNoDevicesForTheProcess) {
+    IN_A_NEW_PROCESS();
     virtualDriver().tws_virtual_fault_enumeration(TWS_VIRTUAL_CAPTURE, TWS_E_FAIL);
     EXPECT_EQ(numDevices(false), 0) << "a failure in either direction empties both tables";
     EXPECT_EQ(numDevices(true), 0);
@@ -145,6 +173,7 @@ TEST_F(Devices, FailedEnumerationLeavesNoDevicesForTheProcess) {
 }
 
 TEST_F(Devices, OnlyPrimaryEntriesMeanNoDevices) {
+    IN_A_NEW_PROCESS();
     ASSERT_EQ(virtualDriver().tws_virtual_set_devices(nullptr, 0), 0);
     EXPECT_EQ(numDevices(false), 0);
     EXPECT_EQ(numDevices(true), 0);
