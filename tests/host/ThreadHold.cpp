@@ -42,6 +42,17 @@ pid_t threadNamed(const std::string& name) {
     return found;
 }
 
+bool threadSleeps(pid_t tid) {
+    long call = -1;
+    std::ifstream(std::string("/proc/self/task/") + std::to_string(tid) + "/syscall") >> call;
+    return call == SYS_futex || call == SYS_nanosleep || call == SYS_clock_nanosleep;
+}
+
+void awaitSleeping(pid_t tid) {
+    const timespec pause{0, 1000000};
+    while (!threadSleeps(tid)) nanosleep(&pause, nullptr);
+}
+
 void holdThread(pid_t tid) {
     gHeld = false;
     gLetGo = false;

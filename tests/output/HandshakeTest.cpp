@@ -70,8 +70,13 @@ TEST_F(Handshake, PauseLetsAWaitingWriteGo) {
 TEST_F(Handshake, ClearBehindAWaitingWriteEndsWhenTheHostTearsDown) {
     startLongWrite();
     int32_t clearResult = -1;
-    std::thread clearer([&] { clearResult = library()->SOClear(task_.refnum); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));  // let the clear queue up behind the write
+    std::atomic<pid_t> clearerId{-1};
+    std::thread clearer([&] {
+        clearerId = testhost::currentThreadId();
+        clearResult = library()->SOClear(task_.refnum);
+    });
+    while (clearerId.load() < 0) std::this_thread::yield();
+    testhost::awaitSleeping(clearerId);  // queued up behind the write
     for (int32_t result : testhost::runCleanups()) EXPECT_EQ(result, 0);
     clearer.join();
     EXPECT_EQ(joinWriter(), TW_E_INCOMPLETE);
