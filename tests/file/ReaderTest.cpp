@@ -71,6 +71,21 @@ TEST_F(Reader, ReadingAllSetsEndOfFileAndAFurtherReadGetsNothing) {
     EXPECT_EQ(api().SoundFileClose(r), 0);
 }
 
+// A read that fails takes nothing: the position stays and the next read
+// delivers the same frames.
+TEST_F(Reader, FailedReadLeavesThePosition) {
+    const TaskRefnum r = openCounting("failed.wav", 100);
+    ASSERT_EQ(readData(r, 10, TW_TYPE_I16).result, 0);
+    ReadResult bad = readData(r, 10, TW_TYPE_U32);
+    EXPECT_EQ(bad.result, 42);
+    EXPECT_EQ(bad.frames, 0);
+    EXPECT_EQ(position(r), 10);
+    ReadResult next = readData(r, 10, TW_TYPE_I16);
+    EXPECT_EQ(testhost::get2D<int16_t>(next.data.get(), 0, 0), 10);
+    EXPECT_EQ(position(r), 20);
+    EXPECT_EQ(api().SoundFileClose(r), 0);
+}
+
 TEST_F(Reader, PartialLastFrameIsConsumedByTheNextRead) {
     const TaskRefnum r = openCounting("partial.wav", 10, 3);
     EXPECT_EQ(fileInfo(r).total, 10);

@@ -43,8 +43,9 @@ pid_t threadNamed(const std::string& name) {
 }
 
 bool threadSleeps(pid_t tid) {
+    std::ifstream state(std::string("/proc/self/task/") + std::to_string(tid) + "/syscall");
     long call = -1;
-    std::ifstream(std::string("/proc/self/task/") + std::to_string(tid) + "/syscall") >> call;
+    if (!(state >> call)) return !state.is_open();  // a thread that has ended counts as asleep
     return call == SYS_futex || call == SYS_nanosleep || call == SYS_clock_nanosleep;
 }
 

@@ -13,7 +13,7 @@ namespace testhost {
 pid_t currentThreadId();
 // The first thread of this process with the given name, or -1.
 pid_t threadNamed(const std::string& name);
-// Is the thread asleep in a futex wait or a timed sleep?
+// Is the thread asleep in a futex wait or a timed sleep (or ended)?
 bool threadSleeps(pid_t tid);
 // Returns once the thread sleeps so (polling every millisecond).
 void awaitSleeping(pid_t tid);

@@ -148,6 +148,23 @@ TEST_F(InputReadEndings, OneShotReadLongerThanTheRingGetsTheRing) {
     EXPECT_EQ(r.total, 0);
 }
 
+// The clear waits for the read, which hands back what it has.
+TEST_F(InputReadEndings, ClearWhileAReadWaits) {
+    TaskRefnum refnum = -1;
+    Format format;
+    ASSERT_EQ(configure(refnum, 64, format), 0);
+    advance(24);
+    Read r;
+    const int before = testhost::resizeCalls();
+    std::thread reader = readAsync(refnum, 32, r, 0.3);
+    awaitAttached(before);
+    EXPECT_EQ(api().SIClear(refnum), 0);
+    reader.join();
+    EXPECT_EQ(r.cols, 16);
+    EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
+    EXPECT_EQ(read(refnum, 8).result, 4801);
+}
+
 TEST_F(InputReadEndings, HostCleanUpReleasesAWaitingRead) {
     TaskRefnum refnum = open(64);
     advance(24);

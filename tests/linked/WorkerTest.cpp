@@ -2,10 +2,13 @@
 // it has done by the time a test moves the manual clock on.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "OutputHarness.h"
+#include "host/ThreadHold.h"
 #include "core/OutputConfiguration.h"
 #include "core/RefnumRegistry.h"
 #include "core/Registries.h"
@@ -54,6 +57,8 @@ protected:
         ASSERT_EQ(SOConfigure(0, kRingFrames, &task_.rate, &task_.channels, &task_.bits, TW_MODE_CONTINUOUS,
                               &task_.refnum),
                   0);
+        worker_ = testhost::threadNamed("tw-output");
+        ASSERT_GT(worker_, 0);
     }
     void TearDown() override {
         if (writer_.joinable()) writer_.join();
@@ -68,14 +73,16 @@ protected:
         ASSERT_TRUE(eventually([this] { return running(task_.refnum); }));
     }
     // Moves the cursor past a quarter boundary and waits until the worker has
-    // answered it.
+    // answered it and sleeps again.
     void playTo(uint64_t frames) {
         const uint64_t before = wakeups(task_.refnum);
         ASSERT_EQ(virtualDriver().tws_virtual_advance(frames), TWS_OK);
         ASSERT_TRUE(eventually([&] { return wakeups(task_.refnum) > before; }));
+        testhost::awaitSleeping(worker_);
     }
 
     Task task_;
+    pid_t worker_ = -1;
     testhost::ArrayPtr block_;
     std::thread writer_;
     int32_t writeResult_ = -1;
@@ -116,6 +123,35 @@ TEST_F(Worker, PauseThenStartPlaysSilenceAfterTheCutBlock) {
     outtest::RampReport report = outtest::checkRamp(outtest::heard(task_), kRingFrames);
     outtest::expectRamp(report, {});
     EXPECT_GE(report.trailingSilence, 100u);
+}
+
+// The host may poison and free its array as soon as the write returns: what
+// plays comes from the ring alone.
+TEST_F(Worker, ArraysAreNeverReadAfterTheWriteReturns) {
+    const auto spoil = [](testhost::ArrayPtr& block) {
+        std::memset(testhost::elements2D<uint8_t>(block.get()), 0x5A,
+                    static_cast<size_t>(testhost::cols(block.get())) * 4);
+        block.reset();
+    };
+    auto first = outtest::rampBlock(0, 1000);
+    ASSERT_EQ(SOWrite(task_.refnum, first.get(), -1, TW_TYPE_I16), 0);
+    spoil(first);
+    std::atomic<bool> done{false};
+    std::atomic<pid_t> writerId{-1};
+    writer_ = std::thread([&] {
+        writerId = testhost::currentThreadId();
+        auto second = outtest::rampBlock(1000, 3000);
+        writeResult_ = SOWrite(task_.refnum, second.get(), -1, TW_TYPE_I16);
+        spoil(second);
+        done = true;
+    });
+    ASSERT_TRUE(eventually([&] { return writerId.load() > 0; }));
+    testhost::awaitSleeping(writerId);
+    while (!done.load() && !HasFatalFailure()) playTo(kQuarter);
+    while (running(task_.refnum) && !HasFatalFailure()) playTo(kQuarter);
+    writer_.join();
+    EXPECT_EQ(writeResult_, 0);
+    outtest::expectRamp(outtest::checkRamp(outtest::heard(task_), 4000), {});
 }
 
 }  // namespace
