@@ -1,0 +1,18 @@
+// Heavy tests of single-threaded code (converters, the file layer) give
+// ThreadSanitizer nothing to look at and take minutes under it: that stage
+// skips them; the plain and AddressSanitizer stages run them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define __SANITIZE_THREAD__ 1
+#endif
+#endif
+
+#if defined(__SANITIZE_THREAD__)
+#define SKIP_UNDER_THREAD_SANITIZER() GTEST_SKIP() << "single-threaded: nothing for ThreadSanitizer here"
+#else
+#define SKIP_UNDER_THREAD_SANITIZER() static_cast<void>(0)
+#endif
