@@ -5,13 +5,15 @@
 
 #include <gtest/gtest.h>
 
-#if defined(__has_feature)
+#if defined(__SANITIZE_THREAD__)
+#define TW_THREAD_SANITIZER 1
+#elif defined(__has_feature)
 #if __has_feature(thread_sanitizer)
-#define __SANITIZE_THREAD__ 1
+#define TW_THREAD_SANITIZER 1
 #endif
 #endif
 
-#if defined(__SANITIZE_THREAD__)
+#ifdef TW_THREAD_SANITIZER
 #define SKIP_UNDER_THREAD_SANITIZER() GTEST_SKIP() << "single-threaded: nothing for ThreadSanitizer here"
 #else
 #define SKIP_UNDER_THREAD_SANITIZER() static_cast<void>(0)
