@@ -180,13 +180,17 @@ TEST_F(Devices, OnlyPrimaryEntriesMeanNoDevices) {
 }
 
 TEST_F(Devices, CaptureRateRangeSpansTheFormatGroups) {
-    tws_virtual_device devices[3] = {};
+    tws_virtual_device devices[4] = {};
     devices[0] = {TWS_VIRTUAL_CAPTURE, TWS_VIRTUAL_INPUT1_GUID_INIT, "Edges", 0, 0, 0,
                   TWS_FORMAT_1M08 | TWS_FORMAT_96S16, 3, 0};
-    devices[1] = {TWS_VIRTUAL_CAPTURE, TWS_VIRTUAL_INPUT2_GUID_INIT, "No standard formats", 0, 0, 0, 0, 1, 0};
+    devices[1] = {TWS_VIRTUAL_CAPTURE, TWS_VIRTUAL_INPUT2_GUID_INIT, "No standard formats", 0, 0, 0, 0xFFF00000,
+                  0xFFFFFFFF, 0};
     devices[2] = {TWS_VIRTUAL_OUTPUT, TWS_VIRTUAL_OUTPUT1_GUID_INIT, "Mono 8", TWS_CAPS_SECONDARYMONO |
                   TWS_CAPS_SECONDARY8BIT | TWS_CAPS_PRIMARYMONO | TWS_CAPS_PRIMARY8BIT, 4000, 22050, 0, 0, 0};
-    ASSERT_EQ(virtualDriver().tws_virtual_set_devices(devices, 3), 0);
+    // The low flag group alone (0x1, 0x4) says nothing of channels or sizes.
+    devices[3] = {TWS_VIRTUAL_OUTPUT, TWS_VIRTUAL_OUTPUT2_GUID_INIT, "Low group only",
+                  TWS_CAPS_PRIMARYMONO | TWS_CAPS_PRIMARY8BIT, 4000, 22050, 0, 0, 0};
+    ASSERT_EQ(virtualDriver().tws_virtual_set_devices(devices, 4), 0);
     Info edges = deviceInfo(0, true);
     EXPECT_EQ(edges.result, 0);
     EXPECT_EQ(edges.minRate, 11025.0);
@@ -198,10 +202,14 @@ TEST_F(Devices, CaptureRateRangeSpansTheFormatGroups) {
     EXPECT_EQ(none.minRate, 0.0);
     EXPECT_EQ(none.maxRate, 0.0);
     EXPECT_TRUE(none.bits.empty());
+    EXPECT_LE(none.channels.size(), 256u) << "a bogus channel count must not size a huge array";
     Info mono = deviceInfo(0, false);
     EXPECT_EQ(mono.channels, std::vector<int32_t>{1});
     EXPECT_EQ(mono.bits, std::vector<int32_t>{8});
     EXPECT_EQ(mono.minRate, 4000.0);
+    Info low = deviceInfo(1, false);
+    EXPECT_TRUE(low.channels.empty());
+    EXPECT_TRUE(low.bits.empty());
 }
 
 TEST_F(Devices, RacingFirstCallsSeeOneEnumeration) {
