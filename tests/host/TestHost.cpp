@@ -32,6 +32,7 @@ std::atomic<int32_t> gFailCode{2};
 std::atomic<bool> gAlwaysMove{true};
 std::atomic<int> gResizeCalls{0};
 std::atomic<int> gSizeArrayCalls{0};
+std::atomic<int32_t> gLastSizeArrayType{0};
 
 // Registrations, and the procedure calls in progress: a mode-0 call returns
 // only once no call of its procedure runs any more, as a host guarantees.
@@ -95,6 +96,7 @@ HOST_EXPORT int32_t HostSizeHandle(void** handle, int32_t newSize) {
 HOST_EXPORT int32_t HostSizeArray(int32_t typeCode, int32_t dimensions, void*** arrayHandle,
                                   int32_t count) {
     gSizeArrayCalls.fetch_add(1);
+    gLastSizeArrayType.store(typeCode);
     if (!arrayHandle || !*arrayHandle || dimensions < 1 || count < 0) return 1;
     size_t bytes = 4 * static_cast<size_t>(dimensions) +
                    static_cast<size_t>(count) * static_cast<size_t>(testhost::elementSize(static_cast<uint16_t>(typeCode)));
@@ -190,6 +192,7 @@ void failNextResizes(int count, int32_t code) {
 void setAlwaysMove(bool on) { gAlwaysMove.store(on); }
 int resizeCalls() { return gResizeCalls.load(); }
 int sizeArrayCalls() { return gSizeArrayCalls.load(); }
+int32_t lastSizeArrayType() { return gLastSizeArrayType.load(); }
 
 std::vector<Registration> registrations() {
     std::lock_guard<std::mutex> lock(gRegMutex);

@@ -67,6 +67,8 @@ void setAlwaysMove(bool on);
 // Calls of each operation so far.
 int resizeCalls();
 int sizeArrayCalls();
+// The type code the last HostSizeArray call was given.
+int32_t lastSizeArrayType();
 
 // ---- Clean-up registrations -------------------------------------------------
 

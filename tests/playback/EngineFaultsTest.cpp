@@ -1,10 +1,12 @@
 // How the MIDI task answers when the engine refuses a step, when host
 // clean-up has shut the task down, and without a SoundFont.
+#include <atomic>
 #include <thread>
 
 #include "Harness.h"
 #include "TestFiles.h"
 #include "host/TestHost.h"
+#include "host/ThreadHold.h"
 
 namespace playtest {
 namespace {
@@ -84,8 +86,13 @@ TEST_F(PlaybackTest, HostCleanupFreesTheSegmentAndTheTaskReportsStopped) {
     ASSERT_EQ(playFile(shortWave(), &refnum), 0);
     ASSERT_TRUE(running(refnum));
     // A caller waiting without limit is let go by the clean-up.
-    std::thread waiter([&] { EXPECT_EQ(testhost::library()->SOWait(refnum, -1), 0); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::atomic<pid_t> waiterId{-1};
+    std::thread waiter([&] {
+        waiterId = testhost::currentThreadId();
+        EXPECT_EQ(testhost::library()->SOWait(refnum, -1), 0);
+    });
+    while (waiterId.load() < 0) std::this_thread::yield();
+    testhost::awaitSleeping(waiterId);  // in its poll
     for (int32_t r : testhost::runCleanups()) EXPECT_EQ(r, 0);
     waiter.join();
     EXPECT_EQ(counts().segments, 0u);

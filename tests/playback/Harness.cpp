@@ -99,6 +99,7 @@ void PlaybackTest::SetUp() {
 }
 
 void PlaybackTest::TearDown() {
+    driver().tws_virtual_set_speed(1.0);
     if (music().loaded()) {
         music().clearFaults();
         music().setSoundFontDir(nullptr);
@@ -108,6 +109,9 @@ void PlaybackTest::TearDown() {
 void MidiPlaybackTest::SetUp() {
     PlaybackTest::SetUp();
     if (!haveSoundFont()) GTEST_SKIP() << "no General MIDI SoundFont installed";
+    // The engine follows the play cursor: at twice real time what it plays
+    // is the same, and a two-second song still plays a second.
+    driver().tws_virtual_set_speed(2.0);
 }
 
 }  // namespace playtest
