@@ -1,6 +1,7 @@
 // tonewell info FILE...: what a WAV file holds, as sndfile-info shows it:
 // format, frames, duration, the chunks present, and the peak and RMS level
 // of each channel.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -73,17 +74,27 @@ void describe(const std::string& name) {
     scanRiff(input.path(), scan);
     ReadFile file(input.path(), input.display());
 
-    // The library counts frames in 32 bits; past that the data chunk tells.
+    // The library counts frames in 32 bits, from the data chunk's header. The
+    // frames the file holds count here: a stream written to a pipe says
+    // "as long as it goes", and past 2^31 frames only 64 bits hold the count.
     int64_t frames = file.frames;
-    for (const RiffChunk& c : scan.chunks)
-        if (c.id == "data" && scan.blockAlign > 0) frames = std::max<int64_t>(frames, c.size / scan.blockAlign);
+    int64_t claimed = -1;
+    for (const RiffChunk& c : scan.chunks) {
+        if (c.id != "data" || scan.blockAlign == 0) continue;
+        const uint64_t present = std::min<uint64_t>(c.size, scan.fileSize - c.offset - 8);
+        frames = static_cast<int64_t>(present / scan.blockAlign);
+        if (c.truncated) claimed = c.size / scan.blockAlign;
+    }
     const double duration = file.rate > 0 ? static_cast<double>(frames) / file.rate : file.duration;
 
     std::printf("%s\n", input.display().c_str());
     std::printf("  Format:    %s, %d channel%s, %.0f Hz, %d bits", formatName(scan).c_str(), file.channels,
                 file.channels == 1 ? "" : "s", file.rate, file.bits);
     if (scan.validBits != 0 && scan.validBits != file.bits) std::printf(" (%d valid)", scan.validBits);
-    std::printf("\n  Frames:    %lld\n", static_cast<long long>(frames));
+    std::printf("\n  Frames:    %lld", static_cast<long long>(frames));
+    if (claimed >= 0) std::printf(" (its header claims %lld: a stream of open length, or a cut file)",
+                                  static_cast<long long>(claimed));
+    std::printf("\n");
     std::printf("  Duration:  %.3f s (%s)\n", duration, clock(duration).c_str());
     std::printf("  File:      %llu bytes; RIFF %s of %u bytes\n", static_cast<unsigned long long>(scan.fileSize),
                 scan.form.c_str(), scan.riffSize);
