@@ -85,14 +85,19 @@ expect_output "TW_E_TIMEOUT" "$prefix/bin/tonewell" error 4822
 
 step "the Debian package"
 rm -rf "$build/packages"
-(cd "$build" && cpack -G DEB >/dev/null) || fail "cpack could not make the package"
+# The modules are plugins without a soname: CPack says so, and that is right.
+(cd "$build" && cpack -G DEB >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log" >&2; fail "cpack could not make the package"; }
 deb=$(find "$build/packages" -name 'tonewell_*.deb' | head -n 1)
 [[ -n $deb ]] || fail "cpack made no package"
 depends=$(dpkg-deb -f "$deb" Depends)
 for dep in libasound2 libfluidsynth3 sf2-soundfont-gm; do
   grep -q "$dep" <<<"$depends" || fail "the package does not depend on $dep: $depends"
 done
-dpkg-deb -c "$deb" | grep -q '/usr/lib/.*tonewell/libtonewell-sound.so' || fail "the package lacks the sound system module"
+contents=$(dpkg-deb -c "$deb")
+for f in /usr/bin/tonewell /usr/lib/libtonewell.so.1 /usr/lib/tonewell/libtonewell-sound.so \
+  /usr/lib/tonewell/libtonewell-music.so /usr/include/tonewell/tonewell.h /usr/share/man/man1/tonewell.1; do
+  grep -qF ".$f" <<<"$contents" || fail "the package lacks $f"
+done
 echo "$(basename "$deb"): Depends: $depends"
 
 if [[ $(id -u) -ne 0 ]] || ! command -v dpkg >/dev/null; then

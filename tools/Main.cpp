@@ -134,7 +134,7 @@ void define(CLI::App& app, Commands& c) {
         }
         for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; })) {
             if (sub->get_name() == c.helpTopic) {
-                std::printf("%s", sub->help().c_str());
+                std::printf("%s", sub->help(app.get_name()).c_str());
                 return cli::kExitOk;
             }
         }
@@ -147,7 +147,7 @@ void define(CLI::App& app, Commands& c) {
 int main(int argc, char** argv) {
     CLI::App app{"tonewell: play, record and describe sound through the Tonewell library", "tonewell"};
     app.set_version_flag("--version", "tonewell " TONEWELL_VERSION);
-    app.require_subcommand(1);
+    app.require_subcommand(0, 1);
     // Global options may come before or after the command.
     app.fallthrough();
     cli::GlobalOptions global;
@@ -174,6 +174,11 @@ int main(int argc, char** argv) {
         return cli::kExitUsage;
     }
 
+    if (!chosen) {
+        cli::reportError("no command given: devices, info, play, midi, record, tone, level, error or help",
+                         "Run 'tonewell --help' for what each does.");
+        return cli::kExitUsage;
+    }
     cli::setConsole(global.quiet, global.verbose);
     if (!global.driver.empty()) ::setenv("TONEWELL_SOUND_DRIVER", global.driver.c_str(), 1);
     const std::string driver = cli::activeDriver();
@@ -185,7 +190,7 @@ int main(int argc, char** argv) {
     cli::installStopSignals();
     int status;
     try {
-        status = chosen ? chosen() : cli::kExitUsage;
+        status = chosen();
     } catch (const std::exception& e) {
         status = cli::reportFailure(e);
     }

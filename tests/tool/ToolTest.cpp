@@ -158,8 +158,8 @@ TEST_F(ToolTest, EveryCommandHasHelp) {
 
 TEST_F(ToolTest, BadCommandLinesAndValuesAreUsageErrors) {
     check({
-        {{}, 1, "A subcommand is required"},
-        {{"bogus"}, 1, "bogus"},
+        {{}, 1, "no command given"},
+        {{"bogus"}, 1, "not expected: bogus"},
         {{"play", recording(), "--bogus"}, 1, "--bogus"},
         {{"--driver", "bogus", "devices"}, 1, "bogus not in \\{alsa,virtual\\}"},
         {{"record", scratch("x.wav"), "--seconds", "-5"}, 1, "must be a number above 0, not -5"},
@@ -252,7 +252,8 @@ TEST_F(ToolTest, AStoppedRecordingIsAValidFile) {
 
 TEST_F(ToolTest, AClosedPipeEndsARecordingToStandardOutput) {
     int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
+    // Close-on-exec: the tool must hold no end but its standard output.
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
     const pid_t pid = spawnTool({"record", "-"}, "pipe", fds[1]);
     ::close(fds[1]);
     ASSERT_GT(pid, 0);
