@@ -18,7 +18,7 @@ export TONEWELL_SOUND_DRIVER=virtual
 work=$(mktemp -d /tmp/tonewell-package.XXXXXX)
 installed_package=""
 cleanup() {
-  if [[ -n $installed_package ]]; then dpkg -r tonewell >/dev/null 2>&1 || true; fi
+  if [[ -n $installed_package ]]; then dpkg -P tonewell >/dev/null 2>&1 || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -104,7 +104,7 @@ if [[ $(id -u) -ne 0 ]] || ! command -v dpkg >/dev/null; then
   echo "package test: not root: the package is built but not installed"
   exit 0
 fi
-if dpkg -s tonewell >/dev/null 2>&1; then
+if [[ $(dpkg-query -W -f='${Status}' tonewell 2>/dev/null) == *" installed" ]]; then
   fail "a tonewell package is installed already; remove it first (dpkg -r tonewell)"
 fi
 dpkg_retry() {  # another dpkg or apt may hold the lock for a while
@@ -135,4 +135,6 @@ installed_package=""
 for f in /usr/bin/tonewell /usr/include/tonewell /usr/lib/libtonewell.so.1 /usr/lib/tonewell; do
   [[ ! -e $f ]] || fail "$f is still there after dpkg -r"
 done
+# No record left behind either.
+dpkg_retry dpkg -P tonewell >/dev/null || fail "dpkg -P failed"
 echo "package test: passed"
