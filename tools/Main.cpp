@@ -73,6 +73,16 @@ void add(CLI::App* command, std::function<int()> run) {
     command->callback([run] { chosen = std::move(run); });
 }
 
+// play and midi take the same arguments.
+void addPlay(CLI::App* command, cli::PlayOptions& options, int (*run)(const cli::PlayOptions&)) {
+    command->add_option("FILE", options.file, "the file; - for standard input")->required();
+    addDevice(command, options.device, false);
+    command->add_option("--volume", options.volume, "MIDI volume, 0 to 100 (the library's curve: 50 is -24 dB)")
+        ->check(CLI::Range(0, 100))
+        ->capture_default_str();
+    add(command, [&options, run] { return run(options); });
+}
+
 void define(CLI::App& app, Commands& c) {
     auto* devices = app.add_subcommand("devices", "list the output and capture devices");
     devices->add_flag("-l,--list", c.devices.brief, "one line per device (as aplay -l)");
@@ -83,21 +93,9 @@ void define(CLI::App& app, Commands& c) {
     info->add_option("FILE", c.info.files, "WAV files; - for standard input")->required();
     add(info, [&c] { return cli::runInfo(c.info); });
 
-    auto* play = app.add_subcommand("play", "play a WAV or MIDI file");
-    play->add_option("FILE", c.play.file, "the file; - for standard input")->required();
-    addDevice(play, c.play.device, false);
-    play->add_option("--volume", c.play.volume, "MIDI volume, 0 to 100 (the library's curve: 50 is -24 dB)")
-        ->check(CLI::Range(0, 100))
-        ->capture_default_str();
-    add(play, [&c] { return cli::runPlay(c.play); });
-
-    auto* midi = app.add_subcommand("midi", "play a MIDI (or other) file with one PlaySoundFile call");
-    midi->add_option("FILE", c.midi.file, "the file; - for standard input")->required();
-    addDevice(midi, c.midi.device, false);
-    midi->add_option("--volume", c.midi.volume, "volume, 0 to 100 (the library's curve: 50 is -24 dB)")
-        ->check(CLI::Range(0, 100))
-        ->capture_default_str();
-    add(midi, [&c] { return cli::runMidi(c.midi); });
+    addPlay(app.add_subcommand("play", "play a WAV or MIDI file"), c.play, cli::runPlay);
+    addPlay(app.add_subcommand("midi", "play a MIDI (or other) file with one PlaySoundFile call"), c.midi,
+            cli::runMidi);
 
     auto* record = app.add_subcommand("record", "record from a capture device into a WAV file");
     record->add_option("FILE", c.record.file, "the WAV file; - for standard output")->required();
