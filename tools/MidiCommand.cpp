@@ -63,6 +63,10 @@ private:
 int runMidi(const PlayOptions& options) {
     InputFile input(options.file);
     if (stopRequested()) return stopExitCode();
+    return playMidi(input, options);
+}
+
+int playMidi(InputFile& input, const PlayOptions& options) {
     // The engine reads a file as MIDI when its name says so.
     if (looksLikeMidi(input.path())) input.ensureSuffix(".mid");
     const Device device = chooseDevice(options.device, false);

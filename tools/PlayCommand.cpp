@@ -51,11 +51,7 @@ int playWave(const InputFile& input, const Device& device) {
 int runPlay(const PlayOptions& options) {
     InputFile input(options.file);
     if (stopRequested()) return stopExitCode();
-    if (looksLikeMidi(input.path())) {
-        PlayOptions midi = options;
-        midi.file = input.path();
-        return runMidi(midi);
-    }
+    if (looksLikeMidi(input.path())) return playMidi(input, options);
     return playWave(input, chooseDevice(options.device, false));
 }
 

@@ -29,6 +29,10 @@ private:
     std::string tempDir_;
 };
 
+struct PlayOptions;
+// Plays a MIDI file through the music engine (the midi command's work).
+int playMidi(InputFile& input, const PlayOptions& options);
+
 // The first bytes of a file ("" when it cannot be read).
 std::string leadingBytes(const std::string& path, size_t count);
 // A Standard MIDI File or a RIFF MIDI file, by its content.
