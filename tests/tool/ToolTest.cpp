@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -115,7 +114,7 @@ int64_t validWavData(const std::string& path, std::string& why) {
 struct Case {
     std::vector<std::string> args;
     int status;
-    std::string expect;  // a regular expression the output (stdout + stderr) must hold
+    std::string expect;  // text the output (stdout + stderr) must hold; "" for no output at all
 };
 
 class ToolTest : public ::testing::Test {
@@ -138,7 +137,9 @@ protected:
             for (const auto& a : c.args) line += a + " ";
             const Result r = runTool(c.args);
             EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
-            EXPECT_TRUE(std::regex_search(r.out + r.err, std::regex(c.expect))) << line << "\n" << r.out << r.err;
+            const std::string all = r.out + r.err;
+            if (c.expect.empty()) EXPECT_EQ(all, "") << line;
+            else EXPECT_NE(all.find(c.expect), std::string::npos) << line << "\n" << all;
         }
     }
 };
@@ -146,7 +147,7 @@ protected:
 TEST_F(ToolTest, EveryCommandHasHelp) {
     std::vector<Case> cases = {{{"--help"}, 0, "Subcommands:"},
                                {{"help"}, 0, "Exit codes: 0 success"},
-                               {{"--version"}, 0, "tonewell [0-9]+\\.[0-9]+\\.[0-9]+"},
+                               {{"--version"}, 0, "tonewell 1."},
                                // -h is the help, never a file name.
                                {{"play", "-h"}, 0, "Usage: tonewell play"}};
     for (const char* command : {"devices", "info", "play", "midi", "record", "tone", "level", "error"}) {
@@ -161,7 +162,7 @@ TEST_F(ToolTest, BadCommandLinesAndValuesAreUsageErrors) {
         {{}, 1, "no command given"},
         {{"bogus"}, 1, "not expected: bogus"},
         {{"play", recording(), "--bogus"}, 1, "--bogus"},
-        {{"--driver", "bogus", "devices"}, 1, "bogus not in \\{alsa,virtual\\}"},
+        {{"--driver", "bogus", "devices"}, 1, "bogus not in {alsa,virtual}"},
         {{"record", scratch("x.wav"), "--seconds", "-5"}, 1, "must be a number above 0, not -5"},
         {{"tone", "--seconds", "nan"}, 1, "must be a number above 0, not nan"},
         {{"tone", "--rate", "abc"}, 1, "--rate"},
@@ -180,11 +181,11 @@ TEST_F(ToolTest, UnknownDevicesAndUnreadableFilesSayWhatIsWrong) {
     const std::string text = scratch("not-sound.wav");
     std::ofstream(text) << "this is not a sound file\n";
     check({
-        {{"play", recording(), "-d", "abc"}, 1, "no output device is named 'abc': there are 0 \\(Virtual Output 1\\)"},
+        {{"play", recording(), "-d", "abc"}, 1, "no output device is named 'abc': there are 0 (Virtual Output 1)"},
         {{"play", recording(), "-d", "9"}, 1, "there is no output device 9"},
-        {{"record", scratch("x.wav"), "-d", "Input 2", "-s", "0.05"}, 0, "capture device 1 \\(Virtual Input 2\\)"},
+        {{"record", scratch("x.wav"), "-d", "Input 2", "-s", "0.05"}, 0, "capture device 1 (Virtual Input 2)"},
         {{"level", "-d", "Virtual"}, 1, "'Virtual' names more than one capture device"},
-        {{"play", scratch("missing.wav")}, 2, "file or folder not found \\(error 7, TW_E_NOT_FOUND\\)\n  Check"},
+        {{"play", scratch("missing.wav")}, 2, "file or folder not found (error 7, TW_E_NOT_FOUND)\n  Check"},
         {{"info", text}, 2, "error 4810, TW_E_FILE"},
         {{"info", scratch("missing.wav")}, 2, "error 7, TW_E_NOT_FOUND"},
     });
@@ -201,11 +202,11 @@ TEST_F(ToolTest, RecordingsPlayAndDescribeThemselves) {
     EXPECT_EQ(validWavData(path, why), 13230 * 2) << why;
     check({
         {{"info", path}, 0, "1 channel, 44100 Hz, 16 bits\n  Frames:    13230\n  Duration:  0.300 s"},
-        {{"info", path}, 0, "'data' at [0-9]+, 26460 bytes"},
-        {{"-q", "play", path}, 0, "^$"},
-        {{"-q", "tone", "1000", "-s", "0.2", "-d", "Output 2"}, 0, "^$"},
-        {{"devices"}, 0, "Virtual Output 2 +2 +16 +8000-48000"},
-        {{"devices", "--count"}, 0, "^2 2\n$"},
+        {{"info", path}, 0, ", 26460 bytes"},
+        {{"-q", "play", path}, 0, ""},
+        {{"-q", "tone", "1000", "-s", "0.2", "-d", "Output 2"}, 0, ""},
+        {{"devices"}, 0, "Virtual Output 2  2         16        8000-48000"},
+        {{"devices", "--count"}, 0, "2 2\n"},
     });
 }
 
@@ -213,12 +214,16 @@ TEST_F(ToolTest, EveryLibraryCodeIsExplained) {
     // The codes of the public header, each with its text from docs/errors.md.
     std::ifstream header(TONEWELL_HEADER);
     const std::string text((std::istreambuf_iterator<char>(header)), std::istreambuf_iterator<char>());
-    const std::regex code("(TW_[EW]_[A-Z_]+) = (-?[0-9]+)");
     std::vector<std::string> args = {"error"};
     std::vector<std::string> names;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), code); it != std::sregex_iterator(); ++it) {
-        args.push_back((*it)[2]);
-        names.push_back((*it)[1]);
+    // Lines of the form "    TW_E_NAME = 4822," in the result code enum.
+    for (size_t at = text.find("TW_"); at != std::string::npos; at = text.find("TW_", at + 1)) {
+        if (text.compare(at, 5, "TW_E_") != 0 && text.compare(at, 5, "TW_W_") != 0) continue;
+        const size_t nameEnd = text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ_", at);
+        if (text.compare(nameEnd, 3, " = ") != 0) continue;
+        const size_t valueEnd = text.find_first_not_of("-0123456789", nameEnd + 3);
+        names.push_back(text.substr(at, nameEnd - at));
+        args.push_back(text.substr(nameEnd + 3, valueEnd - nameEnd - 3));
     }
     ASSERT_GE(names.size(), 26u);
     const Result r = runTool(args);
