@@ -89,8 +89,19 @@ void Progress::show(double elapsed, double total, const std::vector<double>& pea
     if (!visible_) return;
     // A terminal needs no more than ten redraws a second.
     const int64_t now = nowMs();
-    if (now - lastDrawMs_ < 100) return;
+    if (now - lastDrawMs_ < 100) {
+        elapsed_ = elapsed;
+        total_ = total;
+        peaks_ = peaks;
+        pending_ = true;
+        return;
+    }
     lastDrawMs_ = now;
+    draw(elapsed, total, peaks);
+}
+
+void Progress::draw(double elapsed, double total, const std::vector<double>& peaks) {
+    pending_ = false;
     std::string line = "\r" + label_ + "  " + clock(elapsed);
     if (total >= 0) line += " / " + clock(total);
     constexpr double kFloor = -60.0;
@@ -112,6 +123,7 @@ void Progress::show(double elapsed, double total, const std::vector<double>& pea
 }
 
 void Progress::end() {
+    if (pending_) draw(elapsed_, total_, peaks_);
     if (drawn_) std::fputc('\n', stderr);
     drawn_ = false;
 }

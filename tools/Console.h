@@ -32,15 +32,19 @@ public:
     ~Progress();
     // total < 0: unknown. peaks: linear 0..1 per channel (may be empty).
     void show(double elapsed, double total, const std::vector<double>& peaks);
-    // Ends the line (once).
+    // Draws the last state given (if a redraw was skipped) and ends the line.
     void end();
     bool visible() const { return visible_; }
 
 private:
     std::string label_;
     bool visible_;
+    void draw(double elapsed, double total, const std::vector<double>& peaks);
     bool drawn_ = false;
+    bool pending_ = false;
     int64_t lastDrawMs_ = -1000;
+    double elapsed_ = 0, total_ = -1;
+    std::vector<double> peaks_;
 };
 
 // Peak magnitude of each row of a rows x cols array of the element type,
