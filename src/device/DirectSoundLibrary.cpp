@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/ErrorCodes.h"
+#include "core/Registries.h"
 #include "platform/Module.h"
 
 namespace tw {
@@ -18,6 +19,7 @@ DirectSoundLibrary::DirectSoundLibrary() {
     const std::string path = platform::companionModulePath(
         reinterpret_cast<const void*>(&DirectSoundLibrary::instance), TONEWELL_MODULE_SUBDIR, TWS_MODULE_FILE);
     module_ = platform::loadModule(path.c_str());
+    if (module_) detachBeforeModuleTeardown();
     if (!module_) {
         error_ = err::kNoSoundSystem;
         return;

@@ -2,7 +2,9 @@
 // probe symbol come with it.
 #include "hostrt/HostRuntime.h"
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 
@@ -31,11 +33,19 @@ std::atomic<bool> gAlwaysMove{true};
 std::atomic<int> gResizeCalls{0};
 std::atomic<int> gSizeArrayCalls{0};
 
+// Registrations, and the procedure calls in progress: a mode-0 call returns
+// only once no call of its procedure runs any more, as a host guarantees.
 std::mutex gRegMutex;
+std::condition_variable gCallEnded;
 std::vector<hostrt::Registration>& regs() {
     static auto* v = new std::vector<hostrt::Registration>();
     return *v;
 }
+std::vector<hostrt::Registration>& calling() {
+    static auto* v = new std::vector<hostrt::Registration>();
+    return *v;
+}
+bool same(const hostrt::Registration& a, TwCleanupProc proc, void* data) { return a.proc == proc && a.data == data; }
 
 int32_t resize(void** handle, size_t bytes) {
     if (!handle) return 1;
@@ -93,15 +103,14 @@ HOST_EXPORT int32_t HostSizeArray(int32_t typeCode, int32_t dimensions, void*** 
 }
 
 HOST_EXPORT int32_t HostRegisterCleanup(TwCleanupProc proc, void* data, int32_t mode) {
-    std::lock_guard<std::mutex> lock(gRegMutex);
+    std::unique_lock<std::mutex> lock(gRegMutex);
     auto& v = regs();
     if (mode == 0) {
-        for (auto it = v.begin(); it != v.end(); ++it) {
-            if (it->proc == proc && it->data == data) {
-                v.erase(it);
-                return 0;
-            }
-        }
+        auto it = std::find_if(v.begin(), v.end(), [&](const auto& r) { return same(r, proc, data); });
+        if (it != v.end()) v.erase(it);
+        gCallEnded.wait(lock, [&] {
+            return std::none_of(calling().begin(), calling().end(), [&](const auto& r) { return same(r, proc, data); });
+        });
         return 0;
     }
     v.push_back({proc, data, mode});
@@ -190,7 +199,22 @@ size_t registrationCount() {
 std::vector<int32_t> runCleanups() {
     std::vector<Registration> copy = registrations();
     std::vector<int32_t> results;
-    for (const auto& r : copy) results.push_back(r.proc(r.data));
+    for (const auto& r : copy) {
+        {
+            // Only while still registered; the call counts as running from here.
+            std::lock_guard<std::mutex> lock(gRegMutex);
+            auto& v = regs();
+            if (std::none_of(v.begin(), v.end(), [&](const auto& x) { return same(x, r.proc, r.data); })) continue;
+            calling().push_back(r);
+        }
+        results.push_back(r.proc(r.data));
+        {
+            std::lock_guard<std::mutex> lock(gRegMutex);
+            auto& c = calling();
+            c.erase(std::find_if(c.begin(), c.end(), [&](const auto& x) { return same(x, r.proc, r.data); }));
+        }
+        gCallEnded.notify_all();
+    }
     return results;
 }
 void clearRegistrations() {

@@ -82,7 +82,9 @@ struct Registration {
 std::vector<Registration> registrations();
 size_t registrationCount();
 // Tears the program down the way a host does: calls every registered
-// procedure (they stay registered). Returns their results in order.
+// procedure (they stay registered). Returns their results in order. Safe from
+// any thread: a procedure is called only while registered, and a mode-0
+// call waits until the calls of its procedure have returned.
 std::vector<int32_t> runCleanups();
 // Forgets all registrations.
 void clearRegistrations();
