@@ -67,20 +67,20 @@ std::vector<Device> listDevices(bool input) {
     return devices;
 }
 
-Device chooseDevice(const std::string& spec, bool input) {
+Device chooseDevice(const std::string& choice, bool input) {
     const std::vector<Device> devices = listDevices(input);
-    const bool isIndex = !spec.empty() && std::all_of(spec.begin(), spec.end(), [](unsigned char c) {
+    const bool isIndex = !choice.empty() && std::all_of(choice.begin(), choice.end(), [](unsigned char c) {
         return std::isdigit(c);
     });
     if (isIndex) {
-        const long index = spec.size() > 9 ? -1 : std::atol(spec.c_str());
+        const long index = choice.size() > 9 ? -1 : std::atol(choice.c_str());
         for (const Device& d : devices)
             if (d.index == index) return d;
-        throw UsageError("there is no " + kind(input) + " device " + spec + ": " + names(devices) +
+        throw UsageError("there is no " + kind(input) + " device " + choice + ": " + names(devices) +
                          (devices.empty() ? ". " + whyNoDevices(input) : ""),
                          kListThem);
     }
-    const std::string wanted = lower(spec);
+    const std::string wanted = lower(choice);
     std::vector<Device> matches;
     for (const Device& d : devices) {
         if (lower(d.name) == wanted) return d;
@@ -88,8 +88,8 @@ Device chooseDevice(const std::string& spec, bool input) {
     }
     if (matches.size() == 1) return matches.front();
     if (matches.empty())
-        throw UsageError("no " + kind(input) + " device is named '" + spec + "': " + names(devices), kListThem);
-    throw UsageError("'" + spec + "' names more than one " + kind(input) + " device: " + names(matches) +
+        throw UsageError("no " + kind(input) + " device is named '" + choice + "': " + names(devices), kListThem);
+    throw UsageError("'" + choice + "' names more than one " + kind(input) + " device: " + names(matches) +
                      "; give more of the name, or the index", kListThem);
 }
 

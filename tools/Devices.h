@@ -20,7 +20,7 @@ struct Device {
 
 std::vector<Device> listDevices(bool input);
 // Throws UsageError naming the devices there are.
-Device chooseDevice(const std::string& spec, bool input);
+Device chooseDevice(const std::string& choice, bool input);
 // Throws UsageError when the device does not list the value.
 void checkRate(const Device& device, double rate);
 void checkChannels(const Device& device, int channels);
