@@ -6,39 +6,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
+#include "hostrt/HostRuntime.h"
 #include "tonewell/tonewell.h"
 
 namespace {
 
 std::string gPath;
-
-// Handles made like the host makes them.
-void** newHandle(size_t bytes) {
-    auto** handle = static_cast<void**>(std::malloc(sizeof(void*)));
-    *handle = std::calloc(1, bytes);
-    return handle;
-}
-
-void freeHandle(void** handle) {
-    std::free(*handle);
-    std::free(handle);
-}
-
-TwStringHandle makeString(const std::string& text) {
-    auto** handle = newHandle(4 + text.size() + 1);
-    auto* s = static_cast<TwString*>(*handle);
-    s->length = static_cast<int32_t>(text.size());
-    std::memcpy(s->text, text.data(), text.size());
-    return reinterpret_cast<TwStringHandle>(handle);
-}
-
-TwArrayHandle makeArray() {
-    auto** handle = newHandle(8);
-    return reinterpret_cast<TwArrayHandle>(handle);
-}
 
 struct Choices {
     const uint8_t* data;
@@ -67,26 +42,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0) std::fwrite(data, 1, size, f);
     std::fclose(f);
 
-    TwStringHandle path = makeString(gPath);
+    const hostrt::StringPtr path = hostrt::makeString(gPath);
     TaskRefnum refnum = -1;
-    if (SoundReadFileOpen(path, &refnum) == 0) {
+    if (SoundReadFileOpen(path.get(), &refnum) == 0) {
         double rate = 0, duration = 0;
         int32_t channels = 0, bits = 0, total = 0, frames = 0;
         SoundFileInfoRef(refnum, 0, &rate, &channels, &bits, &duration, &total);
         Choices choose{data, size};
         static const uint16_t kTypes[] = {TW_TYPE_I16, TW_TYPE_F32, TW_TYPE_U8, TW_TYPE_F64, TW_TYPE_I32, TW_TYPE_U16};
-        TwArrayHandle array = makeArray();
+        const hostrt::ArrayPtr array = hostrt::makeArray2D(TW_TYPE_I16, 0, 0);
         uint8_t eof = 0;
         for (int step = 0; step < 8; ++step) {
             const int32_t mode = step == 0 ? 2 : (choose.next() & 0x7FFFFFFF) % 4;
             const int32_t offset = step == 0 ? 0 : choose.next() % 100000;
             const int32_t count = step % 3 == 0 ? -1 : choose.next() % 70000;
-            SoundReadFileData(refnum, mode, offset, count, kTypes[step % 6], 0, array, &frames, &eof);
+            SoundReadFileData(refnum, mode, offset, count, kTypes[step % 6], 0, array.get(), &frames, &eof);
             SoundReadFileSamplesRead(refnum, &frames);
         }
-        freeHandle(reinterpret_cast<void**>(array));
         SoundFileClose(refnum);
     }
-    freeHandle(reinterpret_cast<void**>(path));
     return 0;
 }

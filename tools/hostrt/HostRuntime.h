@@ -1,4 +1,4 @@
-// The host run-time that the tonewell tool and the test programs carry: the
+// The host run-time that the tonewell tool, the tests and the fuzzer carry: the
 // four operations and the probe symbol the library binds to in the main
 // program, and the host's handles, strings and arrays in the layouts the
 // library reads and resizes. Link it whole into an executable built with
