@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 #include "core/Cleanable.h"
 #include "file/WavStream.h"
@@ -41,6 +42,9 @@ protected:
     uint32_t mChannels = 0;
     double mSampleRate = 0.0;
     WavStream mStream;
+    // The host's clean-up closes the stream from its own thread, beside a
+    // data call that holds the file in its registry: the two take turns.
+    std::mutex mStreamMutex;
 };
 
 }  // namespace tw
