@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the library and runs the whole test suite: a plain build, then
-# AddressSanitizer+UndefinedBehaviorSanitizer, a minute of each fuzzer, then
-# ThreadSanitizer.
+# Builds the library and runs the whole test suite: a plain build with the
+# installed-tree and Debian package tests, then AddressSanitizer +
+# UndefinedBehaviorSanitizer, a minute of each fuzzer, then ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -63,6 +63,8 @@ suite() {
 
 build build
 suite build "plain build"
+# What users install: the installed tree and the Debian package, from the plain build.
+bash scripts/package-test.sh build
 
 build build-asan -DTONEWELL_ASAN=ON -DTONEWELL_BUILD_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

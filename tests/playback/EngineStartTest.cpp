@@ -17,7 +17,7 @@ std::string wave() { return writeFile("start/s.wav", wav(8000, 1, 16, sine16(800
 
 twm_control_counts counts() {
     twm_control_counts c{};
-    music().liveCounts(&c);
+    music().twm_control_live_counts(&c);
     return c;
 }
 
