@@ -18,18 +18,9 @@ using Bytes = std::vector<uint8_t>;
 
 ConversionJob job(uint16_t type, uint32_t width, uint32_t channels, void* host, uint32_t rows, uint32_t columns,
                   Bytes& device, ConvertDirection direction) {
-    ConversionJob j;
-    j.bytesPerSample = width;
-    j.channels = channels;
-    j.device = device.data();
-    j.deviceBytes = device.size();
-    j.typeCode = type;
-    j.rows = rows;
-    j.columns = columns;
-    j.hostElements = static_cast<uint8_t*>(host);
-    j.frames = columns;
-    j.direction = direction;
-    return j;
+    return {.bytesPerSample = width, .channels = channels, .device = device.data(), .deviceBytes = device.size(),
+            .typeCode = type, .rows = rows, .columns = columns, .hostElements = static_cast<uint8_t*>(host),
+            .frames = columns, .direction = direction};
 }
 
 // One host sample to one device sample; the status goes to `status`.
