@@ -145,21 +145,6 @@ TEST_F(WriterBytes, SuccessiveCallsAppendAndCount) {
     for (int i = 0; i < 2000; ++i) ASSERT_EQ(static_cast<int16_t>(get16(file, 56 + 2 * i)), i) << i;
 }
 
-TEST_F(WriterBytes, EmptyArrayWritesNothing) {
-    const std::string path = scratchPath("empty.wav");
-    Opened w = openWrite(path, 8000.0, 2, 16);
-    ASSERT_EQ(w.result, 0);
-    auto none = testhost::makeArray2D(TW_TYPE_I16, 2, 0);
-    int32_t written = -1;
-    EXPECT_EQ(api().SoundWriteFileData(w.refnum, none.get(), &written, TW_TYPE_I16), 0);
-    EXPECT_EQ(written, 0);
-    ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
-    const Bytes file = readFile(path);
-    ASSERT_EQ(file.size(), 56u);
-    EXPECT_EQ(get32(file, 4), 48u);
-    EXPECT_EQ(get32(file, 52), 0u);
-}
-
 TEST_F(WriterBytes, FewerRowsThanChannelsRepeatTheLastRow) {
     const std::string path = scratchPath("monoarray.wav");
     Opened w = openWrite(path, 8000.0, 2, 16);
