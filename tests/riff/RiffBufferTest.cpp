@@ -12,13 +12,7 @@
 namespace tw {
 namespace {
 
-using test::append;
-using test::append32;
-using test::appendChunk;
-using test::Bytes;
-using test::readAll;
-using test::ScratchFile;
-using test::writeAll;
+using namespace test;
 
 constexpr FourCC kData = makeFourCC('d', 'a', 't', 'a');
 

@@ -10,13 +10,7 @@
 namespace tw {
 namespace {
 
-using test::append;
-using test::append32;
-using test::appendChunk;
-using test::Bytes;
-using test::readAll;
-using test::ScratchFile;
-using test::writeAll;
+using namespace test;
 
 constexpr FourCC kWave = makeFourCC('W', 'A', 'V', 'E');
 constexpr FourCC kFmt = makeFourCC('f', 'm', 't', ' ');
