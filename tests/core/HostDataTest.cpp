@@ -52,12 +52,6 @@ TEST(HostData, Int32ArrayWriterAndDimensions) {
     EXPECT_EQ(tw::host::arrayDimension(m.get(), 1), 7);
 }
 
-TEST(HostData, ElementSizesFollowTheTypeCodes) {
-    const int32_t expected[] = {2, 1, 2, 4, 8, 1, 2, 4, 8, 4, 8, 2, 2};
-    for (uint16_t code = 0; code <= 12; ++code) EXPECT_EQ(tw::host::elementSize(code), expected[code]) << code;
-    EXPECT_EQ(tw::host::elementSize(0xFFFF), 2);
-}
-
 TEST(HostData, SizesBeyondInt32AreRefused) {
     EXPECT_TRUE(tw::host::sizeFits(INT32_MAX));
     EXPECT_FALSE(tw::host::sizeFits(int64_t{INT32_MAX} + 1));
