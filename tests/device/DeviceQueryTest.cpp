@@ -80,38 +80,27 @@ protected:
 TEST_F(Devices, DefaultVirtualDevicesSkipThePrimaryEntry) {
     EXPECT_EQ(numDevices(false), 2);
     EXPECT_EQ(numDevices(true), 2);
-
-    Info out1 = deviceInfo(0, false);
-    EXPECT_EQ(out1.result, 0);
-    EXPECT_EQ(out1.name, "Virtual Output 1");
-    EXPECT_EQ(out1.channels, (std::vector<int32_t>{1, 2}));
-    EXPECT_EQ(out1.bits, (std::vector<int32_t>{8, 16}));
-    EXPECT_EQ(out1.minRate, 100.0);
-    EXPECT_EQ(out1.maxRate, 200000.0);
-
-    Info out2 = deviceInfo(1, false);
-    EXPECT_EQ(out2.result, 0);
-    EXPECT_EQ(out2.name, "Virtual Output 2");
-    EXPECT_EQ(out2.channels, std::vector<int32_t>{2});
-    EXPECT_EQ(out2.bits, std::vector<int32_t>{16});
-    EXPECT_EQ(out2.minRate, 8000.0);
-    EXPECT_EQ(out2.maxRate, 48000.0);
-
-    Info in1 = deviceInfo(0, true);
-    EXPECT_EQ(in1.result, 0);
-    EXPECT_EQ(in1.name, "Virtual Input 1");
-    EXPECT_EQ(in1.channels, (std::vector<int32_t>{1, 2}));
-    EXPECT_EQ(in1.bits, (std::vector<int32_t>{8, 16}));
-    EXPECT_EQ(in1.minRate, 11025.0);
-    EXPECT_EQ(in1.maxRate, 96000.0);
-
-    Info in2 = deviceInfo(1, true);
-    EXPECT_EQ(in2.result, 0);
-    EXPECT_EQ(in2.name, "Virtual Input 2");
-    EXPECT_EQ(in2.channels, (std::vector<int32_t>{1, 2}));
-    EXPECT_EQ(in2.bits, std::vector<int32_t>{16});
-    EXPECT_EQ(in2.minRate, 44100.0);
-    EXPECT_EQ(in2.maxRate, 44100.0);
+    struct Expect {
+        int32_t index;
+        bool input;
+        const char* name;
+        std::vector<int32_t> channels, bits;
+        double minRate, maxRate;
+    };
+    const Expect devices[] = {{0, false, "Virtual Output 1", {1, 2}, {8, 16}, 100.0, 200000.0},
+                              {1, false, "Virtual Output 2", {2}, {16}, 8000.0, 48000.0},
+                              {0, true, "Virtual Input 1", {1, 2}, {8, 16}, 11025.0, 96000.0},
+                              {1, true, "Virtual Input 2", {1, 2}, {16}, 44100.0, 44100.0}};
+    for (const Expect& e : devices) {
+        SCOPED_TRACE(e.name);
+        Info info = deviceInfo(e.index, e.input);
+        EXPECT_EQ(info.result, 0);
+        EXPECT_EQ(info.name, e.name);
+        EXPECT_EQ(info.channels, e.channels);
+        EXPECT_EQ(info.bits, e.bits);
+        EXPECT_EQ(info.minRate, e.minRate);
+        EXPECT_EQ(info.maxRate, e.maxRate);
+    }
 }
 
 TEST_F(Devices, MissingIndexGives4800WithEmptyResults) {
