@@ -8,33 +8,30 @@ namespace {
 
 using DeviceTest = SoundTest;
 
-TEST_F(DeviceTest, DefaultOutputsFollowThePrimaryEntry) {
-    tws_result r = -1;
-    auto list = enumerate(false, &r);
-    ASSERT_EQ(r, TWS_OK);
-    ASSERT_EQ(list.size(), 3u);
-    EXPECT_FALSE(list[0].hasGuid);
-    EXPECT_EQ(list[0].description, "Primary Sound Driver");
-    EXPECT_TRUE(list[1].hasGuid);
-    EXPECT_TRUE(sameGuid(list[1].guid, kOutput1));
-    EXPECT_EQ(list[1].description, "Virtual Output 1");
-    EXPECT_TRUE(sameGuid(list[2].guid, kOutput2));
-    EXPECT_EQ(list[2].description, "Virtual Output 2");
-    EXPECT_FALSE(sameGuid(kOutput1, kOutput2));
-}
-
-TEST_F(DeviceTest, DefaultCapturesFollowThePrimaryEntry) {
-    tws_result r = -1;
-    auto list = enumerate(true, &r);
-    ASSERT_EQ(r, TWS_OK);
-    ASSERT_EQ(list.size(), 3u);
-    EXPECT_FALSE(list[0].hasGuid);
-    EXPECT_EQ(list[0].description, "Primary Sound Capture Driver");
-    EXPECT_TRUE(sameGuid(list[1].guid, kInput1));
-    EXPECT_EQ(list[1].description, "Virtual Input 1");
-    EXPECT_TRUE(sameGuid(list[2].guid, kInput2));
-    EXPECT_EQ(list[2].description, "Virtual Input 2");
-    EXPECT_FALSE(sameGuid(kInput1, kInput2));
+TEST_F(DeviceTest, DefaultDevicesFollowThePrimaryEntry) {
+    struct Expect {
+        bool capture;
+        const char* primary;
+        const tws_guid *first, *second;
+        const char *firstName, *secondName;
+    };
+    for (const Expect& e : {Expect{false, "Primary Sound Driver", &kOutput1, &kOutput2, "Virtual Output 1",
+                                   "Virtual Output 2"},
+                            Expect{true, "Primary Sound Capture Driver", &kInput1, &kInput2, "Virtual Input 1",
+                                   "Virtual Input 2"}}) {
+        tws_result r = -1;
+        auto list = enumerate(e.capture, &r);
+        ASSERT_EQ(r, TWS_OK);
+        ASSERT_EQ(list.size(), 3u);
+        EXPECT_FALSE(list[0].hasGuid);
+        EXPECT_EQ(list[0].description, e.primary);
+        EXPECT_TRUE(list[1].hasGuid);
+        EXPECT_TRUE(sameGuid(list[1].guid, *e.first));
+        EXPECT_EQ(list[1].description, e.firstName);
+        EXPECT_TRUE(sameGuid(list[2].guid, *e.second));
+        EXPECT_EQ(list[2].description, e.secondName);
+        EXPECT_FALSE(sameGuid(*e.first, *e.second));
+    }
     EXPECT_FALSE(sameGuid(kInput1, kOutput1));
 }
 

@@ -100,21 +100,6 @@ TEST_F(RealTimeTest, QuarterNotificationsComeInStep) {
     EXPECT_NEAR(spacing, 0.05, 0.02);
 }
 
-TEST_F(RealTimeTest, OneShotBufferEndsByItself) {
-    tws_buffer* b = nullptr;
-    ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 16), 2 * 50, &b), TWS_OK);  // 50 ms
-    ASSERT_EQ(b->vtbl->play(b, 0), TWS_OK);
-    uint32_t status = TWS_BSTATUS_PLAYING;
-    auto start = Clock::now();
-    while ((status & TWS_BSTATUS_PLAYING) && secondsSince(start) < 5) {
-        std::this_thread::sleep_for(milliseconds(5));
-        b->vtbl->get_status(b, &status);
-    }
-    EXPECT_EQ(status, 0u);
-    EXPECT_GE(secondsSince(start), 0.045);
-    EXPECT_EQ(readTap(static_cast<uint32_t>(m.tws_virtual_output_index(b))).size(), 100u);
-}
-
 TEST_F(RealTimeTest, ClockThreadLivesOnlyWhileBuffersDo) {
     EXPECT_EQ(threads(), 0u);
     tws_buffer *a = nullptr, *b = nullptr;
