@@ -2,9 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 #define HOST_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -31,9 +34,23 @@ std::atomic<bool> gAlwaysMove{true};
 std::atomic<int> gResizeCalls{0};
 std::atomic<int> gSizeArrayCalls{0};
 
+// The registrations, each with the threads running its procedure now: a
+// mode-0 call waits for them (a host may not call the procedure once mode 0
+// has returned).
+struct Entry {
+    testhost::Registration reg;
+    uint64_t serial = 0;
+    std::vector<std::thread::id> runners;
+};
 std::mutex gRegMutex;
-std::vector<testhost::Registration>& regs() {
-    static auto* v = new std::vector<testhost::Registration>();
+// Left alive at exit: a library unloading at exit still unregisters.
+std::condition_variable& regDone() {
+    static auto* c = new std::condition_variable();
+    return *c;
+}
+uint64_t gNextSerial = 0;
+std::vector<Entry>& regs() {
+    static auto* v = new std::vector<Entry>();
     return *v;
 }
 
@@ -96,18 +113,25 @@ HOST_EXPORT int32_t HostSizeArray(int32_t typeCode, int32_t dimensions, void*** 
 }
 
 HOST_EXPORT int32_t HostRegisterCleanup(TwCleanupProc proc, void* data, int32_t mode) {
-    std::lock_guard<std::mutex> lock(gRegMutex);
+    std::unique_lock<std::mutex> lock(gRegMutex);
     auto& v = regs();
     if (mode == 0) {
-        for (auto it = v.begin(); it != v.end(); ++it) {
-            if (it->proc == proc && it->data == data) {
-                v.erase(it);
-                return 0;
-            }
-        }
+        auto it = std::find_if(v.begin(), v.end(),
+                               [&](const Entry& e) { return e.reg.proc == proc && e.reg.data == data; });
+        if (it == v.end()) return 0;
+        const uint64_t serial = it->serial;
+        // A procedure that removes its own registration would wait for itself.
+        auto busy = [&] {
+            auto e = std::find_if(v.begin(), v.end(), [&](const Entry& x) { return x.serial == serial; });
+            return e != v.end() && std::any_of(e->runners.begin(), e->runners.end(), [](std::thread::id t) {
+                       return t != std::this_thread::get_id();
+                   });
+        };
+        regDone().wait(lock, [&] { return !busy(); });
+        std::erase_if(v, [&](const Entry& e) { return e.serial == serial; });
         return 0;
     }
-    v.push_back({proc, data, mode});
+    v.push_back({{proc, data, mode}, ++gNextSerial});
     return 0;
 }
 
@@ -184,16 +208,41 @@ int sizeArrayCalls() { return gSizeArrayCalls.load(); }
 
 std::vector<Registration> registrations() {
     std::lock_guard<std::mutex> lock(gRegMutex);
-    return regs();
+    std::vector<Registration> out;
+    for (const Entry& e : regs()) out.push_back(e.reg);
+    return out;
 }
 size_t registrationCount() {
     std::lock_guard<std::mutex> lock(gRegMutex);
     return regs().size();
 }
-std::vector<int32_t> runCleanups() {
-    std::vector<Registration> copy = registrations();
+std::vector<int32_t> runCleanups(const std::function<bool(const Registration&)>& select) {
+    std::vector<uint64_t> serials;
+    {
+        std::lock_guard<std::mutex> lock(gRegMutex);
+        for (const Entry& e : regs()) serials.push_back(e.serial);
+    }
     std::vector<int32_t> results;
-    for (const auto& r : copy) results.push_back(r.proc(r.data));
+    for (uint64_t serial : serials) {
+        Registration reg{};
+        {
+            // Still registered? Then mode 0 for it waits until the call is over.
+            std::lock_guard<std::mutex> lock(gRegMutex);
+            auto& v = regs();
+            auto it = std::find_if(v.begin(), v.end(), [&](const Entry& e) { return e.serial == serial; });
+            if (it == v.end() || (select && !select(it->reg))) continue;
+            it->runners.push_back(std::this_thread::get_id());
+            reg = it->reg;
+        }
+        results.push_back(reg.proc(reg.data));
+        {
+            std::lock_guard<std::mutex> lock(gRegMutex);
+            auto& v = regs();
+            auto it = std::find_if(v.begin(), v.end(), [&](const Entry& e) { return e.serial == serial; });
+            if (it != v.end()) it->runners.erase(std::find(it->runners.begin(), it->runners.end(), std::this_thread::get_id()));
+        }
+        regDone().notify_all();
+    }
     return results;
 }
 void clearRegistrations() {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -78,8 +79,11 @@ struct Registration {
 std::vector<Registration> registrations();
 size_t registrationCount();
 // Tears the program down the way a host does: calls every registered
-// procedure (they stay registered). Returns their results in order.
-std::vector<int32_t> runCleanups();
+// procedure that `select` picks (all without it) on this thread; they stay
+// registered. Returns their results in order. Safe against concurrent
+// registration calls: a procedure is never called once the mode-0 call for
+// it has returned, and mode 0 waits for a call of it that is running.
+std::vector<int32_t> runCleanups(const std::function<bool(const Registration&)>& select = {});
 // Forgets all registrations (between tests).
 void clearRegistrations();
 

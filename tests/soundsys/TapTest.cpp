@@ -130,6 +130,28 @@ TEST_F(TapTest, TapLimitKeepsTheStartAndCountsTheRest) {
               std::vector<uint8_t>(data.begin(), data.begin() + 36));
 }
 
+TEST_F(TapTest, DrainingMakesRoomUnderTheLimit) {
+    m.tws_virtual_set_tap_limit(40);
+    tws_buffer* b = nullptr;
+    ASSERT_EQ(makeBuffer(makeFormat(2, 1000, 24), 6 * 20, &b), TWS_OK);
+    const auto index = static_cast<uint32_t>(m.tws_virtual_output_index(b));
+    auto data = fill(b, 120, 5);
+    b->vtbl->play(b, TWS_BPLAY_LOOPING);
+    m.tws_virtual_advance(5);
+    std::vector<uint8_t> out(100);
+    ASSERT_EQ(m.tws_virtual_tap_drain(index, out.data(), 14), 12);  // whole frames only
+    EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 12), std::vector<uint8_t>(data.begin(), data.begin() + 12));
+    m.tws_virtual_advance(5);  // 30 bytes more, room for 22: three frames kept
+    tws_virtual_tap info{};
+    ASSERT_EQ(m.tws_virtual_tap_info(index, &info), TWS_OK);
+    EXPECT_EQ(info.kept, 36u);
+    EXPECT_EQ(info.total, 60u);
+    EXPECT_EQ(readTap(index), std::vector<uint8_t>(data.begin() + 12, data.begin() + 48));
+    EXPECT_EQ(m.tws_virtual_tap_drain(index, out.data(), out.size()), 36);
+    EXPECT_EQ(m.tws_virtual_tap_drain(index, out.data(), out.size()), 0);
+    EXPECT_EQ(m.tws_virtual_tap_drain(9999, out.data(), out.size()), -1);
+}
+
 TEST_F(TapTest, ReleasedBuffersLeaveTapFiles) {
     const std::string dir = scratchDir() + "/taps-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::filesystem::remove_all(dir);
