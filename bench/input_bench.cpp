@@ -25,6 +25,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "ProcessStats.h"
 #include "host/Library.h"
 #include "host/TestHost.h"
 #include "host/VirtualDriver.h"
@@ -35,30 +36,6 @@ constexpr double kRate = 48000.0;
 constexpr int32_t kRingFrames = 4800;
 constexpr int32_t kBlockFrames = 2400;
 constexpr double kAudioSeconds = 3.0;
-
-int64_t threadCpuNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
-}
-
-// CPU time so far of every thread of this process named `name`.
-int64_t namedThreadsCpuNs(const std::string& name) {
-    int64_t total = 0;
-    DIR* dir = opendir("/proc/self/task");
-    if (!dir) return 0;
-    while (dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        const std::string base = std::string("/proc/self/task/") + entry->d_name;
-        std::string comm;
-        std::getline(std::ifstream(base + "/comm"), comm);
-        if (comm != name) continue;
-        int64_t ns = 0;
-        if (std::ifstream(base + "/schedstat") >> ns) total += ns;
-    }
-    closedir(dir);
-    return total;
-}
 
 struct CaptureRun {
     TaskRefnum refnum = -1;
@@ -74,9 +51,9 @@ void readFor(const testhost::Exports& api, CaptureRun& run, const std::atomic<bo
     const int blocks = static_cast<int>(kAudioSeconds * kRate / kBlockFrames);
     for (int i = 0; i < blocks; ++i) {
         int32_t total = 0;
-        const int64_t before = threadCpuNs();
+        const int64_t before = benchstats::clockNs(CLOCK_THREAD_CPUTIME_ID);
         const int32_t result = api.SIRead(run.refnum, block.get(), kBlockFrames, &total, 5.0, TW_TYPE_I16);
-        run.readCpuNs += threadCpuNs() - before;
+        run.readCpuNs += benchstats::clockNs(CLOCK_THREAD_CPUTIME_ID) - before;
         if (result != 0 || testhost::cols(block.get()) != kBlockFrames) {
             run.overrun = result == 0 || result == 4823;
             run.failure = result;
@@ -110,10 +87,10 @@ void captureMany(benchmark::State& state) {
         std::atomic<bool> go{false};
         std::vector<std::thread> readers;
         for (CaptureRun& run : runs) readers.emplace_back(readFor, std::cref(api), std::ref(run), std::cref(go));
-        const int64_t workersBefore = namedThreadsCpuNs("tw-capture");
+        const int64_t workersBefore = benchstats::namedThreadsCpuNs("tw-capture");
         go = true;
         for (auto& t : readers) t.join();
-        const int64_t workersNs = namedThreadsCpuNs("tw-capture") - workersBefore;
+        const int64_t workersNs = benchstats::namedThreadsCpuNs("tw-capture") - workersBefore;
 
         int64_t readNs = 0;
         int overruns = 0, failures = 0;

@@ -10,6 +10,7 @@ packages=(
   libsndfile1-dev sox
   libfluidsynth-dev timgm6mb-soundfont
   alsa-utils libasound2-dev libasound2-plugins pulseaudio
+  gdb
 )
 if [[ -n "${TONEWELL_EXTRA_PACKAGES:-}" ]]; then
   read -r -a extra <<<"$TONEWELL_EXTRA_PACKAGES"
