@@ -83,6 +83,9 @@ TONEWELL_API int32_t SIStop(TaskRefnum refnum) {
 }
 
 TONEWELL_API int32_t SIClear(TaskRefnum refnum) {
+    // The removal waits for every call in progress: a read inside the task
+    // is ended first.
+    withInputTask(refnum, [](InputConfiguration& t) { return t.shutdown(); });
     return inputTaskRegistry().remove(refnum) == 0 ? err::kOk : err::kBadRefnum;
 }
 

@@ -91,6 +91,9 @@ TONEWELL_API int32_t SOInfo(TaskRefnum refnum, TwArrayHandle volumesOut, uint8_t
 }
 
 TONEWELL_API int32_t SOClear(TaskRefnum refnum) {
+    // The removal waits for every call in progress: a write or wait inside
+    // the task is ended first.
+    withTask(refnum, [](OutputConfiguration& t) { return t.shutdown(); });
     return outputTaskRegistry().remove(refnum) == 0 ? err::kOk : err::kBadRefnum;
 }
 

@@ -4,18 +4,8 @@
 
 #include "core/ErrorCodes.h"
 #include "core/InputConfiguration.h"
-#include "device/DeviceManager.h"
 
 namespace tw {
-
-int32_t taskCleanupProc(void* object) {
-    if (!object) return 1;
-    return static_cast<Cleanable*>(object)->cleanup();
-}
-
-ConfigurationData::ConfigurationData() { DeviceManager::instance()->registerTask(this); }
-
-ConfigurationData::~ConfigurationData() { DeviceManager::instance()->unregisterTask(this); }
 
 int32_t ConfigurationData::getStateDesc(char*) { return err::kNotSupported; }
 int32_t ConfigurationData::isRunning() { return 0; }

@@ -1,5 +1,4 @@
-// Abstract sound task. Construction registers the task with the host's
-// clean-up, destruction removes the registration; `cleanup` shuts it down.
+// Abstract sound task; the host's clean-up (`cleanup`) shuts it down.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +9,7 @@ namespace tw {
 
 class ConfigurationData : public Cleanable {
 public:
-    ConfigurationData();
-    ~ConfigurationData() override;
+    ConfigurationData() = default;
     ConfigurationData(const ConfigurationData&) = delete;
     ConfigurationData& operator=(const ConfigurationData&) = delete;
 

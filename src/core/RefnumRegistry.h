@@ -2,12 +2,16 @@
 // shared/exclusive lock on the map and one on each entry. Every user of an
 // entry holds the map shared from acquire to release, so adding and removing
 // wait until no entry is in use: an object is never deleted under a caller.
+// Objects that register with the host's clean-up are registered by `add`, once
+// they are whole, and withdrawn before they are deleted.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <type_traits>
 
+#include "core/Cleanable.h"
 #include "core/SharedExclusiveLock.h"
 
 namespace tw {
@@ -24,6 +28,7 @@ public:
 
     // Takes ownership of `object`; returns its new refnum.
     TaskRefnum add(T* object) {
+        if constexpr (kCleanable) cleanup::enrol(object);
         lock_.lockExclusive();
         TaskRefnum refnum = nextRefnum_;
         advance();
@@ -66,7 +71,7 @@ public:
         if (it != map_.end()) {
             std::unique_ptr<Entry> entry = std::move(it->second);
             map_.erase(it);
-            entry.reset();
+            destroy(entry);
             result = 0;
         }
         lock_.unlockExclusive();
@@ -76,7 +81,7 @@ public:
     // Deletes every object in ascending refnum order; refnums are not reused.
     int32_t removeAll() {
         lock_.lockExclusive();
-        for (auto& [refnum, entry] : map_) entry.reset();
+        for (auto& [refnum, entry] : map_) destroy(entry);
         map_.clear();
         lock_.unlockExclusive();
         return 0;
@@ -98,6 +103,15 @@ private:
         SharedExclusiveLock lock;
         std::unique_ptr<T> object;
     };
+
+    static constexpr bool kCleanable = std::is_base_of_v<Cleanable, T>;
+
+    static void destroy(std::unique_ptr<Entry>& entry) {
+        if constexpr (kCleanable) {
+            if (entry->object) cleanup::withdraw(entry->object.get());
+        }
+        entry.reset();
+    }
 
     // Counts on in 32 bits without undefined overflow; -1 means "no object"
     // to the host and a refnum still in use must not be handed out twice.

@@ -1,5 +1,7 @@
 #include "core/Registries.h"
 
+#include <cstdlib>
+
 #include "core/InputConfiguration.h"
 #include "core/OutputConfiguration.h"
 #include "core/SharedExclusiveLock.h"
@@ -53,5 +55,11 @@ void libraryDetach() {
     delete gDeviceManagerLock;
     gDeviceManagerLock = nullptr;
 }
+
+// Exit handlers run in the reverse order of their registration, and all of
+// them before the library's own unload work: one registered after a module's
+// static objects exist runs before they are destroyed. At dlclose of the
+// library it runs first too.
+void detachBeforeModuleTeardown() { std::atexit([] { libraryDetach(); }); }
 
 }  // namespace tw

@@ -24,5 +24,9 @@ void libraryAttach();
 // Destroys output tasks, input tasks, files (each in ascending refnum order),
 // then the device manager lock (detach). Idempotent.
 void libraryDetach();
+// Called right after a module the tasks use has been loaded: makes the detach
+// run at exit (or unload) before that module's own exit-time destruction,
+// which the C++ run-time would otherwise do first.
+void detachBeforeModuleTeardown();
 
 }  // namespace tw

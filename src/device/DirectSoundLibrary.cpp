@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/ErrorCodes.h"
+#include "core/Registries.h"
 #include "platform/Module.h"
 
 namespace tw {
@@ -18,6 +19,7 @@ DirectSoundLibrary::DirectSoundLibrary() {
     std::string path = platform::moduleDirectoryOf(reinterpret_cast<const void*>(&DirectSoundLibrary::instance)) +
                        TWS_MODULE_FILE;
     module_ = platform::loadModule(path.c_str());
+    if (module_) detachBeforeModuleTeardown();
     if (!module_) {
         error_ = err::kNoSoundSystem;
         return;

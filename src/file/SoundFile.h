@@ -16,8 +16,7 @@ class SoundFile : public Cleanable {
 public:
     enum Kind : int32_t { kReader = 0, kWriter = 1 };
 
-    SoundFile();
-    ~SoundFile() override;
+    SoundFile() = default;
     SoundFile(const SoundFile&) = delete;
     SoundFile& operator=(const SoundFile&) = delete;
 

@@ -188,7 +188,14 @@ int32_t SoundFileReader::read(int32_t count, uint16_t typeCode, TwArrayHandle da
     }
     ArraySink sink(block, scratch.get(), scratchBytes);
     uint64_t bytesRead = 0;
-    if (mStream.read(bytes, frameBytes, sink, bytesRead) != 0) return err::kFile;
+    const uint32_t consumedBefore = mStream.bytesConsumed();
+    if (mStream.read(bytes, frameBytes, sink, bytesRead) != 0) {
+        // The call delivers nothing, so it consumes nothing: reading goes on
+        // from where it began (a file cut short under the reader keeps the
+        // frames before the cut readable).
+        mStream.seek(0, consumedBefore);
+        return err::kFile;
+    }
     atEnd = mStream.atEnd();
     block.finish();
     framesRead = static_cast<int32_t>(sink.frames());

@@ -38,6 +38,9 @@ int32_t InputConfigurationData::read(TwArrayHandle data, int32_t samplesToRead, 
                 trace("InputConfigurationData::read() has detected that mVantorData is consumed and we are safe to return to Vantor.");
             else
                 result = err::kTimeout;
+            // A capture that failed under the read reports why.
+            if (int32_t status = mError.load(); status > 0 && status != err::kCaptureStopped && status != err::kIncomplete)
+                result = status;
         }
         endRead();
     }
@@ -57,6 +60,7 @@ int32_t InputConfigurationData::attachArray(TwArrayHandle data, int32_t samples,
     // A release left over from an earlier read that timed out must not end
     // this one early.
     platform::waitForSingleObject(mhFinishedWithData, 0);
+    mReadWaiting = true;
     return err::kOk;
 }
 
@@ -67,6 +71,7 @@ void InputConfigurationData::endRead() {
     if (!mVantorData.isComplete()) mVantorData.finish();
     mTotalSamplesRead += mVantorData.sampleCount();
     mVantorData.detach();
+    mReadWaiting = false;
     mhBufferMutex.release();
 }
 
@@ -117,7 +122,9 @@ int32_t InputConfigurationData::capturePass(uint32_t& framesMoved) {
         if (!mVantorData.isComplete()) mVantorData.finish();
         trace("Input: Releasing mhFinishedWithData because we aren't acquiring");
         mhFinishedWithData.release();
-        mError = err::kCaptureStopped;
+        // A failure that stopped the capture stays what the task reports.
+        int32_t current = mError.load();
+        if (current <= 0 || current == err::kIncomplete) mError = err::kCaptureStopped;
         result = err::kCaptureStopped;
     }
     return result;

@@ -188,8 +188,8 @@ int32_t InputConfigurationData::shutdown() {
         mDirectSoundCapture = nullptr;
     }
     // A read still waiting gets its array back with what it holds.
-    if (!mVantorData.isComplete()) {
-        mVantorData.finish();
+    if (mReadWaiting) {
+        if (!mVantorData.isComplete()) mVantorData.finish();
         mhFinishedWithData.release();
     }
     mhBufferMutex.release();

@@ -59,6 +59,7 @@ private:
     int32_t copyFromRing(uint32_t bytes, uint32_t& framesMoved);
     int32_t attachArray(TwArrayHandle data, int32_t samples, uint16_t typeCode);
     void endRead();
+    void failCapture(int32_t code);
     bool capturingLocked();
     uint32_t startTimeLimitMs() const;
 
@@ -90,6 +91,10 @@ private:
     // an overrun; a capture that ended is never started again.
     std::atomic<bool> mHasCaptured{false};
     std::atomic<bool> mStopRequested{false};
+    // A read has its array attached (under mhBufferMutex): even one of 0
+    // samples, which is complete from the start, waits until it is let go.
+    bool mReadWaiting = false;
+    uint32_t mPositionFailures = 0;  // worker only
     // Shared by every call into the capture buffer, exclusive while shutdown
     // releases it: the host's clean-up may run beside its other calls.
     std::shared_mutex mDeviceLock;

@@ -70,11 +70,17 @@ uint32_t InputConfigurationData::NotificationProc() {
 void InputConfigurationData::onQuarterNotification(QuarterCounter& counter) {
     uint32_t capturePosition = 0;
     uint32_t readPosition = 0;
+    tws_result hr = TWS_OK;
     {
         std::shared_lock lock(mDeviceLock);
-        if (!mBuffer || TWS_FAILED(mBuffer->vtbl->get_current_position(mBuffer, &capturePosition, &readPosition)))
-            return;
+        if (!mBuffer) return;
+        hr = mBuffer->vtbl->get_current_position(mBuffer, &capturePosition, &readPosition);
     }
+    // One position lost is made up at the next quarter (they are counted
+    // from the capture position); two in a row fail the capture.
+    mPositionFailures = TWS_FAILED(hr) ? mPositionFailures + 1 : 0;
+    if (mPositionFailures > 1) failCapture(mapSystemError(hr));
+    if (TWS_FAILED(hr)) return;
     const uint32_t expected = counter.nextBoundary();
     const QuarterCounter::Step step = counter.advance(capturePosition);
     if (step.quarters == 0) {
@@ -98,6 +104,23 @@ void InputConfigurationData::onQuarterNotification(QuarterCounter& counter) {
     readCaptured(false);
     trace("InputConfigurationData::NotificationProc Event Finished with nextNotifyPos and nextNotifyPosPlusOne :",
           counter.nextBoundary(), (counter.nextBoundary() + counter.quarterBytes()) % mBufferBytes);
+    mhBufferMutex.release();
+}
+
+// The capture stops with `code`, which sticks; a waiting read gets its array
+// back with what it holds, and the code.
+void InputConfigurationData::failCapture(int32_t code) {
+    platform::waitForSingleObject(mhBufferMutex, platform::kInfinite);
+    int32_t current = mError.load();
+    if (current <= 0 || current == err::kIncomplete) mError = code;
+    {
+        std::shared_lock lock(mDeviceLock);
+        if (mBuffer) mBuffer->vtbl->stop(mBuffer);
+    }
+    if (mReadWaiting) {
+        if (!mVantorData.isComplete()) mVantorData.finish();
+        mhFinishedWithData.release();
+    }
     mhBufferMutex.release();
 }
 

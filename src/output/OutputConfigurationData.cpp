@@ -8,7 +8,6 @@
 #include "core/Trace.h"
 #include "device/DirectSoundLibrary.h"
 #include "device/SoundDevice.h"
-#include "host/HostRuntime.h"
 #include "platform/Wait.h"
 
 namespace tw {
@@ -28,11 +27,7 @@ OutputConfigurationData::OutputConfigurationData(SoundDevice* device, int32_t bu
     mError = configure(device, bufferSamples, sampleRate, channels, bitsPerSample, mode);
 }
 
-OutputConfigurationData::~OutputConfigurationData() {
-    shutdown();
-    std::lock_guard guard(mWaitCleanupMutex);
-    if (mWaitCleanupRegistered) host::registerCleanup(waitCleanupProc, this, host::kCleanupRemove);
-}
+OutputConfigurationData::~OutputConfigurationData() { shutdown(); }
 
 int32_t OutputConfigurationData::configure(SoundDevice* device, int32_t bufferSamples, double* sampleRate,
                                            uint32_t* channels, uint32_t* bitsPerSample, int32_t mode) {
@@ -42,6 +37,8 @@ int32_t OutputConfigurationData::configure(SoundDevice* device, int32_t bufferSa
     mBufferSamples = static_cast<uint32_t>(bufferSamples);
     mContinuous = mode == TW_MODE_CONTINUOUS;
     if (mBufferSamples < 4 || mBufferSamples > kMaxBufferSamples) return mError = err::kDevice;
+    // The format record holds both in 16 bits.
+    if (*channels > 0xFFFF || *bitsPerSample > 0xFFFF) return mError = err::kDevice;
 
     if (!mDirectSound) {
         tws_result r = DirectSoundLibrary::instance().createSound(device->getGuid(), &mDirectSound);

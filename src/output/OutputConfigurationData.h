@@ -91,7 +91,8 @@ private:
     void abortWriter();
     // Stops and rewinds the buffer and resets the ring state (stop without the mutex).
     int32_t stopHeld();
-    // A chunk failed: the task fails, and a waiting write ends with the code.
+    // A chunk failed: the task fails, its buffer stops, and a waiting write
+    // ends with the code.
     void failStream(int32_t status);
 
     // Worker thread (OutputWorker.cpp).
@@ -101,6 +102,8 @@ private:
     void onMoreData();
     uint32_t quartersPassed(uint32_t playPos);
     int32_t restoreBuffer();
+    // Restores a lost buffer; true when it stays lost.
+    bool restoreLost();
     void endOfPlayback();
 
     tws_sound* mDirectSound = nullptr;
@@ -140,6 +143,8 @@ private:
     // Owed silence that reaches the quarter boundary after the block; the
     // rest of mSilenceToWrite covers the quarter after it.
     uint32_t mSilenceBeforeRelease = 0;
+    // Notifications in a row whose cursor position could not be read (worker only).
+    uint32_t mPositionFailures = 0;
     // A continuous write waits on mhFinishedWithData for the attached block.
     bool mWriteWaiting = false;
     std::atomic<int32_t> mWriteOutcome{0};
@@ -149,9 +154,6 @@ private:
     std::atomic<bool> mShutDown{false};
     std::mutex mShutdownMutex;
     std::shared_mutex mDeviceLock;
-    std::mutex mWaitCleanupMutex;
-    bool mWaitCleanupRegistered = false;
-    int32_t mWaitCleanupResult = 0;
 };
 
 }  // namespace tw

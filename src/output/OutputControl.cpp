@@ -1,6 +1,7 @@
 // Output task: start, pause, stop, volume, wait and shutdown.
 #include <algorithm>
 
+#include "core/Cleanable.h"
 #include "core/ErrorCodes.h"
 #include "core/Trace.h"
 #include "host/HostRuntime.h"
@@ -100,20 +101,15 @@ int32_t OutputConfigurationData::wait(double timeoutSeconds) {
     return result;
 }
 
-// One registration per task, removed by the destructor: repeated waits add
-// nothing, and the host never calls into a deleted task. A refused
-// registration is tried again by the next wait.
+// One registration per task, withdrawn with the task's own before it is torn
+// down: repeated waits add nothing, and the host never calls into a deleted
+// task. A refused registration is tried again by the next wait.
 int32_t OutputConfigurationData::registerWaitCleanup() {
-    std::lock_guard guard(mWaitCleanupMutex);
-    if (mWaitCleanupRegistered && mWaitCleanupResult == 0) return 0;
-    mWaitCleanupResult = host::registerCleanup(waitCleanupProc, this, host::kCleanupWait);
-    mWaitCleanupRegistered = true;
-    return mWaitCleanupResult;
+    return cleanup::enrolAlso(this, waitCleanupProc, host::kCleanupWait);
 }
 
-int32_t OutputConfigurationData::waitCleanupProc(void* task) {
-    return task ? static_cast<OutputConfigurationData*>(task)->shutdown() : 1;
-}
+// The task's shutdown, through the same guard as its clean-up.
+int32_t OutputConfigurationData::waitCleanupProc(void* task) { return cleanup::run(task); }
 
 // May run on a host clean-up thread while other calls are inside the task:
 // the semaphores and events live until the destructor, a waiting write is let

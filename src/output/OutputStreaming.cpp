@@ -132,7 +132,10 @@ int32_t OutputConfigurationData::writeChunk() {
     if (mVantorData.isComplete() && mSilenceToWrite > 0) writeOwedSilence(ring);
     mBuffer->vtbl->unlock(mBuffer, p1, s1, p2, s2);
 
-    if (!playing() && mError.load() <= 0) play();
+    // A buffer that will not play would never take the rest of the block.
+    if (!playing() && mError.load() <= 0) {
+        if (int32_t played = play(); played != err::kOk && status <= 0) status = played;
+    }
     if (!mVantorData.isComplete()) {
         trace("OutputConfigurationData::writeChunk(): Not finished.  mVantorData.bytesRemaining()",
               static_cast<uint32_t>(mVantorData.bytesRemaining()));
@@ -243,6 +246,8 @@ void OutputConfigurationData::abortWriter() {
 
 void OutputConfigurationData::failStream(int32_t status) {
     if (mError.load() <= 0) mError = status;
+    // Nothing refills the ring any more: it must not play its last lap again.
+    if (mBuffer) halt();
     if (mWriteWaiting) {
         mVantorData.detach();
         releaseWriter(status);

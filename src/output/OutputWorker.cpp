@@ -12,6 +12,9 @@ namespace tw {
 
 namespace {
 
+constexpr uint32_t kRestoreRetryMs = 20;
+constexpr uint32_t kRestoreAttempts = 50;
+
 // Runs on the sound system's thread: only signal the worker.
 void notifyCallback(void* event) { static_cast<platform::Event*>(event)->set(); }
 
@@ -62,15 +65,18 @@ uint32_t OutputConfigurationData::NotificationProc() {
 }
 
 void OutputConfigurationData::onNotification() {
-    {
-        std::shared_lock lock(mDeviceLock);
-        if (!mBuffer) return;
-        restoreBuffer();
-    }
+    const bool gone = restoreLost();
     if (platform::waitForSingleObject(mhBufferMutex, platform::kInfinite) != platform::kWaitObject0) return;
     std::shared_lock lock(mDeviceLock);
+    if (gone) failStream(mapSystemError(TWS_ERR_BUFFERLOST));
     uint32_t playPos = 0, writePos = 0;
-    if (mBuffer && mBuffer->vtbl->get_current_position(mBuffer, &playPos, &writePos) >= 0) {
+    const tws_result where =
+        mBuffer && !gone ? mBuffer->vtbl->get_current_position(mBuffer, &playPos, &writePos) : TWS_OK;
+    // One position lost is made up at the next quarter (they are counted from
+    // the cursor); by the one after, the cursor would reach unrefilled data.
+    mPositionFailures = where < 0 ? mPositionFailures + 1 : 0;
+    if (mPositionFailures > 1) failStream(mapSystemError(where));
+    if (mBuffer && where >= 0 && !gone) {
         const uint32_t passed = quartersPassed(playPos);
         if (passed == 0) {
             trace("[FALSE] OutputConfigurationData::NotificationProc Event occured with playPos and nextNotifyPos:",
@@ -104,10 +110,13 @@ uint32_t OutputConfigurationData::quartersPassed(uint32_t playPos) {
 }
 
 void OutputConfigurationData::onMoreData() {
+    // A buffer lost while idle comes back before the block goes in.
+    const bool gone = restoreLost();
     if (platform::waitForSingleObject(mhBufferMutex, platform::kInfinite) != platform::kWaitObject0) return;
     {
         std::shared_lock lock(mDeviceLock);
-        if (mBuffer && !mVantorData.isComplete()) {
+        if (gone) failStream(mapSystemError(TWS_ERR_BUFFERLOST));
+        if (mBuffer && !mVantorData.isComplete() && mError.load() <= 0) {
             trace("[TRUE]  OutputConfigurationData::NotificationProc write() gave us more data");
             if (!playing()) {
                 const int32_t status = writeChunk();
@@ -120,12 +129,24 @@ void OutputConfigurationData::onMoreData() {
     mhBufferMutex.release();
 }
 
+// Not under the buffer mutex, which stop and pause must always get while the
+// worker waits for the device.
+bool OutputConfigurationData::restoreLost() {
+    std::shared_lock lock(mDeviceLock);
+    return mBuffer && restoreBuffer() != err::kOk && lost() && !mShutDown.load();
+}
+
+// A device that stays away (its sound server gone) fails the stream after a
+// second instead of holding the worker, and a write waiting on it, for good.
 int32_t OutputConfigurationData::restoreBuffer() {
     uint32_t status = 0;
     if (!mBuffer || mBuffer->vtbl->get_status(mBuffer, &status) < 0) return err::kArgument;
     if (!(status & TWS_BSTATUS_BUFFERLOST)) return err::kOk;
     tws_result r;
-    while ((r = mBuffer->vtbl->restore(mBuffer)) == TWS_ERR_BUFFERLOST && !mShutDown.load()) platform::sleepMs(20);
+    for (uint32_t attempt = 1; (r = mBuffer->vtbl->restore(mBuffer)) == TWS_ERR_BUFFERLOST &&
+                               attempt < kRestoreAttempts && !mShutDown.load();
+         ++attempt)
+        platform::sleepMs(kRestoreRetryMs);
     return mapSystemError(r);
 }
 

@@ -32,6 +32,7 @@ struct Waiter {
 struct ThreadQueue {
   std::deque<Message> messages;
   Waiter* waiter = nullptr;  // only the owning thread waits on its queue
+  ThreadId owner = 0;
 };
 
 // All members expect kernelMutex() held.

@@ -1,5 +1,7 @@
 #include "platform/MessageQueue.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -22,25 +24,29 @@ std::unordered_map<ThreadId, detail::ThreadQueue*>& queues() {
 
 thread_local ThreadId tThreadId = 0;
 
-// Drops the thread's queue when a thread not made by Thread ends.
-struct QueueOwner {
-  detail::ThreadQueue* queue = nullptr;
-  ThreadId owner = 0;
+// The calling thread's queue. A plain pointer: a thread_local with a
+// destructor would keep the library loaded for as long as its thread lives,
+// and the library must unload at dlclose once its own threads have ended.
+thread_local detail::ThreadQueue* tQueue = nullptr;
 
-  void destroy() {
-    detail::ThreadQueue* dropped = nullptr;
-    {
-      std::lock_guard<std::mutex> lock(detail::kernelMutex());
-      if (queue == nullptr) return;
-      queues().erase(owner);
-      dropped = queue;
-      queue = nullptr;
-    }
-    delete dropped;  // its owner is ending, so nobody waits on it
+void dropQueue(detail::ThreadQueue* queue) {
+  {
+    std::lock_guard<std::mutex> lock(detail::kernelMutex());
+    auto it = queues().find(queue->owner);
+    if (it != queues().end() && it->second == queue) queues().erase(it);
   }
-  ~QueueOwner() { destroy(); }
-};
-thread_local QueueOwner tQueue;
+  delete queue;  // its owner is ending, so nobody waits on it
+}
+
+// Drops the queue of a thread not made by Thread when that thread ends.
+// Deleted at unload, so that no thread calls into unloaded code (queues of
+// threads still running then are left behind).
+pthread_key_t gQueueKey;
+const bool gHaveQueueKey =
+    pthread_key_create(&gQueueKey, [](void* q) { dropQueue(static_cast<detail::ThreadQueue*>(q)); }) == 0;
+__attribute__((destructor)) void deleteQueueKey() {
+  if (gHaveQueueKey) pthread_key_delete(gQueueKey);
+}
 
 }  // namespace
 
@@ -72,13 +78,14 @@ bool peekMessage(Message& out, bool remove) {
 namespace detail {
 
 ThreadQueue& currentThreadQueueLocked() {
-  if (tQueue.queue == nullptr) {
+  if (tQueue == nullptr) {
     auto queue = std::make_unique<ThreadQueue>();
-    queues().emplace(currentThreadId(), queue.get());
-    tQueue.owner = currentThreadId();
-    tQueue.queue = queue.release();
+    queue->owner = currentThreadId();
+    queues().emplace(queue->owner, queue.get());
+    tQueue = queue.release();
+    if (gHaveQueueKey) pthread_setspecific(gQueueKey, tQueue);
   }
-  return *tQueue.queue;
+  return *tQueue;
 }
 
 ThreadId allocateThreadId() {
@@ -89,7 +96,13 @@ ThreadId allocateThreadId() {
 
 void adoptThreadId(ThreadId id) { tThreadId = id; }
 
-void destroyCurrentThreadQueue() { tQueue.destroy(); }
+void destroyCurrentThreadQueue() {
+  detail::ThreadQueue* queue = tQueue;
+  if (queue == nullptr) return;
+  tQueue = nullptr;
+  if (gHaveQueueKey) pthread_setspecific(gQueueKey, nullptr);
+  dropQueue(queue);
+}
 
 }  // namespace detail
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/ErrorCodes.h"
+#include "core/Registries.h"
 #include "platform/Module.h"
 #include "platform/Thread.h"
 
@@ -26,6 +27,7 @@ DirectMusicContext::DirectMusicContext() {
     std::string path =
         platform::moduleDirectoryOf(reinterpret_cast<const void*>(&DirectMusicContext::instance)) + TWM_MODULE_FILE;
     platform::ModuleHandle module = platform::loadModule(path.c_str());
+    if (module) detachBeforeModuleTeardown();
     auto createLoader =
         reinterpret_cast<twm_loader_create_fn>(platform::findSymbol(module, TWM_ENTRY_LOADER_CREATE));
     auto createPerformance =

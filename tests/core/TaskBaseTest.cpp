@@ -14,7 +14,12 @@ namespace {
 
 class CountingTask : public tw::OutputConfiguration {
 public:
-    ~CountingTask() override { shutdown(); }
+    // Registrations still standing when the destructor's shutdown runs.
+    explicit CountingTask(size_t* registeredAtTeardown = nullptr) : atTeardown(registeredAtTeardown) {}
+    ~CountingTask() override {
+        shutdown();
+        if (atTeardown) *atTeardown = testhost::registrationCount();
+    }
     int32_t getFormat(double*, int32_t*, int32_t*, uint16_t*) override { return 0; }
     int32_t getConfigureStatus() override { return 0; }
     int32_t shutdown() override {
@@ -31,6 +36,7 @@ public:
     int32_t setVolume(int32_t) override { return 0; }
     int32_t getVolume(int32_t*) override { return 0; }
     int shutdowns = 0;
+    size_t* atTeardown;
 };
 
 class BareInput : public tw::InputConfiguration {
@@ -54,25 +60,38 @@ protected:
     }
 };
 
-TEST_F(TaskBase, RegistersOnConstructionAndUnregistersOnDestruction) {
-    auto* task = new CountingTask();
+TEST_F(TaskBase, RegisteredOnlyWhileWholeAndInItsRegistry) {
+    size_t atTeardown = 99;
+    auto* task = new CountingTask(&atTeardown);
+    EXPECT_EQ(testhost::registrationCount(), 0u) << "not before the object is complete";
+    const TaskRefnum refnum = tw::outputTaskRegistry().add(task);
     auto regs = testhost::registrations();
     ASSERT_EQ(regs.size(), 1u);
     EXPECT_EQ(regs[0].data, static_cast<tw::Cleanable*>(task));
     EXPECT_EQ(regs[0].mode, 2);
     EXPECT_EQ(regs[0].proc, &tw::taskCleanupProc);
-    delete task;
-    EXPECT_EQ(testhost::registrationCount(), 0u);
-}
-
-TEST_F(TaskBase, HostTeardownShutsTheTaskDownAndDestructionAgain) {
-    auto* task = new CountingTask();
     EXPECT_EQ(testhost::runCleanups(), std::vector<int32_t>{0});
     EXPECT_EQ(task->shutdowns, 1);
-    tw::outputTaskRegistry().add(task);
     EXPECT_EQ(tw::taskCleanupProc(nullptr), 1);
+    EXPECT_EQ(tw::outputTaskRegistry().remove(refnum), 0);
+    EXPECT_EQ(atTeardown, 0u) << "withdrawn before the teardown";
+
+    tw::outputTaskRegistry().add(new CountingTask(&atTeardown));
+    atTeardown = 99;
     tw::outputTaskRegistry().removeAll();
+    EXPECT_EQ(atTeardown, 0u);
+}
+
+TEST_F(TaskBase, ProcedureCallsAfterWithdrawalDoNothing) {
+    CountingTask task;
+    EXPECT_EQ(tw::cleanup::enrol(&task), 0);
+    EXPECT_EQ(tw::cleanup::enrol(&task), 0) << "once";
+    EXPECT_EQ(testhost::registrationCount(), 1u);
+    EXPECT_EQ(tw::taskCleanupProc(&task), 0);
+    tw::cleanup::withdraw(&task);
     EXPECT_EQ(testhost::registrationCount(), 0u);
+    EXPECT_EQ(tw::taskCleanupProc(&task), 1) << "a late call finds no object";
+    EXPECT_EQ(task.shutdowns, 1);
 }
 
 TEST_F(TaskBase, StateTextsAndTypeCodes) {

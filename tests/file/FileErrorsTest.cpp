@@ -319,6 +319,47 @@ TEST_F(FileErrors, DiskFullIsReportedAndLosesNothingWrittenBefore) {
     for (int i = 0; i < 40100; ++i) ASSERT_EQ(get16(file, 56 + 2 * i), static_cast<uint16_t>(i)) << i;
 }
 
+// The file is cut short while it is read (beyond the reader's buffer): what
+// was delivered stays right, the read that meets the cut fails with 4810 and
+// moves nothing, and the frames before the cut can still be read.
+TEST_F(FileErrors, FileTruncatedWhileReadFailsAtTheCutAndKeepsWhatIsThere) {
+    Format mono;
+    mono.channels = 1;
+    Bytes data;
+    for (int i = 0; i < 400000; ++i) put16(data, static_cast<uint16_t>(i % 30000));
+    const std::string path = scratchPath("shrinking.wav");
+    writeFile(path, wavFile(mono, data));
+    const Opened r = openRead(path);
+    ASSERT_EQ(r.result, 0);
+    auto expectFrames = [](const ReadResult& a, int32_t first) {
+        for (int32_t i = 0; i < a.frames; ++i)
+            ASSERT_EQ(testhost::get2D<int16_t>(a.data.get(), 0, i), (first + i) % 30000) << first + i;
+    };
+    ASSERT_EQ(readData(r.refnum, 1000, TW_TYPE_I16).frames, 1000);
+    constexpr int32_t kCut = 200001;
+    ASSERT_EQ(::truncate(path.c_str(), 44 + 2 * kCut), 0);
+    for (int32_t first = 1000; first + 50000 <= kCut; first += 50000) {
+        const ReadResult a = readData(r.refnum, 50000, TW_TYPE_I16);
+        ASSERT_EQ(a.result, 0);
+        ASSERT_EQ(a.frames, 50000);
+        expectFrames(a, first);
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const ReadResult a = readData(r.refnum, 50000, TW_TYPE_I16);
+        EXPECT_EQ(a.result, 4810);
+        EXPECT_EQ(a.frames, 0);
+        EXPECT_EQ(testhost::cols(a.data.get()), 0);
+    }
+    int32_t position = -1;
+    EXPECT_EQ(api().SoundReadFileSamplesRead(r.refnum, &position), 0);
+    EXPECT_EQ(position, 151000) << "the failed reads moved nothing";
+    const ReadResult rest = readData(r.refnum, kCut - 151000, TW_TYPE_I16);
+    EXPECT_EQ(rest.result, 0);
+    EXPECT_EQ(rest.frames, kCut - 151000);
+    expectFrames(rest, 151000);
+    EXPECT_EQ(api().SoundFileClose(r.refnum), 0);
+}
+
 TEST_F(FileErrors, PathsAreCutAfter1023Characters) {
     // Nested directories so that the first 1023 characters name a file.
     std::string dir = testhost::scratchDir() + "/long";

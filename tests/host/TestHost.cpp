@@ -34,25 +34,28 @@ std::atomic<bool> gAlwaysMove{true};
 std::atomic<int> gResizeCalls{0};
 std::atomic<int> gSizeArrayCalls{0};
 
-// The registrations, each with the threads running its procedure now: a
-// mode-0 call waits for them (a host may not call the procedure once mode 0
-// has returned).
-struct Entry {
+// Registrations, and the procedure calls in progress: a mode-0 call returns
+// only once no call of its procedure runs any more on another thread, as a
+// host guarantees (on the calling thread it would wait for itself).
+struct Call {
     testhost::Registration reg;
-    uint64_t serial = 0;
-    std::vector<std::thread::id> runners;
+    std::thread::id thread;
 };
 std::mutex gRegMutex;
 // Left alive at exit: a library unloading at exit still unregisters.
-std::condition_variable& regDone() {
+std::condition_variable& callEnded() {
     static auto* c = new std::condition_variable();
     return *c;
 }
-uint64_t gNextSerial = 0;
-std::vector<Entry>& regs() {
-    static auto* v = new std::vector<Entry>();
+std::vector<testhost::Registration>& regs() {
+    static auto* v = new std::vector<testhost::Registration>();
     return *v;
 }
+std::vector<Call>& calling() {
+    static auto* v = new std::vector<Call>();
+    return *v;
+}
+bool same(const testhost::Registration& a, TwCleanupProc proc, void* data) { return a.proc == proc && a.data == data; }
 
 int32_t resize(void** handle, size_t bytes) {
     if (!handle) return 1;
@@ -116,22 +119,16 @@ HOST_EXPORT int32_t HostRegisterCleanup(TwCleanupProc proc, void* data, int32_t 
     std::unique_lock<std::mutex> lock(gRegMutex);
     auto& v = regs();
     if (mode == 0) {
-        auto it = std::find_if(v.begin(), v.end(),
-                               [&](const Entry& e) { return e.reg.proc == proc && e.reg.data == data; });
-        if (it == v.end()) return 0;
-        const uint64_t serial = it->serial;
-        // A procedure that removes its own registration would wait for itself.
-        auto busy = [&] {
-            auto e = std::find_if(v.begin(), v.end(), [&](const Entry& x) { return x.serial == serial; });
-            return e != v.end() && std::any_of(e->runners.begin(), e->runners.end(), [](std::thread::id t) {
-                       return t != std::this_thread::get_id();
-                   });
-        };
-        regDone().wait(lock, [&] { return !busy(); });
-        std::erase_if(v, [&](const Entry& e) { return e.serial == serial; });
+        auto it = std::find_if(v.begin(), v.end(), [&](const auto& r) { return same(r, proc, data); });
+        if (it != v.end()) v.erase(it);
+        callEnded().wait(lock, [&] {
+            return std::none_of(calling().begin(), calling().end(), [&](const Call& c) {
+                return same(c.reg, proc, data) && c.thread != std::this_thread::get_id();
+            });
+        });
         return 0;
     }
-    v.push_back({{proc, data, mode}, ++gNextSerial});
+    v.push_back({proc, data, mode});
     return 0;
 }
 
@@ -208,40 +205,33 @@ int sizeArrayCalls() { return gSizeArrayCalls.load(); }
 
 std::vector<Registration> registrations() {
     std::lock_guard<std::mutex> lock(gRegMutex);
-    std::vector<Registration> out;
-    for (const Entry& e : regs()) out.push_back(e.reg);
-    return out;
+    return regs();
 }
 size_t registrationCount() {
     std::lock_guard<std::mutex> lock(gRegMutex);
     return regs().size();
 }
 std::vector<int32_t> runCleanups(const std::function<bool(const Registration&)>& select) {
-    std::vector<uint64_t> serials;
-    {
-        std::lock_guard<std::mutex> lock(gRegMutex);
-        for (const Entry& e : regs()) serials.push_back(e.serial);
-    }
+    std::vector<Registration> copy = registrations();
     std::vector<int32_t> results;
-    for (uint64_t serial : serials) {
-        Registration reg{};
+    for (const auto& r : copy) {
         {
-            // Still registered? Then mode 0 for it waits until the call is over.
+            // Only while still registered; the call counts as running from here.
             std::lock_guard<std::mutex> lock(gRegMutex);
             auto& v = regs();
-            auto it = std::find_if(v.begin(), v.end(), [&](const Entry& e) { return e.serial == serial; });
-            if (it == v.end() || (select && !select(it->reg))) continue;
-            it->runners.push_back(std::this_thread::get_id());
-            reg = it->reg;
+            if (std::none_of(v.begin(), v.end(), [&](const auto& x) { return same(x, r.proc, r.data); })) continue;
+            if (select && !select(r)) continue;
+            calling().push_back({r, std::this_thread::get_id()});
         }
-        results.push_back(reg.proc(reg.data));
+        results.push_back(r.proc(r.data));
         {
             std::lock_guard<std::mutex> lock(gRegMutex);
-            auto& v = regs();
-            auto it = std::find_if(v.begin(), v.end(), [&](const Entry& e) { return e.serial == serial; });
-            if (it != v.end()) it->runners.erase(std::find(it->runners.begin(), it->runners.end(), std::this_thread::get_id()));
+            auto& c = calling();
+            c.erase(std::find_if(c.begin(), c.end(), [&](const Call& x) {
+                return same(x.reg, r.proc, r.data) && x.thread == std::this_thread::get_id();
+            }));
         }
-        regDone().notify_all();
+        callEnded().notify_all();
     }
     return results;
 }

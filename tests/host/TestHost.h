@@ -79,10 +79,10 @@ struct Registration {
 std::vector<Registration> registrations();
 size_t registrationCount();
 // Tears the program down the way a host does: calls every registered
-// procedure that `select` picks (all without it) on this thread; they stay
-// registered. Returns their results in order. Safe against concurrent
-// registration calls: a procedure is never called once the mode-0 call for
-// it has returned, and mode 0 waits for a call of it that is running.
+// procedure that `select` picks (all without it); they stay registered.
+// Returns their results in order. Safe from any thread: a procedure is called
+// only while registered, and a mode-0 call waits until the calls of its
+// procedure on other threads have returned.
 std::vector<int32_t> runCleanups(const std::function<bool(const Registration&)>& select = {});
 // Forgets all registrations (between tests).
 void clearRegistrations();

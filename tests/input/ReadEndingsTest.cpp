@@ -1,6 +1,9 @@
 // How a read ends other than full: time-out, stop, overrun, the end of a
 // one-shot ring, the host's clean-up; and the array a read must not touch.
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 #include "InputTestSupport.h"
 
@@ -130,22 +133,78 @@ TEST_F(InputReadEndings, OneShotReadLongerThanTheRingGetsTheRing) {
     EXPECT_EQ(r.total, 0);
 }
 
-TEST_F(InputReadEndings, HostCleanUpReleasesAWaitingRead) {
-    TaskRefnum refnum = open(64);
-    advance(24);
-    Read r;
-    std::thread reader = waitingRead(refnum, 32, r);
-    for (int32_t result : testhost::runCleanups()) EXPECT_EQ(result, 0);
-    reader.join();
-    EXPECT_EQ(r.result, 0);
-    EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
-    EXPECT_EQ(r.cols, 16);
-    EXPECT_EQ(read(refnum, 8).result, 4801) << "the task has no buffer any more";
-    EXPECT_EQ(api().SIStart(refnum), 4801);
-    EXPECT_FALSE(running(refnum));
+// A read without time-out, even one of 0 samples (complete from the start),
+// ends when the host cleans the task up, clears it or stops it.
+TEST_F(InputReadEndings, ReadWithoutTimeOutEndsOnCleanUpClearAndStop) {
+    enum Ending { kCleanUp, kClear, kStop };
+    for (Ending ending : {kCleanUp, kClear, kStop}) {
+        for (int32_t samples : {32, 0}) {
+            SCOPED_TRACE(testing::Message() << "ending " << ending << ", samples " << samples);
+            TaskRefnum refnum = open(64);
+            advance(24);
+            Read r;
+            std::atomic<bool> ended{false};
+            const int before = testhost::resizeCalls();
+            std::thread reader([&] {
+                r = read(refnum, samples, -1.0);
+                ended = true;
+            });
+            awaitAttached(before);
+            const std::vector<int32_t> results = ending == kCleanUp ? testhost::runCleanups() : std::vector<int32_t>{};
+            for (int32_t result : results) EXPECT_EQ(result, 0);
+            EXPECT_EQ(ending == kStop ? api().SIStop(refnum) : 0, 0);
+            EXPECT_EQ(ending == kClear ? api().SIClear(refnum) : 0, 0);
+            for (int i = 0; i < 500 && !ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (!ended) {
+                ADD_FAILURE() << "the read did not end";
+                std::fflush(stdout);
+                std::_Exit(1);
+            }
+            reader.join();
+            EXPECT_EQ(r.result, 0);
+            EXPECT_EQ(r.cols, samples ? 16 : 0);
+            EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
+            if (ending == kClear) continue;
+            EXPECT_EQ(read(refnum, 8).result, ending == kStop ? 4823 : 4801) << "no buffer after the clean-up";
+            EXPECT_FALSE(running(refnum));
+            EXPECT_EQ(api().SIClear(refnum), 0);
+        }
+    }
     tws_virtual_counts counts{};
     vd().tws_virtual_live_counts(&counts);
     EXPECT_EQ(counts.capture_buffers, 0u);
+}
+
+// The capture buffer fails under a waiting read. A single failure is made up
+// at the next quarter and the read gets every frame in order; positions lost
+// twice in a row stop the capture with their code, and the read keeps the
+// frames it got.
+TEST_F(InputReadEndings, CaptureFailuresMidReadLoseNothingDelivered) {
+    struct Case {
+        uint32_t method;
+        uint32_t count;
+        int32_t code;
+        int32_t cols;
+    };
+    for (Case c : {Case{TWS_VIRTUAL_METHOD_GET_POSITION, 1, 0, 48}, Case{TWS_VIRTUAL_METHOD_LOCK, 1, 0, 48},
+                   Case{TWS_VIRTUAL_METHOD_GET_POSITION, 1000000, TW_E_GENERIC, 16}}) {
+        SCOPED_TRACE(testing::Message() << "method " << c.method << ", " << c.count << " failures");
+        TaskRefnum refnum = open(64);  // quarters of 16 frames
+        Read r;
+        std::thread reader = waitingRead(refnum, 48, r);
+        for (int quarter = 0; quarter < 3; ++quarter) {
+            EXPECT_EQ(quarter == 1 ? vd().tws_virtual_fault_method(c.method, TWS_VIRTUAL_CAPTURE, TWS_E_FAIL, c.count) : 0, 0);
+            advance(16);
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));  // one worker pass per quarter
+        }
+        reader.join();
+        vd().tws_virtual_clear_faults();
+        EXPECT_EQ(r.result, c.code);
+        EXPECT_EQ(r.cols, c.cols);
+        EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
+        EXPECT_EQ(read(refnum, 8, 0.05).result, c.code ? c.code : 4822) << "a failed capture stays failed";
+        EXPECT_EQ(api().SIClear(refnum), 0);
+    }
 }
 
 TEST_F(InputReadEndings, ArrayOfATypeWithoutConverterIsLeftAlone) {

@@ -178,20 +178,37 @@ TEST_F(ContinuousStream, EightBitSilenceIsMidScale) {
     EXPECT_EQ(library()->SOClear(task.refnum), 0);
 }
 
-// The device takes the buffer away mid-stream; the worker restores it
-// (after a failed attempt and its 20 ms pause) and the stream goes on whole.
-TEST_F(ContinuousStream, LostBufferIsRestored) {
+// The device takes the buffer away while it plays, or before the first
+// block; the worker restores it (after failed attempts 20 ms apart) and the
+// stream goes on whole. A device that stays away fails the stream with the
+// lost-buffer code, and the buffer stops.
+TEST_F(ContinuousStream, LostBufferIsRestoredOrFailsTheStream) {
+    struct Case {
+        bool idle;
+        uint32_t failures;
+        int32_t code;
+    };
     virtualDriver().tws_virtual_set_speed(2.0);
-    Task task = configure(kRingFrames, 8000, 2, 16, TW_MODE_CONTINUOUS);
-    ASSERT_EQ(task.result, 0);
-    auto first = rampBlock(0, 3000);
-    auto second = rampBlock(3000, 3000);
-    ASSERT_EQ(library()->SOWrite(task.refnum, first.get(), -1, TW_TYPE_I16), 0);
-    ASSERT_EQ(virtualDriver().tws_virtual_lose_output(task.tap, 1), TWS_OK);
-    EXPECT_EQ(library()->SOWrite(task.refnum, second.get(), -1, TW_TYPE_I16), 0);
-    ASSERT_EQ(library()->SOWait(task.refnum, -1), 0);
-    expectRamp(checkRamp(heard(task), 6000), {0, 3000});
-    EXPECT_EQ(library()->SOClear(task.refnum), 0);
+    for (Case c : {Case{false, 1, 0}, Case{true, 2, 0}, Case{false, 1000000, TW_E_GENERIC}}) {
+        SCOPED_TRACE(testing::Message() << (c.idle ? "idle, " : "playing, ") << c.failures << " failures");
+        Task task = configure(kRingFrames, 8000, 2, 16, TW_MODE_CONTINUOUS);
+        ASSERT_EQ(task.result, 0);
+        auto first = rampBlock(0, 3000);
+        auto second = rampBlock(3000, 3000);
+        auto lose = [&] { return virtualDriver().tws_virtual_lose_output(task.tap, c.failures); };
+        EXPECT_EQ(c.idle ? lose() : TWS_OK, TWS_OK);
+        ASSERT_EQ(library()->SOWrite(task.refnum, first.get(), -1, TW_TYPE_I16), 0);
+        EXPECT_EQ(c.idle ? TWS_OK : lose(), TWS_OK);
+        EXPECT_EQ(library()->SOWrite(task.refnum, second.get(), -1, TW_TYPE_I16), c.code);
+        if (c.code == 0) {
+            ASSERT_EQ(library()->SOWait(task.refnum, -1), 0);
+            expectRamp(checkRamp(heard(task), 6000), {0, 3000});
+        } else {
+            EXPECT_FALSE(running(task.refnum));
+            EXPECT_EQ(library()->SOStop(task.refnum), c.code);
+        }
+        EXPECT_EQ(library()->SOClear(task.refnum), 0);
+    }
 }
 
 }  // namespace

@@ -14,7 +14,8 @@ TEST_F(Control, ConfigureRefusesWhatNoRingCanHold) {
     EXPECT_EQ(smallest.result, 0);
     EXPECT_EQ(library()->SOClear(smallest.refnum), 0);
     for (Task bad : {configure(100, 0, 2, 16, 0), configure(100, 8000, 0, 16, 0), configure(100, 8000, 2, 0, 0),
-                     configure(0x0FFFFFFF, 8000, 2, 32, 0)}) {
+                     configure(0x0FFFFFFF, 8000, 2, 32, 0), configure(100, 8000, 65537, 16, 0),
+                     configure(100, 8000, 2, 65552, 1)}) {  // the format record holds 16 bits of each
         EXPECT_EQ(bad.result, TW_E_DEVICE);
         EXPECT_EQ(bad.refnum, -1);
     }
