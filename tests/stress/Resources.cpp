@@ -9,7 +9,8 @@
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define STRESS_SANITIZER_HEAP 1
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtimes' own count (GCC ships no header for it).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace stress {
