@@ -1,6 +1,8 @@
 // Soak: one continuous output stream and one continuous capture through the
-// exports, on the virtual driver at speed 1 (48 kHz, stereo, 16 bit), for a
-// chosen time: --soak_seconds=N or TONEWELL_SOAK_SECONDS (default 60).
+// exports, on the virtual driver at speed 1 (48 kHz, stereo, 16 bit; an
+// output ring of 200 ms fed in blocks of 50 ms, a capture ring of 400 ms read
+// in blocks of 50 ms), for a chosen time: --soak_seconds=N or
+// TONEWELL_SOAK_SECONDS (default 60).
 //
 // Every frame played is read back from the output buffer's tap (drained as
 // it goes, so the tap holds little) and must carry the next number of the
@@ -47,7 +49,9 @@ using benchstats::clockNs;
 constexpr double kRate = 48000.0;
 constexpr int32_t kRingFrames = 9600;
 constexpr int32_t kBlockFrames = 2400;  // a quarter of the ring: no padding
-constexpr int32_t kCaptureRingFrames = 4800;
+// 400 ms: a capture worker late by a whole ring loses that ring unseen (the
+// positions repeat every lap), and a shared machine can be that late.
+constexpr int32_t kCaptureRingFrames = 19200;
 constexpr int32_t kSpan = 32767;        // frame number = (right - 1) * kSpan + left - 1
 
 double gSeconds = 60;
@@ -58,6 +62,7 @@ struct OutputCheck {
     uint64_t checked = 0, mismatches = 0, silent = 0;
     uint64_t silenceRun = 0;
     bool started = false;
+    std::vector<std::string> firstWrong;  // what the first few wrong frames held
 
     void frames(const int16_t* s, size_t count) {
         for (size_t i = 0; i < count; ++i) {
@@ -70,7 +75,12 @@ struct OutputCheck {
             silent += silenceRun;
             silenceRun = 0;
             const int64_t id = int64_t{right - 1} * kSpan + (left - 1);
-            if (id != static_cast<int64_t>(next)) ++mismatches;
+            if (id != static_cast<int64_t>(next)) {
+                ++mismatches;
+                if (firstWrong.size() < 5)
+                    firstWrong.push_back("frame " + std::to_string(id) + " where " + std::to_string(next) +
+                                         " was due, after " + std::to_string(checked) + " right");
+            }
             next = static_cast<uint64_t>(id) + 1;
             ++checked;
         }
@@ -78,18 +88,25 @@ struct OutputCheck {
 };
 
 // The captured frames against the counter signal: frame n, channel c holds
-// (n + 1000 c) mod 65536.
+// (n + 1000 c) mod 65536. The host array holds one row per channel.
 struct CaptureCheck {
     uint16_t next = 0;
     uint64_t checked = 0, mismatches = 0;
     bool started = false;
+    std::vector<std::string> firstWrong;
 
-    void frames(const int16_t* s, size_t count) {
+    void frames(const int16_t* left0, const int16_t* right0, size_t count) {
         for (size_t i = 0; i < count; ++i) {
-            const auto left = static_cast<uint16_t>(s[2 * i]), right = static_cast<uint16_t>(s[2 * i + 1]);
+            const auto left = static_cast<uint16_t>(left0[i]), right = static_cast<uint16_t>(right0[i]);
             if (!started) next = left;
             started = true;
-            if (left != next || right != static_cast<uint16_t>(next + 1000)) ++mismatches;
+            if (left != next || right != static_cast<uint16_t>(next + 1000)) {
+                ++mismatches;
+                if (firstWrong.size() < 5)
+                    firstWrong.push_back(std::to_string(left) + "/" + std::to_string(right) + " where " +
+                                         std::to_string(next) + " was due, after " + std::to_string(checked) +
+                                         " frames (" + std::to_string(i) + " into the block)");
+            }
             next = static_cast<uint16_t>(left + 1);
             ++checked;
         }
@@ -191,7 +208,10 @@ void soak(benchmark::State& state) {
                 const int32_t r = api.SIRead(capture, block.get(), kBlockFrames, &total, 5.0, TW_TYPE_I16);
                 const int32_t frames = testhost::cols(block.get());
                 std::lock_guard lock(inMutex);
-                if (testhost::rows(block.get()) == 2) in.frames(testhost::elements2D<int16_t>(block.get()), static_cast<size_t>(frames));
+                if (testhost::rows(block.get()) == 2) {
+                    const int16_t* samples = testhost::elements2D<int16_t>(block.get());
+                    in.frames(samples, samples + frames, static_cast<size_t>(frames));
+                }
                 if (r != 0 || frames != kBlockFrames) {
                     // A stopped capture cannot start again: a new one.
                     ++restarts;
@@ -213,8 +233,8 @@ void soak(benchmark::State& state) {
 
         std::vector<Sample> samples;
         const int64_t start = clockNs(CLOCK_MONOTONIC);
-        std::fprintf(stderr, "%8s %14s %6s %14s %6s %9s %7s %7s\n", "seconds", "out checked", "bad", "in checked", "bad",
-                     "RSS MiB", "CPU %", "lib %");
+        std::fprintf(stderr, "%8s %13s %6s %6s %13s %6s %9s %7s %7s\n", "seconds", "out checked", "wrong", "silent",
+                     "in checked", "wrong", "RSS MiB", "CPU %", "lib %");
         for (int tick = 1; tick <= static_cast<int>(gSeconds * 10); ++tick) {
             std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(start + tick * 100000000LL)));
             drain();
@@ -224,9 +244,9 @@ void soak(benchmark::State& state) {
             if (tick % 100 == 0 && samples.size() >= 11) {
                 const Window w = window(samples, t - 10.5, t);
                 std::lock_guard lock(inMutex);
-                std::fprintf(stderr, "%8.0f %14llu %6llu %14llu %6llu %9.1f %7.2f %7.2f\n", t,
+                std::fprintf(stderr, "%8.0f %13llu %6llu %6llu %13llu %6llu %9.1f %7.2f %7.2f\n", t,
                              static_cast<unsigned long long>(out.checked),
-                             static_cast<unsigned long long>(out.mismatches + out.silent),
+                             static_cast<unsigned long long>(out.mismatches), static_cast<unsigned long long>(out.silent),
                              static_cast<unsigned long long>(in.checked), static_cast<unsigned long long>(in.mismatches),
                              w.rssMiB, w.cpuPct, w.libCpuPct);
             }
@@ -239,6 +259,8 @@ void soak(benchmark::State& state) {
         api.SOClear(output);
         api.SIClear(capture);
 
+        for (const std::string& w : out.firstWrong) std::fprintf(stderr, "output: %s\n", w.c_str());
+        for (const std::string& w : in.firstWrong) std::fprintf(stderr, "capture: %s\n", w.c_str());
         const double total = samples.empty() ? 0 : samples.back().seconds;
         const double span = std::min(60.0, total / 3);
         const Window first = window(samples, 0, span), last = window(samples, total - span, total);
