@@ -25,6 +25,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BuiltLibrary.h"
 #include "ProcessStats.h"
 #include "host/Library.h"
 #include "host/TestHost.h"
@@ -114,15 +115,7 @@ BENCHMARK(captureMany)->Arg(1)->Arg(32)->Arg(64)->Iterations(1)->Unit(benchmark:
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("TONEWELL_SOUND_DRIVER", "virtual", 0);
-    // By default the library beside this program: bin/../lib.
-    if (!std::getenv("TONEWELL_LIB_DIR")) {
-        char exe[4096] = {};
-        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-        std::string dir = n > 0 ? std::string(exe, size_t(n)) : std::string();
-        dir = dir.substr(0, dir.find_last_of('/') + 1) + "../lib";
-        setenv("TONEWELL_LIB_DIR", dir.c_str(), 0);
-    }
+    benchstats::useBuiltLibrary();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

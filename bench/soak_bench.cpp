@@ -37,6 +37,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BuiltLibrary.h"
 #include "ProcessStats.h"
 #include "host/Library.h"
 #include "host/TestHost.h"
@@ -287,7 +288,6 @@ BENCHMARK(soak)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("TONEWELL_SOUND_DRIVER", "virtual", 0);
     if (const char* s = std::getenv("TONEWELL_SOAK_SECONDS")) gSeconds = std::atof(s);
     // Our own option, taken out before the benchmark library reads the rest.
     int kept = 1;
@@ -298,13 +298,7 @@ int main(int argc, char** argv) {
             argv[kept++] = argv[i];
     }
     argc = kept;
-    if (!std::getenv("TONEWELL_LIB_DIR")) {
-        char exe[4096] = {};
-        const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-        std::string dir = n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string();
-        dir = dir.substr(0, dir.find_last_of('/') + 1) + "../lib";
-        setenv("TONEWELL_LIB_DIR", dir.c_str(), 0);
-    }
+    benchstats::useBuiltLibrary();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
