@@ -12,17 +12,24 @@
 // other (4K aliasing): pairs whose two sides advance at the same rate then
 // lose up to half of their speed. Random placement does that about one time
 // in thirty; heap blocks allocated one after the other do it more often.
+//
+// TONEWELL_BENCH_SIMD=portable|avx2|avx512 caps the instruction set the
+// converters use (default: the widest the processor has), so the narrower
+// kernels can be measured on a machine that has wider ones.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <ctime>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "convert/SampleConverter.h"
+#include "convert/SimdKernels.h"
 #include "tonewell/tonewell.h"
 
 namespace {
@@ -148,7 +155,33 @@ const char* typeName(int type) {
     }
 }
 
+const char* levelName(tw::convert::SimdLevel level) {
+    switch (level) {
+        case tw::convert::SimdLevel::portable: return "portable";
+        case tw::convert::SimdLevel::avx2: return "avx2";
+        default: return "avx512";
+    }
+}
+
+// Applies TONEWELL_BENCH_SIMD and names the level in the benchmark context.
+void chooseSimdLevel() {
+    using tw::convert::SimdLevel;
+    SimdLevel level = tw::convert::availableSimdLevel();
+    if (const char* asked = std::getenv("TONEWELL_BENCH_SIMD")) {
+        const std::string name = asked;
+        if (name == "portable" || name == "avx2" || name == "avx512")
+            level = std::min(level, name == "portable" ? SimdLevel::portable
+                                    : name == "avx2"   ? SimdLevel::avx2
+                                                       : SimdLevel::avx512);
+        else
+            std::fprintf(stderr, "TONEWELL_BENCH_SIMD=%s is none of portable, avx2, avx512: ignored\n", asked);
+    }
+    tw::convert::limitSimdLevel(level);
+    benchmark::AddCustomContext("simd_level", levelName(level));
+}
+
 int registerAll() {
+    chooseSimdLevel();
     for (size_t bytes : kSizes) {
         const std::string size = bytes < (1u << 20) ? "64KiB" : "64MiB";
         benchmark::RegisterBenchmark(("memcpy/" + size).c_str(), BM_Memcpy, bytes);

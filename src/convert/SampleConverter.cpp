@@ -128,7 +128,7 @@ void deviceToHostAny(const ConversionJob& j) {
 template <class H, int W>
 int hostToDevice(const ConversionJob& j) {
     if (j.channels <= 2) {
-        if (const SimdConverter simd = findSimdConverter(j.typeCode, W, j.channels, true)) {
+        if (const SimdConverter simd = findSimdConverter(j.typeCode, W, j.channels, Direction::toDevice)) {
             uint8_t* rows[2] = {const_cast<uint8_t*>(hostRow<H>(j, 0)),
                                 const_cast<uint8_t*>(hostRow<H>(j, std::min(1u, j.rows - 1)))};
             return simd(rows, j.device, j.frames);
@@ -148,7 +148,7 @@ int hostToDevice(const ConversionJob& j) {
 template <class H, int W>
 int deviceToHost(const ConversionJob& j) {
     if (j.channels <= 2 && j.rows >= j.channels) {
-        if (const SimdConverter simd = findSimdConverter(j.typeCode, W, j.channels, false)) {
+        if (const SimdConverter simd = findSimdConverter(j.typeCode, W, j.channels, Direction::fromDevice)) {
             uint8_t* rows[2] = {const_cast<uint8_t*>(hostRow<H>(j, 0)),
                                 const_cast<uint8_t*>(hostRow<H>(j, j.channels - 1))};
             return simd(rows, j.device, j.frames);

@@ -33,15 +33,23 @@ template <> inline int16_t fromFullScale<int16_t>(int32_t f) { return static_cas
 template <> inline int32_t fromFullScale<int32_t>(int32_t f) { return f; }
 
 // ---- Samples with a float side go through a unit value in double.
+//
+// Every scale factor lives here; the vector kernels take the same ones, to
+// give the same bits.
+
+// Plane values to unit values: v / divisor, and for 8 bits minus 1.0. 127.5
+// is formed as 255 / 2.0.
+template <int W>
+inline constexpr double kToUnitDivisor = W == 1 ? 255 / 2.0 : W == 2 ? 32768.0 : 2147483648.0;
 
 template <int W> double toUnit(Plane<W> v);
-template <> inline double toUnit<1>(uint8_t b) { return static_cast<double>(b) / (255 / 2.0) - 1.0; }
-template <> inline double toUnit<2>(int16_t v) { return static_cast<double>(v) / 32768.0; }
-template <> inline double toUnit<3>(int32_t f) { return static_cast<double>(f) / 2147483648.0; }
-template <> inline double toUnit<4>(int32_t v) { return static_cast<double>(v) / 2147483648.0; }
+template <> inline double toUnit<1>(uint8_t b) { return static_cast<double>(b) / kToUnitDivisor<1> - 1.0; }
+template <> inline double toUnit<2>(int16_t v) { return static_cast<double>(v) / kToUnitDivisor<2>; }
+template <> inline double toUnit<3>(int32_t f) { return static_cast<double>(f) / kToUnitDivisor<3>; }
+template <> inline double toUnit<4>(int32_t v) { return static_cast<double>(v) / kToUnitDivisor<4>; }
 
 // Unit values to plane values: (x + 1) * scale for 8 bits, x * scale above,
-// truncated. The vector kernels take the same factors, to give the same bits.
+// truncated.
 template <int W>
 inline constexpr double kFromUnitScale = W == 1 ? 255 / 2.0 : W == 2 ? 32767.0 : W == 3 ? 2147483392.0 : 2147483647.0;
 

@@ -32,4 +32,13 @@ template <class H> constexpr uint16_t sampleTypeCode() {
     else return TW_TYPE_F64;
 }
 
+// H's place among the five element types, 0..4, for tables indexed by type.
+template <class H> constexpr int sampleTypeIndex() {
+    if constexpr (std::is_same_v<H, uint8_t>) return 0;
+    else if constexpr (std::is_same_v<H, int16_t>) return 1;
+    else if constexpr (std::is_same_v<H, int32_t>) return 2;
+    else if constexpr (std::is_same_v<H, float>) return 3;
+    else return 4;
+}
+
 }  // namespace tw::convert

@@ -1,10 +1,12 @@
-// AVX-512 kernels for the pairs the AVX2 ones leave slow: float and 32-bit
-// hosts to narrower device widths, 8-bit devices to float hosts, 8- or
-// 16-bit hosts with 24-bit devices, and integer hosts from devices of
-// another width. Byte permutes (VBMI) place samples and
+// AVX-512 kernels for the pairs where they beat the AVX2 ones: float and
+// 32-bit hosts to narrower device widths, 8-bit devices to double hosts, 8-
+// or 16-bit hosts with 24-bit devices, 24-bit devices to 32-bit hosts, and
+// 8-bit hosts from 16- and 32-bit devices. Byte permutes (VBMI) place samples and
 // the zero bytes of 24-bit frames in one instruction per 64 output bytes.
-// Float samples are clipped and scaled in double precision exactly as the
-// portable loops do (no fused multiply-add), so every result is bit-identical.
+// Double samples are clipped and scaled in double precision exactly as the
+// portable loops do (no fused multiply-add); single samples for 8- to 24-bit
+// devices in single precision with rounding toward zero, which gives the same
+// bits.
 // Frames after the last whole step go to the AVX2 kernel of the same pair.
 #include "convert/SimdKernels.h"
 
@@ -15,6 +17,7 @@
 
 #include "convert/SampleMath.h"
 #include "convert/SampleTypes.h"
+#include "tonewell/tonewell.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 // GCC 12 warns on the deliberately undefined vectors inside its own
@@ -65,24 +68,14 @@ template <size_t Bytes> TW_AVX512 inline __m512i loadPart(const uint8_t* p) {
     else return _mm512_inserti32x4(loadPart<32>(p), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)), 2);
 }
 
-// The frames from `done` on, through the AVX2 kernel of the pair; 32-bit
-// hosts to 32-bit devices, which have none, are only interleaved.
+// The frames from `done` on, through the AVX2 kernel of the pair (the table
+// test holds that there is one for every row here).
 template <class H, int W, int C>
-int finish(uint8_t* const* rows, uint8_t* device, size_t done, size_t n, bool toDevice) {
-    if constexpr (std::is_same_v<H, int32_t> && W == 4) {
-        for (size_t f = done; f < n; ++f)
-            for (int c = 0; c < C; ++c) {
-                uint8_t* sample = device + (f * C + static_cast<size_t>(c)) * 4;
-                if (toDevice) std::memcpy(sample, rows[c] + f * 4, 4);
-                else std::memcpy(rows[c] + f * 4, sample, 4);
-            }
-        return 0;
-    } else {
-        if (done == n) return 0;
-        uint8_t* rest[2] = {rows[0] + done * sizeof(H), rows[C - 1] + done * sizeof(H)};
-        const SimdConverter tail = findAvx2Converter(sampleTypeCode<H>(), W, C, toDevice);
-        return tail(rest, device + done * C * W, n - done);
-    }
+int finish(uint8_t* const* rows, uint8_t* device, size_t done, size_t n, Direction direction) {
+    if (done == n) return 0;
+    uint8_t* rest[2] = {rows[0] + done * sizeof(H), rows[C - 1] + done * sizeof(H)};
+    const SimdConverter tail = findAvx2Converter(sampleTypeCode<H>(), W, C, direction);
+    return tail(rest, device + done * C * W, n - done);
 }
 
 // ---- 32-bit and float hosts to device bytes, sixteen frames per step.
@@ -118,6 +111,28 @@ template <int W> TW_AVX512 inline __m256i unitToPlane(__m512d x) {
     return _mm512_cvttpd_epi32(_mm512_mul_pd(x, _mm512_set1_pd(kFromUnitScale<W>)));
 }
 
+// Singles in [-1, 1] to 8-, 16- and 24-bit plane values in single precision,
+// each product rounded toward zero: the bits of the double-precision
+// conversion, as the AVX2 kernels explain (SimdAvx2Float.h). 32-bit devices
+// go through double precision: here that costs no more.
+constexpr int kTowardZero = _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC;
+
+template <int W> TW_AVX512 inline __m512i singleToPlane(__m512 x) {
+    if constexpr (W == 1) {
+        const __m512 scale = _mm512_set1_ps(static_cast<float>(kFromUnitScale<1>));
+        return _mm512_cvttps_epi32(_mm512_fmadd_round_ps(x, scale, scale, kTowardZero));
+    } else if constexpr (W == 2) {
+        return _mm512_cvttps_epi32(_mm512_mul_round_ps(x, _mm512_set1_ps(static_cast<float>(kFromUnitScale<2>)), kTowardZero));
+    } else {
+        static_assert(W == 3);
+        // The 24-bit sample, moved up to its full-scale place.
+        const __m512 below = _mm512_maskz_mov_ps(_mm512_cmp_ps_mask(x, _mm512_setzero_ps(), _CMP_LT_OQ),
+                                                 _mm512_set1_ps(-255.0f / 256.0f));
+        const __m512 scale = _mm512_set1_ps(static_cast<float>(kFromUnitScale<3> / 256));
+        return _mm512_slli_epi32(_mm512_cvttps_epi32(_mm512_fmadd_round_ps(x, scale, below, kTowardZero)), 8);
+    }
+}
+
 // Sixteen host elements to plane values in int32 lanes.
 template <class H, int W> TW_AVX512 inline __m512i hostToPlane16(const uint8_t* p, uint32_t& clipped) {
     __m256i lo, hi;
@@ -131,6 +146,7 @@ template <class H, int W> TW_AVX512 inline __m512i hostToPlane16(const uint8_t* 
         hi = unitToPlane<W>(clipIfNeeded(_mm512_loadu_pd(p + 64), clipped));
     } else {
         const __m512 y = clipIfNeeded(_mm512_loadu_ps(p), clipped);
+        if constexpr (W < 4) return singleToPlane<W>(y);
         lo = unitToPlane<W>(_mm512_cvtps_pd(_mm512_castps512_ps256(y)));
         hi = unitToPlane<W>(_mm512_cvtps_pd(_mm512_extractf32x8_ps(y, 1)));
     }
@@ -192,49 +208,34 @@ TW_AVX512 int wideToDevice(uint8_t* const* rows, uint8_t* out, size_t n) {
             }
         }
     }
-    return static_cast<int>(clipped != 0) | finish<H, W, C>(rows, out, i, n, true);
+    return static_cast<int>(clipped != 0) | finish<H, W, C>(rows, out, i, n, Direction::toDevice);
 }
 
-// ---- 8-bit devices to float hosts, sixteen frames per step.
-
-// For width 1 the product with 1 / 127.5 rounds to the same single as the
-// quotient the portable loops take, for all 256 values (the tests check each).
-TW_AVX512 inline __m512 bytesToSingles(__m128i bytes) {
-    const __m512i v = _mm512_cvtepu8_epi32(bytes);
-    const __m512d scale = _mm512_set1_pd(1 / 127.5);
-    const __m512d one = _mm512_set1_pd(1.0);
-    const __m512d lo = _mm512_sub_pd(_mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_castsi512_si256(v)), scale), one);
-    const __m512d hi = _mm512_sub_pd(_mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(v, 1)), scale), one);
-    return _mm512_insertf32x8(_mm512_castps256_ps512(_mm512_cvtpd_ps(lo)), _mm512_cvtpd_ps(hi), 1);
-}
+// ---- 8-bit devices to double hosts, sixteen frames per step.
 
 // Double results: the quotient b / 127.5 comes from the product with its
 // reciprocal and one correction step, which rounds the same as the division
 // for all 256 values (the tests check each).
 TW_AVX512 inline __m512d bytesToDoubles(__m128i bytes) {
     const __m512d x = _mm512_cvtepi32_pd(_mm256_cvtepu8_epi32(bytes));
-    const __m512d reciprocal = _mm512_set1_pd(1 / 127.5);
+    const __m512d reciprocal = _mm512_set1_pd(1 / kToUnitDivisor<1>);
     const __m512d q = _mm512_mul_pd(x, reciprocal);
-    const __m512d error = _mm512_fnmadd_pd(q, _mm512_set1_pd(127.5), x);  // x - q * 127.5, exact
+    const __m512d error = _mm512_fnmadd_pd(q, _mm512_set1_pd(kToUnitDivisor<1>), x);  // x - q * 127.5, exact
     return _mm512_sub_pd(_mm512_fmadd_pd(error, reciprocal, q), _mm512_set1_pd(1.0));
 }
 
-// Sixteen bytes to sixteen host elements.
-template <class H> TW_AVX512 inline void storeUnits(uint8_t* to, __m128i bytes) {
-    if constexpr (std::is_same_v<H, float>) {
-        _mm512_storeu_ps(to, bytesToSingles(bytes));
-    } else {
-        _mm512_storeu_pd(to, bytesToDoubles(bytes));
-        _mm512_storeu_pd(to + 64, bytesToDoubles(_mm_srli_si128(bytes, 8)));
-    }
+// Sixteen bytes to sixteen doubles.
+TW_AVX512 inline void storeUnits(uint8_t* to, __m128i bytes) {
+    _mm512_storeu_pd(to, bytesToDoubles(bytes));
+    _mm512_storeu_pd(to + 64, bytesToDoubles(_mm_srli_si128(bytes, 8)));
 }
 
-template <class H, int C>
-TW_AVX512 int bytesToUnitsHost(uint8_t* const* rows, uint8_t* in, size_t n) {
+template <int C>
+TW_AVX512 int bytesToDoublesHost(uint8_t* const* rows, uint8_t* in, size_t n) {
     size_t i = 0;
     for (; i + 16 <= n; i += 16) {
         if constexpr (C == 1) {
-            storeUnits<H>(rows[0] + i * sizeof(H), _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
+            storeUnits(rows[0] + i * 8, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
         } else {
             // Left bytes to the low half, right bytes to the high half.
             const __m256i frames = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * i));
@@ -242,11 +243,11 @@ TW_AVX512 int bytesToUnitsHost(uint8_t* const* rows, uint8_t* in, size_t n) {
                 _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 1, 3, 5, 7, 9, 11, 13,
                                  15, 17, 19, 21, 23, 25, 27, 29, 31),
                 frames);
-            storeUnits<H>(rows[0] + i * sizeof(H), _mm256_castsi256_si128(split));
-            storeUnits<H>(rows[1] + i * sizeof(H), _mm256_extracti128_si256(split, 1));
+            storeUnits(rows[0] + i * 8, _mm256_castsi256_si128(split));
+            storeUnits(rows[1] + i * 8, _mm256_extracti128_si256(split, 1));
         }
     }
-    return finish<H, 1, C>(rows, in, i, n, false);
+    return finish<double, 1, C>(rows, in, i, n, Direction::fromDevice);
 }
 
 // ---- 8- and 16-bit hosts to 24-bit devices, 32 frames per step.
@@ -309,7 +310,7 @@ TW_AVX512 int narrowTo24(uint8_t* const* rows, uint8_t* out, size_t n) {
             else _mm512_storeu_si512(to + 64 * k, v);
         }
     }
-    return finish<H, 3, C>(rows, out, i, n, true);
+    return finish<H, 3, C>(rows, out, i, n, Direction::toDevice);
 }
 
 // ---- 24-bit devices to 8- and 16-bit hosts, 32 frames per step.
@@ -379,41 +380,12 @@ TW_AVX512 int narrowFrom24(uint8_t* const* rows, uint8_t* in, size_t n) {
             }
         }
     }
-    return finish<H, 3, C>(rows, in, i, n, false);
+    return finish<H, 3, C>(rows, in, i, n, Direction::fromDevice);
 }
 
-// ---- 8-bit devices to 16-bit hosts, 32 frames per step: each byte b
-// becomes the word (b ^ 0x80) << 8.
-template <int C> constexpr Shuffle bytesToWords(int channel) {
-    Shuffle s;
-    for (int o = 0; o < 64; ++o) {
-        s.index[static_cast<size_t>(o)] = static_cast<uint8_t>((o / 2) * C + channel);
-        if (o % 2 == 1) s.keep |= uint64_t{1} << o;
-    }
-    return s;
-}
-constexpr Shuffle kWordsFromBytes[3] = {bytesToWords<1>(0), bytesToWords<2>(0), bytesToWords<2>(1)};
-
-template <int C>
-TW_AVX512 int bytesToWordsHost(uint8_t* const* rows, uint8_t* in, size_t n) {
-    const __m512i flip = _mm512_set1_epi8(static_cast<char>(0x80));
-    size_t i = 0;
-    for (; i + 32 <= n; i += 32) {
-        const __m512i bytes = _mm512_xor_si512(
-            C == 2 ? _mm512_loadu_si512(in + 2 * i)
-                   : _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i))),
-            flip);
-        for (int c = 0; c < C; ++c) {
-            const Shuffle& s = kWordsFromBytes[C == 2 ? 1 + c : 0];
-            _mm512_storeu_si512(rows[c] + i * 2, _mm512_maskz_permutexvar_epi8(s.keep, load(s.index), bytes));
-        }
-    }
-    return finish<int16_t, 1, C>(rows, in, i, n, false);
-}
-
-// ---- 8-, 16- and 24-bit devices to 32-bit hosts, 16 frames per step: the
-// device bytes go to the top of each lane, zeros below (8-bit samples with
-// their top bit flipped).
+// ---- Devices of 8 to 24 bits to 32-bit hosts (listed for 24 bits), 16 frames
+// per step: the device bytes go to the top of each lane, zeros below (8-bit
+// samples with their top bit flipped).
 template <int W, int C> constexpr Shuffle toLanes(int channel) {
     Shuffle s;
     for (int o = 0; o < 64; ++o) {
@@ -442,7 +414,7 @@ TW_AVX512 int toLanesHost(uint8_t* const* rows, uint8_t* in, size_t n) {
             _mm512_storeu_si512(rows[c] + i * 4, _mm512_xor_si512(v, flip));
         }
     }
-    return finish<int32_t, W, C>(rows, in, i, n, false);
+    return finish<int32_t, W, C>(rows, in, i, n, Direction::fromDevice);
 }
 
 // ---- 16- and 32-bit devices to 8-bit hosts: the top byte of each sample,
@@ -478,67 +450,72 @@ TW_AVX512 int topBytesToHost(uint8_t* const* rows, uint8_t* in, size_t n) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[1] + i), _mm512_extracti32x4_epi32(v, 1));
         }
     }
-    return finish<uint8_t, W, C>(rows, in, i, n, false);
+    return finish<uint8_t, W, C>(rows, in, i, n, Direction::fromDevice);
 }
 
-// Hosts of 32-bit integers and floats.
-template <class H, int C>
-SimdConverter wideKernel(uint32_t width, bool toDevice) {
-    if (!toDevice) {
-        if constexpr (std::is_same_v<H, int32_t>) {
-            if (width == 1) return toLanesHost<1, C>;
-            if (width == 2) return toLanesHost<2, C>;
-            if (width == 3) return toLanesHost<3, C>;
-        }
-        if constexpr (std::is_floating_point_v<H>) {
-            if (width == 1) return bytesToUnitsHost<H, C>;
-        }
-        return nullptr;
-    }
-    switch (width) {
-        case 1: return wideToDevice<H, 1, C>;
-        case 2: return wideToDevice<H, 2, C>;
-        case 3: return wideToDevice<H, 3, C>;
-        case 4:
-            if constexpr (std::is_same_v<H, int32_t>) return C == 2 ? wideToDevice<H, 4, C> : nullptr;  // mono: a copy
-            else return wideToDevice<H, 4, C>;
-        default: return nullptr;
-    }
-}
+constexpr Direction to = Direction::toDevice;
+constexpr Direction from = Direction::fromDevice;
 
-template <class H, int C>
-SimdConverter narrowKernel(uint32_t width, bool toDevice) {
-    if constexpr (std::is_same_v<H, int16_t>) {
-        if (!toDevice && width == 1) return bytesToWordsHost<C>;
-    }
-    if constexpr (std::is_same_v<H, uint8_t>) {
-        if (!toDevice && width == 2) return topBytesToHost<2, C>;
-        if (!toDevice && width == 4) return topBytesToHost<4, C>;
-    }
-    if (width != 3) return nullptr;
-    return toDevice ? narrowTo24<H, C> : narrowFrom24<H, C>;
-}
+// 32-bit hosts to 32-bit mono devices are a copy, done by the caller. Pairs
+// the AVX2 kernels do as fast (8- and 16-bit devices to 32-bit and 16-bit
+// hosts, 8-bit devices to single hosts) are left to them.
+constexpr SimdKernel kAvx512[] = {
+    // host        width channels direction kernel
+    {TW_TYPE_U8, 2, 1, from, topBytesToHost<2, 1>},
+    {TW_TYPE_U8, 2, 2, from, topBytesToHost<2, 2>},
+    {TW_TYPE_U8, 3, 1, to, narrowTo24<uint8_t, 1>},
+    {TW_TYPE_U8, 3, 2, to, narrowTo24<uint8_t, 2>},
+    {TW_TYPE_U8, 3, 1, from, narrowFrom24<uint8_t, 1>},
+    {TW_TYPE_U8, 3, 2, from, narrowFrom24<uint8_t, 2>},
+    {TW_TYPE_U8, 4, 1, from, topBytesToHost<4, 1>},
+    {TW_TYPE_U8, 4, 2, from, topBytesToHost<4, 2>},
+
+    {TW_TYPE_I16, 3, 1, to, narrowTo24<int16_t, 1>},
+    {TW_TYPE_I16, 3, 2, to, narrowTo24<int16_t, 2>},
+    {TW_TYPE_I16, 3, 1, from, narrowFrom24<int16_t, 1>},
+    {TW_TYPE_I16, 3, 2, from, narrowFrom24<int16_t, 2>},
+
+    {TW_TYPE_I32, 1, 1, to, wideToDevice<int32_t, 1, 1>},
+    {TW_TYPE_I32, 1, 2, to, wideToDevice<int32_t, 1, 2>},
+    {TW_TYPE_I32, 2, 1, to, wideToDevice<int32_t, 2, 1>},
+    {TW_TYPE_I32, 2, 2, to, wideToDevice<int32_t, 2, 2>},
+    {TW_TYPE_I32, 3, 1, to, wideToDevice<int32_t, 3, 1>},
+    {TW_TYPE_I32, 3, 2, to, wideToDevice<int32_t, 3, 2>},
+    {TW_TYPE_I32, 3, 1, from, toLanesHost<3, 1>},
+    {TW_TYPE_I32, 3, 2, from, toLanesHost<3, 2>},
+    {TW_TYPE_I32, 4, 2, to, wideToDevice<int32_t, 4, 2>},
+
+    {TW_TYPE_F32, 1, 1, to, wideToDevice<float, 1, 1>},
+    {TW_TYPE_F32, 1, 2, to, wideToDevice<float, 1, 2>},
+    {TW_TYPE_F32, 2, 1, to, wideToDevice<float, 2, 1>},
+    {TW_TYPE_F32, 2, 2, to, wideToDevice<float, 2, 2>},
+    {TW_TYPE_F32, 3, 1, to, wideToDevice<float, 3, 1>},
+    {TW_TYPE_F32, 3, 2, to, wideToDevice<float, 3, 2>},
+    {TW_TYPE_F32, 4, 1, to, wideToDevice<float, 4, 1>},
+    {TW_TYPE_F32, 4, 2, to, wideToDevice<float, 4, 2>},
+
+    {TW_TYPE_F64, 1, 1, to, wideToDevice<double, 1, 1>},
+    {TW_TYPE_F64, 1, 2, to, wideToDevice<double, 1, 2>},
+    {TW_TYPE_F64, 1, 1, from, bytesToDoublesHost<1>},
+    {TW_TYPE_F64, 1, 2, from, bytesToDoublesHost<2>},
+    {TW_TYPE_F64, 2, 1, to, wideToDevice<double, 2, 1>},
+    {TW_TYPE_F64, 2, 2, to, wideToDevice<double, 2, 2>},
+    {TW_TYPE_F64, 3, 1, to, wideToDevice<double, 3, 1>},
+    {TW_TYPE_F64, 3, 2, to, wideToDevice<double, 3, 2>},
+    {TW_TYPE_F64, 4, 1, to, wideToDevice<double, 4, 1>},
+    {TW_TYPE_F64, 4, 2, to, wideToDevice<double, 4, 2>},
+};
 
 }  // namespace
 
-SimdConverter findAvx512Converter(uint16_t typeCode, uint32_t width, uint32_t channels, bool toDevice) {
-    const bool stereo = channels == 2;
-    if (channels != 1 && !stereo) return nullptr;
-    return withSampleType(typeCode, SimdConverter{}, [&](auto h) {
-        using H = decltype(h);
-        if constexpr (sizeof(H) >= 4)
-            return stereo ? wideKernel<H, 2>(width, toDevice) : wideKernel<H, 1>(width, toDevice);
-        else
-            return stereo ? narrowKernel<H, 2>(width, toDevice) : narrowKernel<H, 1>(width, toDevice);
-    });
-}
+std::span<const SimdKernel> avx512Kernels() { return kAvx512; }
 
 }  // namespace tw::convert
 
 #else
 
 namespace tw::convert {
-SimdConverter findAvx512Converter(uint16_t, uint32_t, uint32_t, bool) { return nullptr; }
+std::span<const SimdKernel> avx512Kernels() { return {}; }
 }  // namespace tw::convert
 
 #endif

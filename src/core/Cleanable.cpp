@@ -8,6 +8,7 @@
 
 #include "device/DeviceManager.h"
 #include "host/HostRuntime.h"
+#include "platform/Immortal.h"
 
 namespace tw {
 namespace {
@@ -85,7 +86,7 @@ private:
 
 // Never destroyed: objects are withdrawn while the process exits.
 Registrations& registrations() {
-    static auto* r = new Registrations();
+    static auto* r = platform::immortal(new Registrations());
     return *r;
 }
 

@@ -1,11 +1,15 @@
 #include "core/Registries.h"
 
-#include <cstdlib>
-
 #include "core/InputConfiguration.h"
 #include "core/OutputConfiguration.h"
 #include "core/SharedExclusiveLock.h"
 #include "file/SoundFile.h"
+
+// The C++ run-time's registration of exit work for one shared object.
+extern "C" {
+extern void* __dso_handle;
+int __cxa_atexit(void (*function)(void*), void* argument, void* dso);
+}
 
 namespace tw {
 namespace {
@@ -58,8 +62,11 @@ void libraryDetach() {
 
 // Exit handlers run in the reverse order of their registration, and all of
 // them before the library's own unload work: one registered after a module's
-// static objects exist runs before they are destroyed. At dlclose of the
-// library it runs first too.
-void detachBeforeModuleTeardown() { std::atexit([] { libraryDetach(); }); }
+// static objects exist runs before they are destroyed. Registered for this
+// library itself, it also runs first at dlclose and is dropped with the
+// library. (Plain atexit does that too, except where a run-time, such as a
+// sanitizer's, takes it over for the whole process: the handler would then
+// be called at exit in an unmapped library.)
+void detachBeforeModuleTeardown() { __cxa_atexit([](void*) { libraryDetach(); }, nullptr, &__dso_handle); }
 
 }  // namespace tw

@@ -8,6 +8,7 @@
 #include "device/DeviceEnumerator.h"
 #include "device/DirectSoundLibrary.h"
 #include "host/HostRuntime.h"
+#include "platform/Immortal.h"
 
 namespace tw {
 namespace {
@@ -20,7 +21,7 @@ DeviceManager* DeviceManager::instance() {
     lock->lockExclusive();
     DeviceManager* manager = gInstance.load();
     if (!manager) {
-        manager = new DeviceManager();
+        manager = platform::immortal(new DeviceManager());
         gInstance.store(manager);
         if (!manager->enumerated_) manager->enumerate();
     }

@@ -5,12 +5,13 @@
 #include "core/ErrorCodes.h"
 #include "core/Registries.h"
 #include "platform/Module.h"
+#include "platform/Immortal.h"
 
 namespace tw {
 
 DirectSoundLibrary& DirectSoundLibrary::instance() {
     // Deliberately never destroyed (see the class comment).
-    static DirectSoundLibrary* library = new DirectSoundLibrary();
+    static DirectSoundLibrary* library = platform::immortal(new DirectSoundLibrary());
     return *library;
 }
 

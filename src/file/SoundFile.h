@@ -41,11 +41,10 @@ protected:
     uint32_t mBitsPerSample = 0;
     uint32_t mChannels = 0;
     double mSampleRate = 0.0;
-    // One user of the stream at a time: the data calls hold the file
-    // exclusively in its registry, but the host's clean-up closes it from
-    // any thread without that hold.
-    std::mutex mStreamMutex;
     WavStream mStream;
+    // The host's clean-up closes the stream from its own thread, beside a
+    // data call that holds the file in its registry: the two take turns.
+    std::mutex mStreamMutex;
 };
 
 }  // namespace tw

@@ -125,13 +125,13 @@ int32_t SoundFileReader::checkPath(const char* path) {
 }
 
 int32_t SoundFileReader::cleanup() {
-    std::lock_guard lock(mStreamMutex);
+    std::lock_guard guard(mStreamMutex);
     mStream.close();
     return 0;
 }
 
 int32_t SoundFileReader::seek(int32_t mode, int32_t sampleOffset) {
-    std::lock_guard lock(mStreamMutex);
+    std::lock_guard guard(mStreamMutex);
     const int64_t unit = int64_t{mBitsPerSample / 8} * mChannels;
     if (mStream.seek(mode, unit * sampleOffset) != 0) {
         mSamplesRead = 0;
@@ -157,7 +157,7 @@ int32_t SoundFileReader::sampleFormat(bool& isFloat) const {
 
 int32_t SoundFileReader::read(int32_t count, uint16_t typeCode, TwArrayHandle data, int32_t& framesRead,
                               bool& atEnd) {
-    std::lock_guard lock(mStreamMutex);
+    std::lock_guard guard(mStreamMutex);
     framesRead = 0;
     atEnd = false;
     // Everything that can refuse the call is checked before any data is used.

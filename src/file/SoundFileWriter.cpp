@@ -99,13 +99,13 @@ int32_t SoundFileWriter::checkPath(const char* path) {
 }
 
 int32_t SoundFileWriter::cleanup() {
-    std::lock_guard lock(mStreamMutex);
+    std::lock_guard guard(mStreamMutex);
     mStream.close();
     return 0;
 }
 
 int32_t SoundFileWriter::write(TwArrayHandle data, uint16_t typeCode, int32_t& framesWritten) {
-    std::lock_guard lock(mStreamMutex);
+    std::lock_guard guard(mStreamMutex);
     framesWritten = 0;
     HostDataBlock block(data, typeCode, mChannels, (mBitsPerSample + 7) / 8);
     const uint64_t size = block.bytesRemaining();

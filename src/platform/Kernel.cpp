@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <chrono>
 
+#include "platform/Immortal.h"
 #include "platform/Wait.h"
 
 namespace tw::platform::detail {
 
 std::mutex& kernelMutex() {
   // Never destroyed: objects and thread queues may outlive static destruction.
-  static std::mutex* mutex = new std::mutex;
+  static std::mutex* mutex = immortal(new std::mutex);
   return *mutex;
 }
 

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "platform/Kernel.h"
+#include "platform/Immortal.h"
 
 namespace tw::platform {
 
@@ -18,7 +19,7 @@ std::atomic<ThreadId> nextThreadId{1};
 // Queues by thread id; guarded by the kernel lock. Never destroyed, because
 // threads may end after static destruction has begun.
 std::unordered_map<ThreadId, detail::ThreadQueue*>& queues() {
-  static auto* map = new std::unordered_map<ThreadId, detail::ThreadQueue*>;
+  static auto* map = immortal(new std::unordered_map<ThreadId, detail::ThreadQueue*>);
   return *map;
 }
 

@@ -6,6 +6,7 @@
 #include "core/Registries.h"
 #include "platform/Module.h"
 #include "platform/Thread.h"
+#include "platform/Immortal.h"
 
 namespace tw {
 
@@ -14,7 +15,7 @@ std::atomic<uint32_t> startupDelayMs{0};
 DirectMusicContext& DirectMusicContext::instance() {
     // Never destroyed: the engine may be playing while the process exits.
     static DirectMusicContext* context = [] {
-        auto* c = new DirectMusicContext();
+        auto* c = platform::immortal(new DirectMusicContext());
         uint32_t delay = startupDelayMs.load();
         if (delay > 0) platform::sleepMs(delay);
         return c;
