@@ -1,5 +1,5 @@
-// The host run-time the fuzzer stands in for: plain heap handles, clean-up
-// registrations accepted and forgotten.
+// The host run-time the fuzzers stand in for: plain heap handles, each block
+// allocated at exactly its size, clean-up registrations accepted and forgotten.
 #include <cstdlib>
 #include <cstring>
 
@@ -12,8 +12,12 @@ HOST_EXPORT int32_t gVantorRTVersion = 0x0100;
 
 HOST_EXPORT void HostCopyText(char* destination, const char* source) { std::strcpy(destination, source); }
 
+// Blocks beyond this are refused as a host out of memory refuses them.
+constexpr int32_t kMaxBlockBytes = 64 << 20;
+
 HOST_EXPORT int32_t HostSizeHandle(void** handle, int32_t newSize) {
     if (handle == nullptr || newSize < 0) return 1;
+    if (newSize > kMaxBlockBytes) return 2;
     void* block = std::realloc(*handle, newSize > 0 ? static_cast<size_t>(newSize) : 1);
     if (block == nullptr) return 2;
     *handle = block;

@@ -9,34 +9,16 @@
 #include <cstring>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "tonewell/tonewell.h"
 
 namespace {
 
 std::string gPath;
 
-// Handles made like the host makes them.
-void** newHandle(size_t bytes) {
-    auto** handle = static_cast<void**>(std::malloc(sizeof(void*)));
-    *handle = std::calloc(1, bytes);
-    return handle;
-}
-
-void freeHandle(void** handle) {
-    std::free(*handle);
-    std::free(handle);
-}
-
-TwStringHandle makeString(const std::string& text) {
-    auto** handle = newHandle(4 + text.size() + 1);
-    auto* s = static_cast<TwString*>(*handle);
-    s->length = static_cast<int32_t>(text.size());
-    std::memcpy(s->text, text.data(), text.size());
-    return reinterpret_cast<TwStringHandle>(handle);
-}
-
 TwArrayHandle makeArray() {
-    auto** handle = newHandle(8);
+    void** handle = fuzz::newHandle(8);
+    std::memset(*handle, 0, 8);
     return reinterpret_cast<TwArrayHandle>(handle);
 }
 
@@ -56,18 +38,13 @@ struct Choices {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     ::setenv("TONEWELL_SOUND_DRIVER", "virtual", 0);
-    const char* dir = std::getenv("TMPDIR");
-    gPath = std::string(dir && *dir ? dir : "/tmp") + "/tonewell-fuzz-" + std::to_string(::getpid()) + ".wav";
+    gPath = fuzz::scratchPath("wav") + ".wav";
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(gPath.c_str(), "wb");
-    if (f == nullptr) return 0;
-    if (size > 0) std::fwrite(data, 1, size, f);
-    std::fclose(f);
-
-    TwStringHandle path = makeString(gPath);
+    if (!fuzz::writeFile(gPath, data, size)) return 0;
+    TwStringHandle path = fuzz::makeString(gPath);
     TaskRefnum refnum = -1;
     if (SoundReadFileOpen(path, &refnum) == 0) {
         double rate = 0, duration = 0;
@@ -84,9 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             SoundReadFileData(refnum, mode, offset, count, kTypes[step % 6], 0, array, &frames, &eof);
             SoundReadFileSamplesRead(refnum, &frames);
         }
-        freeHandle(reinterpret_cast<void**>(array));
+        fuzz::freeHandle(reinterpret_cast<void**>(array));
         SoundFileClose(refnum);
     }
-    freeHandle(reinterpret_cast<void**>(path));
+    fuzz::freeHandle(reinterpret_cast<void**>(path));
     return 0;
 }

@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   libsndfile1-dev sox
   libfluidsynth-dev timgm6mb-soundfont
+  libcli11-dev
   alsa-utils libasound2-dev libasound2-plugins pulseaudio
   gdb
 )

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds the library and runs the whole test suite: a plain build, then
-# AddressSanitizer+UndefinedBehaviorSanitizer, a minute of fuzzing, then
-# ThreadSanitizer, then a minute of the stress host in the plain and the
-# ThreadSanitizer build.
+# Builds the library and runs the whole test suite: a plain build with the
+# installed-tree and Debian package tests, then AddressSanitizer +
+# UndefinedBehaviorSanitizer, a minute of each fuzzer, then ThreadSanitizer,
+# then a minute of the stress host in the plain and the ThreadSanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -64,19 +64,16 @@ suite() {
 
 build build
 suite build "plain build"
+# What users install: the installed tree and the Debian package, from the plain build.
+bash scripts/package-test.sh build
 
 build build-asan -DTONEWELL_ASAN=ON -DTONEWELL_BUILD_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   suite build-asan "AddressSanitizer + UndefinedBehaviorSanitizer"
 
-# The WAV reader faces files from anywhere: a minute of fuzzing on every run.
-echo "=== WAV reader fuzzer (60 s) ==="
-cmake -S . -B build-fuzz -DTONEWELL_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DTONEWELL_BUILD_TESTS=OFF -DTONEWELL_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$jobs" --target fuzz_wav_reader
-mkdir -p build-fuzz/corpus
-build-fuzz/lib/fuzz_wav_reader -max_total_time=60 -max_len=8192 -print_final_stats=1 \
-  build-fuzz/corpus fuzz/corpus/wav_reader 2>&1 | tail -n 12
+# Every parser of outside bytes under its fuzzer, a minute each.
+echo "=== fuzzers (60 s each) ==="
+scripts/fuzz.sh
 
 build build-tsan -DTONEWELL_TSAN=ON -DTONEWELL_BUILD_BENCH=OFF
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/alsa/tsan.supp" \

@@ -1,97 +1,57 @@
-// tonewell level: a live level meter of a capture device. Captures
-// continuously and shows, for every channel, the peak of each 50 ms block as
-// a bar and in dB of full scale, until Ctrl-C or --seconds have passed.
-#include <csignal>
+// tonewell level: a live level meter of a capture device, for --seconds or
+// until stopped. On a terminal one line is redrawn; elsewhere one line of
+// peaks is written each second.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <string>
 #include <vector>
 
-#include "Command.h"
-#include "HostRuntime.h"
-#include "Library.h"
+#include "Console.h"
+#include "Devices.h"
+#include "Failure.h"
+#include "Options.h"
+#include "Signals.h"
+#include "Tasks.h"
+#include "hostrt/HostRuntime.h"
 
-namespace {
+namespace cli {
 
-volatile std::sig_atomic_t gInterrupted = 0;
-
-void onInterrupt(int) { gInterrupted = 1; }
-
-constexpr double kFloorDb = -60.0;
-
-std::string bar(double db, int width) {
-    int filled = static_cast<int>(std::lround((db - kFloorDb) / -kFloorDb * width));
-    filled = filled < 0 ? 0 : (filled > width ? width : filled);
-    return std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(width - filled), '-');
-}
-
-// Peak of each row of a channels x frames double array, in dBFS.
-std::vector<double> peaksDb(const cli::HostArray& block) {
-    const int rows = block.rows(), cols = block.cols();
-    const auto* samples = reinterpret_cast<const double*>(block.elements());
-    std::vector<double> peaks(static_cast<size_t>(rows), kFloorDb);
-    for (int r = 0; r < rows; ++r) {
-        double peak = 0.0;
-        for (int c = 0; c < cols; ++c) peak = std::fmax(peak, std::fabs(samples[r * cols + c]));
-        if (peak > 0.0) peaks[static_cast<size_t>(r)] = std::fmax(20.0 * std::log10(peak), kFloorDb);
-    }
-    return peaks;
-}
-
-void show(const std::vector<double>& peaks) {
-    const int width = peaks.size() > 2 ? 60 / static_cast<int>(peaks.size()) : 30;
-    std::printf("\r");
-    for (size_t ch = 0; ch < peaks.size(); ++ch)
-        std::printf("%zu [%s] %6.1f dB  ", ch + 1, bar(peaks[ch], width).c_str(), peaks[ch]);
-    std::fflush(stdout);
-}
-
-int runLevel(const cli::Args& args) {
-    const cli::Args pos = cli::positionals(args);
-    const int32_t device = pos.empty() ? 0 : std::atoi(pos[0].c_str());
-    double rate = cli::optionNumber(args, "--rate", 44100.0);
-    int32_t channels = static_cast<int32_t>(cli::optionNumber(args, "--channels", 2));
-    int32_t bits = static_cast<int32_t>(cli::optionNumber(args, "--bits", 16));
-    const double seconds = cli::optionNumber(args, "--seconds", -1.0);
-
-    const cli::Api& api = cli::api();
-    TaskRefnum task = -1;
+int runLevel(const LevelOptions& options) {
+    const Device device = chooseDevice(options.device.device, true);
+    Format format = chooseFormat(device, options.device, Format{});
     // A ring of 200 ms gives the meter room to lag a little without overrunning.
-    const int32_t ringFrames = static_cast<int32_t>(rate / 5) > 4 ? static_cast<int32_t>(rate / 5) : 4;
-    int32_t r = api.SIConfigure(device, ringFrames, &rate, &channels, &bits, 1, &task);
-    if (r > 0) {
-        std::fprintf(stderr, "tonewell level: cannot capture from device %d (error %d)\n", device, r);
-        return 1;
-    }
-    std::printf("Capture device %d: %.0f Hz, %d channels, %d bits. Ctrl-C ends.\n", device, rate, channels, bits);
+    InputTask task(device, format, std::max(static_cast<int32_t>(format.rate / 5), 4));
+    note("level of %s: %s%s", describe(device).c_str(), describe(format).c_str(),
+         options.seconds ? "" : "; Ctrl-C ends");
 
-    gInterrupted = 0;
-    auto previous = std::signal(SIGINT, onInterrupt);
-    const int32_t blockFrames = rate / 20 >= 1 ? static_cast<int32_t>(rate / 20) : 1;
-    cli::HostArray block(TW_TYPE_F64, channels, blockFrames);
-    int exitCode = 0;
-    double captured = 0.0;
-    while (!gInterrupted && (seconds < 0 || captured < seconds)) {
-        int32_t total = 0;
-        r = api.SIRead(task, block.handle(), blockFrames, &total, 1.0, TW_TYPE_F64);
-        if (r == 4822) continue;  // nothing yet; Ctrl-C gets its chance
-        if (r > 0) {
-            std::fprintf(stderr, "\ntonewell level: capture ended (error %d)\n", r);
-            exitCode = 1;
-            break;
+    const int32_t blockFrames = std::max(static_cast<int32_t>(format.rate / 20), 1);
+    const auto perLine = static_cast<int64_t>(format.rate);
+    const int64_t total = options.seconds ? std::llround(*options.seconds * format.rate) : -1;
+    auto block = hostrt::makeArray2D(TW_TYPE_F64, format.channels, blockFrames);
+    Progress progress("  level");
+    std::vector<double> linePeaks(static_cast<size_t>(format.channels), 0.0);
+    int64_t captured = 0, lineStart = 0;
+    while ((total < 0 || captured < total) && !stopRequested()) {
+        const int32_t got = task.read(block.get(), blockFrames, TW_TYPE_F64);
+        if (got == 0) continue;
+        captured += got;
+        const std::vector<double> peaks =
+            rowPeaks(hostrt::elements2D<double>(block.get()), format.channels, got, true);
+        const double elapsed = static_cast<double>(captured) / format.rate;
+        progress.show(elapsed, total < 0 ? -1.0 : *options.seconds, peaks);
+        if (progress.visible()) continue;
+        for (size_t ch = 0; ch < peaks.size(); ++ch) linePeaks[ch] = std::max(linePeaks[ch], peaks[ch]);
+        if (captured - lineStart >= perLine) {
+            std::printf("%s", clock(elapsed).c_str());
+            for (size_t ch = 0; ch < linePeaks.size(); ++ch) std::printf("  %zu: %6.1f dB", ch + 1, toDb(linePeaks[ch]));
+            std::printf("\n");
+            std::fflush(stdout);
+            std::fill(linePeaks.begin(), linePeaks.end(), 0.0);
+            lineStart = captured;
         }
-        show(peaksDb(block));
-        captured += block.cols() / rate;
     }
-    std::printf("\n");
-    std::signal(SIGINT, previous);
-    api.SIStop(task);
-    api.SIClear(task);
-    return exitCode;
+    progress.end();
+    return stopRequested() ? stopExitCode() : kExitOk;
 }
 
-const cli::CommandRegistration kRegistration({"level", "level [DEVICE] [--seconds S]",
-                                              "live level meter of a capture device (also --rate, --channels, --bits)",
-                                              runLevel});
-
-}  // namespace
+}  // namespace cli

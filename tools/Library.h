@@ -1,21 +1,13 @@
-// The tool loads the library the way any host does: dlopen, then the exports
-// by name.
+// The library, loaded on first use the way a host loads it: from the lib
+// folder that belongs to this program (the build tree's or the installed
+// prefix's), else from the system's library path.
 #pragma once
 
-#include <string>
-
-#include "tonewell/tonewell.h"
+#include "hostrt/Library.h"
 
 namespace cli {
 
-struct Api {
-#define TW_EXPORT_FN(name) decltype(&::name) name = nullptr;
-#include "ExportList.inc"
-#undef TW_EXPORT_FN
-};
-
-// Loads libtonewell.so from beside the executable (../lib) or the library
-// path; exits with a message when it cannot.
-const Api& api();
+// Throws ToolError when the library cannot be loaded.
+const hostrt::Exports& api();
 
 }  // namespace cli

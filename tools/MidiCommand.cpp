@@ -1,96 +1,95 @@
-// tonewell midi FILE: plays a MIDI file (or any file the music engine loads)
-// with PlaySoundFile and shows the elapsed time until it has ended.
-#include <unistd.h>
+// tonewell midi FILE: a MIDI file (or any file the music engine loads)
+// played with one PlaySoundFile call, watched until it ends.
+#include <dlfcn.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cctype>
-#include <climits>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 #include <thread>
 
-#include "HostRuntime.h"
+#include "Console.h"
+#include "Devices.h"
+#include "Errors.h"
+#include "Failure.h"
 #include "Library.h"
-#include "MidiCommand.h"
-
-namespace {
-
-volatile std::sig_atomic_t gInterrupted = 0;
-
-void onInterrupt(int) { gInterrupted = 1; }
-
-bool isPlaying(TaskRefnum task) {
-    uint8_t input = 0, running = 0, continuous = 0;
-    cli::api().GetConfState(task, &input, &running, &continuous);
-    return running != 0;
-}
-
-}  // namespace
+#include "Options.h"
+#include "Signals.h"
+#include "Spool.h"
+#include "hostrt/HostRuntime.h"
+#include "tonewell_music_control.h"
 
 namespace cli {
 
-bool isMidiFile(const std::string& path) {
-    std::string lower = path;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    for (const char* ext : {".mid", ".midi", ".rmi"}) {
-        std::string e = ext;
-        if (lower.size() >= e.size() && lower.compare(lower.size() - e.size(), e.size(), e) == 0) return true;
-    }
-    return false;
+namespace {
+
+bool isPlaying(TaskRefnum task) {
+    uint8_t input = 0, running = 0, continuous = 0;
+    api().GetConfState(task, &input, &running, &continuous);
+    return running != 0;
 }
 
-int runMidi(const Args& args) {
-    const Args pos = positionals(args);
-    if (pos.size() != 1) {
-        std::fprintf(stderr, "usage: tonewell midi FILE [--device N] [--volume 0..100]\n");
-        return 2;
-    }
-    // The library looks relative names up beside the file; hand it a full path.
-    char full[PATH_MAX];
-    if (!::realpath(pos[0].c_str(), full)) {
-        std::fprintf(stderr, "tonewell midi: cannot find %s\n", pos[0].c_str());
-        return 1;
-    }
-    const Api& lib = api();
-    const int32_t device = static_cast<int32_t>(optionNumber(args, "--device", 0));
-    HostString path(full);
-    TaskRefnum task = -1;
-    int32_t r = lib.PlaySoundFile(device, path.handle(), 0, &task);
-    if (r > 0 || task < 0) {
-        std::fprintf(stderr, "tonewell midi: cannot play %s on device %d (error %d)\n", full, device, r);
-        return 1;
-    }
-    if (hasOption(args, "--volume")) {
-        // A one-element array the library only reads.
-        int32_t block[2] = {1, static_cast<int32_t>(optionNumber(args, "--volume", 100))};
-        int32_t* blockPointer = block;
-        lib.SOVolume(task, reinterpret_cast<TwArrayHandle>(&blockPointer));
-    }
-    std::printf("Playing %s on device %d. Ctrl-C stops.\n", full, device);
+// The song's length, from the music engine the library has loaded (its
+// control interface serves tools); -1 when it cannot tell.
+double songSeconds() {
+    void* engine = ::dlopen(TWM_MODULE_FILE, RTLD_NOW | RTLD_NOLOAD);
+    if (!engine) return -1;
+    auto lastSegment = reinterpret_cast<decltype(&::twm_control_last_segment)>(
+        ::dlsym(engine, "twm_control_last_segment"));
+    twm_segment_info info{};
+    const bool known = lastSegment && lastSegment(&info) == TWM_OK;
+    ::dlclose(engine);
+    return known ? info.duration_ms / 1000.0 : -1;
+}
 
-    std::signal(SIGINT, onInterrupt);
-    const auto started = std::chrono::steady_clock::now();
-    while (isPlaying(task) && !gInterrupted) {
-        double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        std::printf("\r  %02d:%05.2f", static_cast<int>(elapsed) / 60, elapsed - 60 * (static_cast<int>(elapsed) / 60));
-        std::fflush(stdout);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+class MidiTask {
+public:
+    MidiTask(const Device& device, const std::string& path, const std::string& display) {
+        auto name = hostrt::makeString(path);
+        check(api().PlaySoundFile(device.index, name.get(), 0, &refnum_),
+              "cannot play " + display + " on " + describe(device));
     }
-    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("\r  %02d:%05.2f  %s\n", static_cast<int>(elapsed) / 60, elapsed - 60 * (static_cast<int>(elapsed) / 60),
-                gInterrupted ? "stopped" : "done");
-    lib.SOStop(task);
-    lib.SOClear(task);
-    std::signal(SIGINT, SIG_DFL);
-    return 0;
+    ~MidiTask() {
+        api().SOStop(refnum_);
+        api().SOClear(refnum_);
+    }
+    MidiTask(const MidiTask&) = delete;
+    MidiTask& operator=(const MidiTask&) = delete;
+    TaskRefnum refnum() const { return refnum_; }
+
+private:
+    TaskRefnum refnum_ = -1;
+};
+
+}  // namespace
+
+int runMidi(const PlayOptions& options) {
+    InputFile input(options.file);
+    if (stopRequested()) return stopExitCode();
+    return playMidi(input, options);
+}
+
+int playMidi(InputFile& input, const PlayOptions& options) {
+    // The engine reads a file as MIDI when its name says so.
+    if (looksLikeMidi(input.path())) input.ensureSuffix(".mid");
+    const Device device = chooseDevice(options.device, false);
+    MidiTask task(device, input.path(), input.display());
+    if (options.volume != 100) {
+        auto volume = hostrt::makeInt32Array({options.volume});
+        const int32_t r = api().SOVolume(task.refnum(), volume.get());
+        check(r, "cannot set the volume");
+        if (r < 0) warning("%s", describeCode(r).c_str());
+    }
+    const double total = songSeconds();
+    note("playing %s on %s%s", input.display().c_str(), describe(device).c_str(),
+         total >= 0 ? (" (" + clock(total) + ")").c_str() : "");
+
+    Progress progress("  playing");
+    const auto started = std::chrono::steady_clock::now();
+    while (isPlaying(task.refnum()) && !stopRequested()) {
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        progress.show(elapsed, total, {});
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    progress.end();
+    return stopRequested() ? stopExitCode() : kExitOk;
 }
 
 }  // namespace cli
-
-namespace {
-const cli::CommandRegistration kRegistration({"midi", "midi FILE [--device N] [--volume V]",
-                                              "play a MIDI or other sound file with PlaySoundFile", cli::runMidi});
-}  // namespace

@@ -29,9 +29,11 @@ T* fileOfKind(Acquired<SoundFile>& file, int32_t kind) {
     return file && file->getKind() == kind ? static_cast<T*>(file.get()) : nullptr;
 }
 
-// The host resizes through a pointer to the handle.
+// The host resizes through a pointer to the handle, and takes the type code
+// widened with its sign.
 void emptyArray(TwArrayHandle data, uint16_t typeCode) {
-    if (data != nullptr) host::sizeArray(typeCode, 2, reinterpret_cast<void***>(&data), 0);
+    if (data != nullptr)
+        host::sizeArray(static_cast<int16_t>(typeCode), 2, reinterpret_cast<void***>(&data), 0);
 }
 
 }  // namespace

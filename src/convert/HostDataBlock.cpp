@@ -139,6 +139,13 @@ int32_t HostDataBlock::finish() {
     return result;
 }
 
+bool fitsHostBlock(TwArrayHandle handle, uint16_t typeCode) {
+    if (handle == nullptr || *handle == nullptr) return true;
+    int32_t size = 0;
+    return hostSize(uint64_t{dimension(handle, 0)} * static_cast<uint32_t>(host::elementSize(typeCode)),
+                    dimension(handle, 1), size);
+}
+
 bool hasData(TwArrayHandle handle) {
     return handle != nullptr && *handle != nullptr && host::arrayDimension(handle, 0) != 0 &&
            host::arrayDimension(handle, 1) != 0;

@@ -80,4 +80,9 @@ private:
 // True when the handle, its block and both dimension sizes are nonzero.
 bool hasData(TwArrayHandle handle);
 
+// False for an array whose dimensions describe more elements of the type
+// than any host block can hold (its size is an int32): the block behind it
+// is smaller than it says, and reading it would run past its end.
+bool fitsHostBlock(TwArrayHandle handle, uint16_t typeCode);
+
 }  // namespace tw

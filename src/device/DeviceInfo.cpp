@@ -91,8 +91,9 @@ int32_t queryDeviceInfo(int32_t index, bool input, TwArrayHandle channels, TwArr
         if (minRate) *minRate = 0.0;
         if (maxRate) *maxRate = 0.0;
     }
-    host::writeString(name, nameCopy.c_str());
-    return code;
+    // The first failure is reported: the query's, else the name's resize.
+    const int32_t nameResult = host::writeString(name, nameCopy.c_str());
+    return code != 0 ? code : nameResult;
 }
 
 }  // namespace tw

@@ -16,9 +16,9 @@ DirectSoundLibrary& DirectSoundLibrary::instance() {
 }
 
 DirectSoundLibrary::DirectSoundLibrary() {
-    // The module sits beside the library that loads it.
-    std::string path = platform::moduleDirectoryOf(reinterpret_cast<const void*>(&DirectSoundLibrary::instance)) +
-                       TWS_MODULE_FILE;
+    // The module ships with the library that loads it.
+    const std::string path = platform::companionModulePath(
+        reinterpret_cast<const void*>(&DirectSoundLibrary::instance), TONEWELL_MODULE_SUBDIR, TWS_MODULE_FILE);
     module_ = platform::loadModule(path.c_str());
     if (module_) detachBeforeModuleTeardown();
     if (!module_) {

@@ -22,8 +22,6 @@ int RiffFile::open(const char* path, Mode mode, uint32_t bufferSize) {
     mLastError = 0;
     if (path == nullptr || path[0] == '\0') return ENOENT;
     if (bufferSize < 16) bufferSize = 16;
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[bufferSize]);
-    if (!buffer) return ENOMEM;
 
     const bool writable = mode == Mode::createReadWrite;
     // No O_TRUNC: ext4 flushes a file truncated at open when it is closed,
@@ -39,6 +37,16 @@ int RiffFile::open(const char* path, Mode mode, uint32_t bufferSize) {
     if (statError == 0 && S_ISDIR(st.st_mode)) statError = EISDIR;
     if (statError == 0 && writable && S_ISREG(st.st_mode) && st.st_size > 0 && ::ftruncate(fd, 0) != 0)
         statError = errno;
+    // A file read needs no more buffer than it holds, in whole pages.
+    if (statError == 0 && !writable && S_ISREG(st.st_mode)) {
+        const uint64_t pages = (static_cast<uint64_t>(st.st_size) + 4095) / 4096 * 4096;
+        bufferSize = static_cast<uint32_t>(std::min<uint64_t>(bufferSize, std::max<uint64_t>(pages, 4096)));
+    }
+    std::unique_ptr<char[]> buffer;
+    if (statError == 0) {
+        buffer.reset(new (std::nothrow) char[bufferSize]);
+        if (!buffer) statError = ENOMEM;
+    }
     if (statError != 0) {
         ::close(fd);
         return statError;

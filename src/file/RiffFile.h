@@ -25,6 +25,8 @@ public:
 
     // Opens `path` for reading, or creates/truncates it for reading and
     // writing. Returns 0 or the errno of the failure (EISDIR for a directory).
+    // A file opened for reading gets no more buffer than it holds (at least
+    // a page).
     int open(const char* path, Mode mode, uint32_t bufferSize = kDefaultBufferSize);
     bool isOpen() const { return mFd >= 0; }
     bool isWritable() const { return mWritable; }

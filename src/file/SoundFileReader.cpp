@@ -144,6 +144,11 @@ int32_t SoundFileReader::seek(int32_t mode, int32_t sampleOffset) {
 
 int32_t SoundFileReader::sampleFormat(bool& isFloat) const {
     const WaveFormatEx header = mStream.formatHeader();
+    // Any other tag (mu-law, A-law, ADPCM, ...) holds encoded samples: read
+    // as integers they would play as noise.
+    if (header.wFormatTag != kWaveFormatPcm && header.wFormatTag != kWaveFormatFloat &&
+        header.wFormatTag != kWaveFormatExtensible)
+        return err::kFormat;
     isFloat = header.wFormatTag == kWaveFormatFloat;
     if (header.wFormatTag == kWaveFormatExtensible) {
         FormatGuid sub;
@@ -166,13 +171,14 @@ int32_t SoundFileReader::read(int32_t count, uint16_t typeCode, TwArrayHandle da
     if (frameBytes < 1 || bytesPerSample == 0) return err::kFormat;
     bool isFloat = false;
     if (const int32_t format = sampleFormat(isFloat); format != 0) return format;
-    if (!isSampleType(typeCode)) return err::kGeneric;
-
+    // No samples to fill (no count, or no array) comes before a type without
+    // converter.
     uint64_t frames = count < 0 ? mTotalSamples : static_cast<uint32_t>(count);
-    if (frames == 0) {
+    if (frames == 0 || data == nullptr) {
         atEnd = mStream.atEnd();
         return err::kNoSamples;
     }
+    if (!isSampleType(typeCode)) return err::kGeneric;
     // Never more than the rest of the data (a partial last frame included).
     const uint64_t framesLeft = (uint64_t{mStream.bytesLeft()} + frameBytes - 1) / frameBytes;
     frames = std::min(frames, std::max<uint64_t>(framesLeft, 1));

@@ -15,12 +15,19 @@ namespace tw {
 
 namespace {
 
-// The widest format a header can describe: 16-bit channel count, sample
-// rate in 32 bits, samples of at most 4 bytes (the widest the converters
-// write).
+// A format the header describes as asked: channel count, container bits and
+// block align in their 16-bit fields, the rate (at least 1 Hz) and the byte
+// rate in 32 bits. A negative channel count would reach the header as the
+// low bits of a huge unsigned one. Samples no converter writes (wider than
+// 32 bits) are described all the same; each data call then fails.
 bool isWritableFormat(double sampleRate, int32_t channels, int32_t bitsPerSample) {
-    return channels > 0 && channels <= 0xFFFF && bitsPerSample > 0 && bitsPerSample <= 32 &&
-           sampleRate > 0.0 && sampleRate < 4294967296.0;
+    if (channels <= 0 || channels > 0xFFFF || bitsPerSample <= 0 || !(sampleRate >= 1.0) ||
+        sampleRate >= 4294967296.0)
+        return false;
+    const uint64_t containerBits = (uint64_t{static_cast<uint32_t>(bitsPerSample)} + 7) / 8 * 8;
+    const uint64_t blockAlign = uint64_t{static_cast<uint32_t>(channels)} * containerBits / 8;
+    return containerBits <= 0xFFFF && blockAlign <= 0xFFFF &&
+           static_cast<double>(blockAlign) * sampleRate < 4294967296.0;
 }
 
 // Converts the host array straight into the stream's I/O buffer.
@@ -107,14 +114,17 @@ int32_t SoundFileWriter::cleanup() {
 int32_t SoundFileWriter::write(TwArrayHandle data, uint16_t typeCode, int32_t& framesWritten) {
     std::lock_guard guard(mStreamMutex);
     framesWritten = 0;
+    if (!fitsHostBlock(data, typeCode)) return err::kArgument;
     HostDataBlock block(data, typeCode, mChannels, (mBitsPerSample + 7) / 8);
     const uint64_t size = block.bytesRemaining();
     ArraySource source(block);
     uint64_t bytesWritten = 0;
     const int32_t result = mStream.write(size, block.frameBytes(), source, bytesWritten);
     if (source.status() > 0) return source.status();
+    // The frames moved are reported also when the file then refuses them: the
+    // whole array is converted (as it goes into the stream's buffer).
+    framesWritten = static_cast<int32_t>(block.sampleCount());
     if (result != 0) return err::kFile;
-    framesWritten = static_cast<int32_t>(source.frames());
     mSamplesWritten += source.frames();
     return source.status();
 }

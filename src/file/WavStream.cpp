@@ -79,6 +79,9 @@ int32_t WavStream::readHeader() {
         if (mFile.read(length, 2) != 2) return hr::kFail;
         const uint16_t cbSize = load16(length);
         std::memcpy(core + kFormatCoreBytes, length, 2);
+        // Nothing is allocated for an extension the file cannot hold.
+        const int64_t left = bytesToEnd();
+        if (left < 0 || cbSize > left) return hr::kFail;
         std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kFormatExBytes + cbSize]);
         if (!block) return hr::kFail;
         std::memcpy(block.get(), core, kFormatExBytes);
@@ -94,6 +97,13 @@ int32_t WavStream::readHeader() {
     return hr::kOk;
 }
 
+int64_t WavStream::bytesToEnd() {
+    const int64_t here = mFile.tell();
+    const int64_t end = mFile.seek(0, SEEK_END);
+    if (end < 0 || mFile.seek(here, SEEK_SET) != here) return -1;
+    return std::max<int64_t>(end - here, 0);
+}
+
 int32_t WavStream::rewind() {
     mBytesLeft = 0;
     if (!mFile.isOpen() || mMode != Mode::reading) return hr::kFail;
@@ -104,11 +114,9 @@ int32_t WavStream::rewind() {
     mChunk = data;
     // A data chunk that claims more than the file holds ends with the file:
     // nothing past it can be read, and nothing is sized for it.
-    const int64_t here = mFile.tell();
-    const int64_t end = mFile.seek(0, SEEK_END);
-    if (end < 0 || mFile.seek(here, SEEK_SET) != here) return hr::kFail;
-    const uint64_t available = static_cast<uint64_t>(end) > data.dwDataOffset ? end - data.dwDataOffset : 0;
-    mDataSize = static_cast<uint32_t>(std::min<uint64_t>(data.cksize, available));
+    const int64_t available = bytesToEnd();
+    if (available < 0) return hr::kFail;
+    mDataSize = static_cast<uint32_t>(std::min<uint64_t>(data.cksize, static_cast<uint64_t>(available)));
     mBytesLeft = mDataSize;
     return hr::kOk;
 }
@@ -119,7 +127,8 @@ int32_t WavStream::read(uint64_t size, uint32_t unit, Sink& sink, uint64_t& byte
     if (unit == 0) return hr::kInvalidArg;
     RiffBufferInfo info;
     if (mFile.getInfo(info) != RiffResult::ok) return hr::kFail;
-    if (unit > info.cchBuffer) return hr::kInvalidArg;
+    // A unit must fit the buffer, unless the data ends within it.
+    if (std::min<uint64_t>({unit, size, mBytesLeft}) > info.cchBuffer) return hr::kInvalidArg;
 
     uint64_t left = std::min<uint64_t>(size, mBytesLeft);
     mBytesLeft -= static_cast<uint32_t>(left);

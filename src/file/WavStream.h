@@ -94,6 +94,8 @@ public:
 
 private:
     int32_t readHeader();
+    // Bytes the file holds from the current position on; -1 on failure.
+    int64_t bytesToEnd();
     int32_t writeHeader();
     int32_t startDataChunk();
     int32_t finalise();

@@ -27,12 +27,12 @@ std::atomic<void*> gSlots[kSlotCount];
     ::_exit(1);
 }
 
-// The main program counts as the host only when the probe symbol really lies
-// in the executable: dlopen(NULL) also searches every global library.
+// The main program counts as the host only when a probe symbol really lies
+// in the executable: dlopen(NULL) also searches every global library, so a
+// probe another library exports must not hide the next one.
 bool mainProgramIsHost(platform::ModuleHandle main) {
     for (const char* probe : {"gVantorRTVersion", "HostAllocHandle"}) {
-        void* address = platform::findSymbol(main, probe);
-        if (address) return platform::addressInMainProgram(address);
+        if (platform::addressInMainProgram(platform::findSymbol(main, probe))) return true;
     }
     return false;
 }

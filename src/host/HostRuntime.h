@@ -13,9 +13,9 @@ namespace tw::host {
 void setModule(void* module);
 
 // Cleanup modes of registerCleanup.
-inline constexpr int32_t kCleanupRemove = 0;
-inline constexpr int32_t kCleanupOnTeardown = 2;
-inline constexpr int32_t kCleanupWait = 6;
+inline constexpr int32_t kCleanupRemove = TW_CLEANUP_REMOVE;
+inline constexpr int32_t kCleanupOnTeardown = TW_CLEANUP_TEARDOWN;
+inline constexpr int32_t kCleanupWait = TW_CLEANUP_WAIT;
 
 void copyText(char* destination, const char* source);
 int32_t sizeHandle(void** handle, int32_t newSizeBytes);

@@ -24,10 +24,10 @@ int32_t InputConfigurationData::read(TwArrayHandle data, int32_t samplesToRead, 
         // Only a capture that never got going is started here; one that ended
         // stays ended.
         if (!mHasCaptured && !isRunning()) start();
+        // A pass that finds the capture stopped says so, also when it copied
+        // samples first (the array keeps them).
         uint32_t frames = 0;
         result = capturePass(frames);
-        // The samples of a run that has just ended still belong to this read.
-        if (result == err::kCaptureStopped && frames > 0) result = err::kOk;
     }
     mhBufferMutex.release();
 

@@ -137,9 +137,12 @@ int32_t InputConfigurationData::start() {
         mHasCaptured = true;
     }
     const uint32_t limit = startTimeLimitMs();
-    for (uint32_t waited = 0; !isRunning() && waited < limit; waited += kStartPollMs)
+    for (uint32_t waited = 0; waited < limit; waited += kStartPollMs) {
+        if (isRunning()) return err::kOk;
         platform::sleepMs(kStartPollMs);
-    return err::kOk;
+    }
+    // The buffer never said it captures (or has already ended): what start found.
+    return isRunning() ? err::kOk : err::kCaptureStopped;
 }
 
 int32_t InputConfigurationData::stop() {

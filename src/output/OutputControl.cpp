@@ -33,7 +33,12 @@ int32_t OutputConfigurationData::pause() {
         std::shared_lock lock(mDeviceLock);
         result = mBuffer ? halt() : err::kAllocated;
     }
+    const bool cut = mWriteWaiting && !mVantorData.isComplete();
     abortWriter();
+    // Data cut short is followed by silence like every block, so that the
+    // ring's previous lap does not play after it once playback resumes. The
+    // ring is full: the worker writes the silence as quarters come free.
+    if (cut) oweSilence();
     mhBufferMutex.release();
     return result;
 }

@@ -21,15 +21,13 @@ int32_t OutputConfigurationData::write(TwArrayHandle data, double timeoutSeconds
     }
     // A type without a converter would count frames it never wrote.
     if (!isSampleType(typeCode)) return err::kGeneric;
+    if (!fitsHostBlock(data, typeCode)) return err::kArgument;
     if (platform::waitForSingleObject(mhWriteGate, secondsToMs(timeoutSeconds)) != platform::kWaitObject0)
         return err::kTimeout;
 
     int32_t status = err::kOk;
     int32_t chunkStatus = err::kOk;
     bool awaitBlock = false;
-    // The end of the data is reported by the first write that comes after it,
-    // not by one whose own block ran out before it woke up.
-    bool endedBefore = false;
     if (platform::waitForSingleObject(mhBufferMutex, platform::kInfinite) != platform::kWaitObject0) {
         status = err::kNoMemory;
         trace("***Could not get mutex");
@@ -40,8 +38,6 @@ int32_t OutputConfigurationData::write(TwArrayHandle data, double timeoutSeconds
         } else {
             mVantorData.attach(data, typeCode);
             mBlockStatus = err::kOk;
-            int32_t pending = err::kWarnPlaybackEnded;
-            endedBefore = mError.compare_exchange_strong(pending, err::kOk);
             if (!mContinuous) {
                 chunkStatus = writeChunk();
                 if (!mVantorData.isComplete()) status = err::kIncomplete;
@@ -83,11 +79,11 @@ int32_t OutputConfigurationData::write(TwArrayHandle data, double timeoutSeconds
     mhWriteGate.release();
 
     if (status == err::kOk && chunkStatus != err::kOk) status = chunkStatus;
-    if (!endedBefore) return status;
-    if (status == err::kOk) return err::kWarnPlaybackEnded;
-    // Not reported: it waits for the next write (unless the task failed meanwhile).
-    int32_t none = err::kOk;
-    mError.compare_exchange_strong(none, err::kWarnPlaybackEnded);
+    // The end of the data is reported once, by the first write that finds it
+    // when it returns (also when its own block ran out on its way out); a
+    // write with another result leaves it to the next one.
+    int32_t ended = err::kWarnPlaybackEnded;
+    if (status == err::kOk && mError.compare_exchange_strong(ended, err::kOk)) return err::kWarnPlaybackEnded;
     return status;
 }
 

@@ -84,6 +84,15 @@ std::string moduleDirectoryOf(const void* address) {
   return path.substr(0, slash + 1);
 }
 
+std::string companionModulePath(const void* address, const char* subdir, const char* file) {
+  const std::string dir = moduleDirectoryOf(address);
+  if (dir.empty()) return {};
+  const std::string beside = dir + file;
+  if (access(beside.c_str(), F_OK) == 0) return beside;
+  const std::string installed = dir + subdir + "/" + file;
+  return access(installed.c_str(), F_OK) == 0 ? installed : beside;
+}
+
 void unloadModule(ModuleHandle module) {
   if (module != nullptr) dlclose(module);
 }

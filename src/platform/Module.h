@@ -20,6 +20,11 @@ void* findSymbol(ModuleHandle module, const char* name);
 bool addressInMainProgram(const void* address);
 // Directory of the module containing the address, with trailing '/'; empty if unknown.
 std::string moduleDirectoryOf(const void* address);
+// Where a module that ships with the one containing `address` is: `file`
+// beside it (the build tree), else in the private folder `subdir` beside it
+// (the installed tree). The first when neither exists, so loading it fails
+// as before. Empty if the containing module is unknown.
+std::string companionModulePath(const void* address, const char* subdir, const char* file);
 // Drops one reference taken by loadModule; null is ignored.
 void unloadModule(ModuleHandle module);
 

@@ -24,9 +24,9 @@ DirectMusicContext& DirectMusicContext::instance() {
 }
 
 DirectMusicContext::DirectMusicContext() {
-    // The engine module sits beside the library; it stays loaded for good.
-    std::string path =
-        platform::moduleDirectoryOf(reinterpret_cast<const void*>(&DirectMusicContext::instance)) + TWM_MODULE_FILE;
+    // The engine module ships with the library; it stays loaded for good.
+    const std::string path = platform::companionModulePath(
+        reinterpret_cast<const void*>(&DirectMusicContext::instance), TONEWELL_MODULE_SUBDIR, TWM_MODULE_FILE);
     platform::ModuleHandle module = platform::loadModule(path.c_str());
     if (module) detachBeforeModuleTeardown();
     auto createLoader =

@@ -1,6 +1,9 @@
 // Drives the host glue from a program that is not a host. Usage:
 //   bare_host RT_DIR MODE   with MODE one of none, rt, ffrt, both, set, missing
 // Prints the value HostSizeHandle answered, or dies the way the glue dies.
+// Built as probe_host it is a host that exports only the second probe
+// symbol; mode global then loads a runtime module that exports the first
+// one into the global scope.
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -8,6 +11,17 @@
 #include <string>
 
 #include "host/HostRuntime.h"
+
+#ifdef PROBE_HOST
+#define HOST_EXPORT extern "C" __attribute__((visibility("default")))
+extern "C" {
+__attribute__((visibility("default"))) int32_t HostAllocHandle = 0;
+}
+HOST_EXPORT void HostCopyText(char* destination, const char* source) { std::strcpy(destination, source); }
+HOST_EXPORT int32_t HostSizeHandle(void**, int32_t) { return 79; }
+HOST_EXPORT int32_t HostRegisterCleanup(TwCleanupProc, void*, int32_t) { return 0; }
+HOST_EXPORT int32_t HostSizeArray(int32_t, int32_t, void***, int32_t) { return 0; }
+#endif
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
@@ -20,6 +34,7 @@ int main(int argc, char** argv) {
     void* rt = nullptr;
     void* ffrt = nullptr;
     if (mode == "rt" || mode == "both") rt = load("libvantorrt.so");
+    if (mode == "global") rt = dlopen((dir + "/libvantorrt.so").c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (mode == "ffrt" || mode == "both" || mode == "set" || mode == "missing") ffrt = load("libvantorffrt.so");
     if (mode == "set") rt = load("libvantorrt.so");
     if (mode == "set" || mode == "missing") tw::host::setModule(ffrt);

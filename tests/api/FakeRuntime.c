@@ -1,12 +1,14 @@
 /* A minimal host run-time module. The two builds answer HostSizeHandle with
  * different values so a test can tell which one the library bound to; the
- * second one lacks HostSizeArray. */
+ * first one also exports a host's probe symbol, the second one lacks
+ * HostSizeArray. */
 #include <string.h>
 
 #include "tonewell/tonewell.h"
 
 #ifdef FAKE_RT_NAME_vantorrt
 #define RESIZE_ANSWER 77
+int32_t gVantorRTVersion = 1;
 #else
 #define RESIZE_ANSWER 78
 #endif

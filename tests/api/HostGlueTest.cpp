@@ -11,9 +11,9 @@ struct RunResult {
     std::string output;  // stdout and stderr together
 };
 
-RunResult runBareHost(const std::string& mode) {
+RunResult runBareHost(const std::string& mode, const char* program = BARE_HOST_PATH) {
     RunResult r;
-    std::string cmd = std::string(BARE_HOST_PATH) + " '" + FAKE_RT_DIR + "' " + mode + " 2>&1";
+    std::string cmd = std::string(program) + " '" + FAKE_RT_DIR + "' " + mode + " 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
     char buf[512];
@@ -39,6 +39,14 @@ TEST(HostGlue, FindsLoadedRuntimeModulesInOrder) {
     EXPECT_EQ(ffrt.output, "78\n");
     RunResult both = runBareHost("both");
     EXPECT_EQ(both.output, "77\n") << "the first runtime module name takes precedence";
+}
+
+// The first probe symbol, found in a library, must not hide an executable
+// that exports the second one.
+TEST(HostGlue, ExecutableExportingTheSecondProbeIsTheHost) {
+    RunResult r = runBareHost("global", PROBE_HOST_PATH);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output, "79\n");
 }
 
 TEST(HostGlue, StoredModuleWinsOverLoadedOnes) {

@@ -18,6 +18,7 @@
 #include "ReferenceConverter.h"
 #include "convert/SampleConverter.h"
 #include "convert/SimdKernels.h"
+#include "host/SingleThreaded.h"
 #include "tonewell/tonewell.h"
 
 namespace {
@@ -129,6 +130,7 @@ int32_t checkAgainstReference(uint16_t type, uint32_t width, ConvertDirection di
 class ConverterMatchesReference : public testing::TestWithParam<SimdLevel> {
 protected:
     void SetUp() override {
+        SKIP_UNDER_THREAD_SANITIZER();
         if (GetParam() > tw::convert::availableSimdLevel()) GTEST_SKIP() << "processor lacks these instructions";
         tw::convert::limitSimdLevel(GetParam());
     }

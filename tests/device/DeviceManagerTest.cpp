@@ -39,38 +39,4 @@ TEST(DeviceManager, RacingInstanceCallsGetOneManager) {
     EXPECT_EQ(std::set<tw::DeviceManager*>(seen.begin(), seen.end()).size(), 1u);
 }
 
-TEST(DeviceInfoDecoding, OutputFlagsAndCaptureGroups) {
-    tws_caps caps{};
-    caps.dwFlags = 0x200 | 0x800;  // stereo, 16-bit
-    caps.dwMinSecondarySampleRate = 8000;
-    caps.dwMaxSecondarySampleRate = 48000;
-    tw::DeviceCapabilities d = tw::decodeOutputCaps(caps);
-    EXPECT_EQ(d.channels, std::vector<int32_t>{2});
-    EXPECT_EQ(d.bits, std::vector<int32_t>{16});
-    EXPECT_EQ(d.minRate, 8000.0);
-    // The low group alone says nothing of channels or sizes.
-    caps.dwFlags = 0x1 | 0x4;
-    EXPECT_TRUE(tw::decodeOutputCaps(caps).channels.empty());
-
-    tws_capture_caps cc{};
-    cc.dwFormats = 0x00800;  // 44.1 kHz stereo 16-bit only
-    cc.dwChannels = 2;
-    d = tw::decodeCaptureCaps(cc);
-    EXPECT_EQ(d.minRate, 44100.0);
-    EXPECT_EQ(d.maxRate, 44100.0);
-    EXPECT_EQ(d.bits, std::vector<int32_t>{16});
-    EXPECT_EQ(d.channels, (std::vector<int32_t>{1, 2}));
-    cc.dwFormats = 0x00022;  // stereo 8-bit at 11025 and 22050
-    d = tw::decodeCaptureCaps(cc);
-    EXPECT_EQ(d.minRate, 11025.0);
-    EXPECT_EQ(d.maxRate, 22050.0);
-    EXPECT_EQ(d.bits, std::vector<int32_t>{8});
-    cc.dwFormats = 0xFFF00000;  // no standard bit
-    cc.dwChannels = 0xFFFFFFFF;
-    d = tw::decodeCaptureCaps(cc);
-    EXPECT_EQ(d.minRate, 0.0);
-    EXPECT_TRUE(d.bits.empty());
-    EXPECT_LE(d.channels.size(), 256u) << "a bogus channel count must not size a huge array";
-}
-
 }  // namespace

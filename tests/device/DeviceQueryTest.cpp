@@ -1,8 +1,13 @@
 // Device enumeration and capability queries through the exports, on the
-// virtual driver. Each test runs in a fresh process, so faults set before the
-// first device call shape the one enumeration the library makes.
+// virtual driver. A test that shapes the one enumeration a process makes (by
+// faults or devices set before the first device call) runs itself in a
+// process of its own.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -42,6 +47,27 @@ int32_t numDevices(bool input) {
     EXPECT_EQ(library()->SoundNumDevices(&flag, &count), 0);
     return count;
 }
+
+// Runs the current test again in a new process of this program; its exit status.
+int runInNewProcess() {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setenv("TW_DEVICE_TEST_CHILD", "1", 1);
+        ::execl("/proc/self/exe", "device_tests", filter.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+#define IN_A_NEW_PROCESS()                                           \
+    if (std::getenv("TW_DEVICE_TEST_CHILD") == nullptr) {            \
+        EXPECT_EQ(runInNewProcess(), 0) << "the test failed there"; \
+        return;                                                      \
+    }
 
 class Devices : public ::testing::Test {
 protected:
@@ -118,6 +144,7 @@ TEST_F(Devices, CapabilityFailureGives4803AndKeepsTheName) {
 }
 
 TEST_F(Devices, FailedProbeLeavesOthersConsecutive) {
+    IN_A_NEW_PROCESS();
     tws_guid out1 = TWS_VIRTUAL_OUTPUT1_GUID_INIT;
     tws_guid in1 = TWS_VIRTUAL_INPUT1_GUID_INIT;
     virtualDriver().tws_virtual_fault_device(&out1, TWS_VIRTUAL_DEVICE_CREATE, TWS_ERR_ALLOCATED, 1);
@@ -130,6 +157,7 @@ TEST_F(Devices, FailedProbeLeavesOthersConsecutive) {
 }
 
 TEST_F(Devices, FailedEnumerationLeavesNoDevicesForTheProcess) {
+    IN_A_NEW_PROCESS();
     virtualDriver().tws_virtual_fault_enumeration(TWS_VIRTUAL_CAPTURE, TWS_E_FAIL);
     EXPECT_EQ(numDevices(false), 0) << "a failure in either direction empties both tables";
     EXPECT_EQ(numDevices(true), 0);
@@ -145,19 +173,24 @@ TEST_F(Devices, FailedEnumerationLeavesNoDevicesForTheProcess) {
 }
 
 TEST_F(Devices, OnlyPrimaryEntriesMeanNoDevices) {
+    IN_A_NEW_PROCESS();
     ASSERT_EQ(virtualDriver().tws_virtual_set_devices(nullptr, 0), 0);
     EXPECT_EQ(numDevices(false), 0);
     EXPECT_EQ(numDevices(true), 0);
 }
 
 TEST_F(Devices, CaptureRateRangeSpansTheFormatGroups) {
-    tws_virtual_device devices[3] = {};
+    tws_virtual_device devices[4] = {};
     devices[0] = {TWS_VIRTUAL_CAPTURE, TWS_VIRTUAL_INPUT1_GUID_INIT, "Edges", 0, 0, 0,
                   TWS_FORMAT_1M08 | TWS_FORMAT_96S16, 3, 0};
-    devices[1] = {TWS_VIRTUAL_CAPTURE, TWS_VIRTUAL_INPUT2_GUID_INIT, "No standard formats", 0, 0, 0, 0, 1, 0};
+    devices[1] = {TWS_VIRTUAL_CAPTURE, TWS_VIRTUAL_INPUT2_GUID_INIT, "No standard formats", 0, 0, 0, 0xFFF00000,
+                  0xFFFFFFFF, 0};
     devices[2] = {TWS_VIRTUAL_OUTPUT, TWS_VIRTUAL_OUTPUT1_GUID_INIT, "Mono 8", TWS_CAPS_SECONDARYMONO |
                   TWS_CAPS_SECONDARY8BIT | TWS_CAPS_PRIMARYMONO | TWS_CAPS_PRIMARY8BIT, 4000, 22050, 0, 0, 0};
-    ASSERT_EQ(virtualDriver().tws_virtual_set_devices(devices, 3), 0);
+    // The low flag group alone (0x1, 0x4) says nothing of channels or sizes.
+    devices[3] = {TWS_VIRTUAL_OUTPUT, TWS_VIRTUAL_OUTPUT2_GUID_INIT, "Low group only",
+                  TWS_CAPS_PRIMARYMONO | TWS_CAPS_PRIMARY8BIT, 4000, 22050, 0, 0, 0};
+    ASSERT_EQ(virtualDriver().tws_virtual_set_devices(devices, 4), 0);
     Info edges = deviceInfo(0, true);
     EXPECT_EQ(edges.result, 0);
     EXPECT_EQ(edges.minRate, 11025.0);
@@ -169,10 +202,14 @@ TEST_F(Devices, CaptureRateRangeSpansTheFormatGroups) {
     EXPECT_EQ(none.minRate, 0.0);
     EXPECT_EQ(none.maxRate, 0.0);
     EXPECT_TRUE(none.bits.empty());
+    EXPECT_LE(none.channels.size(), 256u) << "a bogus channel count must not size a huge array";
     Info mono = deviceInfo(0, false);
     EXPECT_EQ(mono.channels, std::vector<int32_t>{1});
     EXPECT_EQ(mono.bits, std::vector<int32_t>{8});
     EXPECT_EQ(mono.minRate, 4000.0);
+    Info low = deviceInfo(1, false);
+    EXPECT_TRUE(low.channels.empty());
+    EXPECT_TRUE(low.bits.empty());
 }
 
 TEST_F(Devices, RacingFirstCallsSeeOneEnumeration) {
@@ -194,6 +231,14 @@ TEST_F(Devices, NullOutPointersAreSkipped) {
     EXPECT_EQ(library()->SoundNumDevices(nullptr, nullptr), 0);
     EXPECT_EQ(library()->SoundDeviceInfo(0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(library()->SoundDeviceInfo(7, &flag, nullptr, nullptr, nullptr, nullptr, nullptr), 4800);
+}
+
+TEST_F(Devices, FailedNameResizeIsReturned) {
+    auto name = testhost::makeString("previous");
+    uint8_t flag = 0;
+    testhost::failNextResizes(1, 77);
+    EXPECT_EQ(library()->SoundDeviceInfo(0, &flag, nullptr, nullptr, nullptr, nullptr, name.get()), 77);
+    EXPECT_EQ(testhost::readString(name.get()), "previous");
 }
 
 }  // namespace

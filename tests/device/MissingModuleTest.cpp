@@ -1,4 +1,5 @@
-// The library loaded from a directory without the sound system module.
+// The library loaded from a folder without the sound system module, and from
+// an installed tree's layout, where the module lies in tonewell/ beside it.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -38,6 +39,21 @@ TEST(MissingModule, DevicesAndTasksAnswerAsWithoutSoundSystem) {
     EXPECT_EQ(refnum, -1);
     EXPECT_EQ(lib->SIConfigure(0, 1024, &rate, &ch, &bits, 1, &refnum), 4800);
     EXPECT_EQ(refnum, -1);
+}
+
+TEST(MissingModule, AnInstalledTreeFindsItsModuleInThePrivateFolder) {
+    const std::string dir = testhost::scratchDir() + "/installed";
+    const std::string cmd = "mkdir -p '" + dir + "/tonewell' && cp '" + testhost::libraryDir() + "/libtonewell.so' '" +
+                            dir + "/libtonewell.so.1' && cp '" + testhost::libraryDir() + "/libtonewell-sound.so' '" +
+                            dir + "/tonewell/'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    static testhost::Library* copy = new testhost::Library(dir + "/libtonewell.so.1");
+    ASSERT_TRUE(copy->loaded()) << copy->error();
+    for (uint8_t input : {0, 1}) {
+        int32_t count = -1;
+        EXPECT_EQ((*copy)->SoundNumDevices(&input, &count), 0);
+        EXPECT_EQ(count, 2) << "the virtual driver's devices";
+    }
 }
 
 }  // namespace

@@ -153,6 +153,8 @@ TEST_F(FileErrors, RefnumsUnknownOrOfTheOtherKindGive4801) {
     EXPECT_EQ(a.frames, 0);
     EXPECT_EQ(a.eof, 7) << "the end-of-file flag is left alone";
     EXPECT_EQ(testhost::cols(a.data.get()), 0);
+    readData(never, 10, 0xFFFF);
+    EXPECT_EQ(testhost::lastSizeArrayType(), -1) << "the host gets the type code widened with its sign";
 
     const Opened r = openRead(validFile("kind.wav"));
     const Opened w = openWrite(scratchPath("kind_out.wav"), 8000.0, 1, 16);
@@ -190,10 +192,13 @@ TEST_F(FileErrors, WriterRefusesUnusableFormats) {
         int32_t channels;
         int32_t bits;
     };
-    const Bad cases[] = {{44100.0, 0, 16},      {44100.0, -2, 16},   {44100.0, 65536, 16},
-                         {44100.0, 2, 0},       {44100.0, 2, -8},    {44100.0, 2, 40},
-                         {0.0, 2, 16},          {-8000.0, 2, 16},    {std::nan(""), 2, 16},
-                         {std::numeric_limits<double>::infinity(), 2, 16},    {5e9, 2, 16}};
+    // Beside what is missing, every format whose header fields cannot hold
+    // it: channels, container bits and block align in 16 bits, the rate and
+    // byte rate in 32 (a negative channel count reaches them as a huge one).
+    const Bad cases[] = {{44100.0, 0, 16},  {44100.0, -2, 16},  {44100.0, 65536, 16}, {44100.0, 40000, 16},
+                         {44100.0, 2, 0},   {44100.0, 2, -8},   {44100.0, 2, 65529},  {0.0, 2, 16},
+                         {-8000.0, 2, 16},  {0.5, 2, 16},       {std::nan(""), 2, 16}, {5e9, 2, 16},
+                         {std::numeric_limits<double>::infinity(), 2, 16},            {2e8, 8, 32}};
     for (const Bad& bad : cases) {
         SCOPED_TRACE(testing::Message() << bad.rate << " Hz, " << bad.channels << " ch, " << bad.bits << " bits");
         const std::string path = scratchPath("refused.wav");
@@ -225,20 +230,27 @@ TEST_F(FileErrors, WriterPathFailures) {
     EXPECT_EQ(readFile(old).size(), 56u);
 }
 
+// The owner's permission bits decide for a user without privileges: as root
+// the child becomes the files' owner "nobody", otherwise it stays who it is.
 TEST_F(FileErrors, PermissionsAsAnUnprivilegedUser) {
     // Loads the sound system before forking: the child only opens files.
     ASSERT_EQ(api().SoundFileClose(openRead(validFile("warmup.wav")).refnum), 0);
     const std::string dir = openDirectory();
     const std::string secret = dir + "/secret.wav";
-    writeFile(secret, wavFile(Format{}, Bytes(16, 1)));
-    ASSERT_EQ(::chmod(secret.c_str(), 0600), 0);
     const std::string shared = dir + "/shared.wav";
+    writeFile(secret, wavFile(Format{}, Bytes(16, 1)));
     writeFile(shared, wavFile(Format{}, Bytes(16, 1)));
-    ASSERT_EQ(::chmod(shared.c_str(), 0644), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        for (const std::string& path : {dir, secret, shared}) ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+    }
+    ASSERT_EQ(::chmod(secret.c_str(), 0000), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 0460), 0);  // writable only by the group
+    ASSERT_EQ(::chmod(dir.c_str(), 0555), 0);
 
     const int status = inChild(
-        [] {
-            if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(100);
+        [root] {
+            if (root && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(100);
         },
         [&] {
             if (openRead(secret).result != 8) return 1;
@@ -248,6 +260,8 @@ TEST_F(FileErrors, PermissionsAsAnUnprivilegedUser) {
             return 0;
         });
     EXPECT_EQ(status, 0) << "100: could not drop privileges; 1-4: the check that failed";
+    ::chmod(dir.c_str(), 0755);
+    ::chmod(shared.c_str(), 0644);
     EXPECT_EQ(readFile(shared).size(), 12u + 24 + 8 + 16);
     run("rm -rf '" + dir + "'");
 }
@@ -345,10 +359,11 @@ TEST_F(FileErrors, DiskFullIsReportedAndLosesNothingWrittenBefore) {
                 auto data = makeSamples(TW_TYPE_I16, 1, 10000, [call](int32_t, int32_t c) { return call * 10000 + c; });
                 if (api().SoundWriteFileData(w.refnum, data.get(), &n, TW_TYPE_I16) != 0 || n != 10000) return 2;
             }
-            // 80056 bytes are on disk; this call would pass the limit.
+            // 80056 bytes are on disk; this call would pass the limit. Its
+            // frames were converted before the write failed.
             auto big = makeSamples(TW_TYPE_I16, 1, 20000, [](int32_t, int32_t) { return -1; });
             n = -1;
-            if (api().SoundWriteFileData(w.refnum, big.get(), &n, TW_TYPE_I16) != 4810 || n != 0) return 3;
+            if (api().SoundWriteFileData(w.refnum, big.get(), &n, TW_TYPE_I16) != 4810 || n != 20000) return 3;
             if (api().SoundWriteFileSamplesWritten(w.refnum, &n) != 0 || n != 40000) return 4;
             // A call that still fits goes on where the good data ended.
             auto tail = makeSamples(TW_TYPE_I16, 1, 100, [](int32_t, int32_t c) { return 40000 + c; });

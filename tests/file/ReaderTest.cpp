@@ -71,6 +71,21 @@ TEST_F(Reader, ReadingAllSetsEndOfFileAndAFurtherReadGetsNothing) {
     EXPECT_EQ(api().SoundFileClose(r), 0);
 }
 
+// A read that fails takes nothing: the position stays and the next read
+// delivers the same frames.
+TEST_F(Reader, FailedReadLeavesThePosition) {
+    const TaskRefnum r = openCounting("failed.wav", 100);
+    ASSERT_EQ(readData(r, 10, TW_TYPE_I16).result, 0);
+    ReadResult bad = readData(r, 10, TW_TYPE_U32);
+    EXPECT_EQ(bad.result, 42);
+    EXPECT_EQ(bad.frames, 0);
+    EXPECT_EQ(position(r), 10);
+    ReadResult next = readData(r, 10, TW_TYPE_I16);
+    EXPECT_EQ(testhost::get2D<int16_t>(next.data.get(), 0, 0), 10);
+    EXPECT_EQ(position(r), 20);
+    EXPECT_EQ(api().SoundFileClose(r), 0);
+}
+
 TEST_F(Reader, PartialLastFrameIsConsumedByTheNextRead) {
     const TaskRefnum r = openCounting("partial.wav", 10, 3);
     EXPECT_EQ(fileInfo(r).total, 10);
@@ -101,12 +116,19 @@ TEST_F(Reader, CountsBeyondTheDataGiveAShortRead) {
     EXPECT_EQ(api().SoundFileClose(r), 0);
 }
 
-TEST_F(Reader, CountZeroGives61AndAnEmptyArray) {
+// Nothing to fill comes before a type without converter.
+TEST_F(Reader, CountZeroOrNoArrayGives61AndAnEmptyArray) {
     const TaskRefnum r = openCounting("zero.wav", 10);
-    ReadResult a = readData(r, 0, TW_TYPE_I16);
-    EXPECT_EQ(a.result, 61);
-    EXPECT_EQ(a.frames, 0);
-    EXPECT_EQ(testhost::cols(a.data.get()), 0);
+    for (uint16_t type : {TW_TYPE_I16, TW_TYPE_U32}) {
+        ReadResult a = readData(r, 0, type);
+        EXPECT_EQ(a.result, 61);
+        EXPECT_EQ(a.frames, 0);
+        EXPECT_EQ(testhost::cols(a.data.get()), 0);
+    }
+    int32_t frames = -1;
+    uint8_t eof = 7;
+    EXPECT_EQ(api().SoundReadFileData(r, 2, 0, 5, TW_TYPE_U32, 0, nullptr, &frames, &eof), 61);
+    EXPECT_EQ(frames, 0);
     EXPECT_EQ(position(r), 0);
     EXPECT_EQ(api().SoundFileClose(r), 0);
 }
@@ -240,30 +262,19 @@ TEST_F(Reader, UnsupportedSampleFormatsFailAtReadNotAtOpen) {
         const char* name;
         Format format;
     };
-    Format float64;
-    float64.tag = 3;
-    float64.channels = 1;
-    float64.bits = 64;
-    float64.withCbSize = true;
-    Format shortExtension;
-    shortExtension.tag = 0xFFFE;
-    shortExtension.extension = Bytes(21, 0);
-    Format otherSubFormat;
-    otherSubFormat.tag = 0xFFFE;
-    otherSubFormat.extension = extensibleExtension(16, 2);
-    Format floatExtensible16;
-    floatExtensible16.tag = 0xFFFE;
-    floatExtensible16.extension = extensibleExtension(16, 3);
-    Format noChannels;
-    noChannels.channels = 0;
-    Format noBits;
-    noBits.bits = 0;
-    Format fourBits;
-    fourBits.bits = 4;
-    const Bad cases[] = {{"float64", float64},       {"short extension", shortExtension},
-                         {"sub-format", otherSubFormat}, {"float16", floatExtensible16},
-                         {"no channels", noChannels},    {"no bits", noBits},
-                         {"four bits", fourBits}};
+    const Bad cases[] = {
+        {"float64", {.tag = 3, .channels = 1, .bits = 64, .withCbSize = true, .extension = {}}},
+        {"short extension", {.tag = 0xFFFE, .extension = Bytes(21, 0)}},
+        {"sub-format", {.tag = 0xFFFE, .extension = extensibleExtension(16, 2)}},
+        {"float16", {.tag = 0xFFFE, .extension = extensibleExtension(16, 3)}},
+        {"no channels", {.channels = 0, .extension = {}}},
+        {"no bits", {.bits = 0, .extension = {}}},
+        {"four bits", {.bits = 4, .extension = {}}},
+        // Encoded samples are not integers: read as such they would be noise.
+        {"mu-law", {.tag = 7, .channels = 1, .bits = 8, .withCbSize = true, .extension = {}}},
+        {"A-law", {.tag = 6, .channels = 1, .bits = 8, .withCbSize = true, .extension = {}}},
+        {"ADPCM", {.tag = 2, .channels = 1, .bits = 16, .withCbSize = true, .extension = {}}},
+    };
     for (const Bad& bad : cases) {
         SCOPED_TRACE(bad.name);
         const std::string path = scratchPath("unsupported.wav");

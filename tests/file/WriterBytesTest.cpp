@@ -32,6 +32,8 @@ const Case kCases[] = {
     {"stereo32", 2, 44100.0, 32, 3, true, 44100, 352800, 8, 32},
     {"mono12", 1, 22050.0, 12, 4, true, 22050, 44100, 2, 16},
     {"rate44100_9", 2, 44100.9, 16, 2, false, 44100, 176403, 4, 16},
+    // No converter writes 5-byte samples; the header can describe them.
+    {"stereo40", 2, 8000.0, 40, 0, true, 8000, 80000, 10, 40},
 };
 
 int32_t sampleValue(int32_t row, int32_t col) {
@@ -97,7 +99,10 @@ TEST_F(WriterBytes, EveryFormatGivesTheExactFileWhileOpenAndAfterClosing) {
         int32_t written = -1;
         ASSERT_EQ(api().SoundWriteFileData(w.refnum, data.get(), &written, TW_TYPE_I32), 0);
         EXPECT_EQ(written, c.frames);
-        EXPECT_EQ(readFile(path), expectedFile(c, false)) << "placeholders while open";
+        // The header reaches the disk with the first data.
+        if (c.frames > 0) {
+            EXPECT_EQ(readFile(path), expectedFile(c, false)) << "placeholders while open";
+        }
         ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
         EXPECT_EQ(readFile(path), expectedFile(c, true));
     }
@@ -200,6 +205,11 @@ TEST_F(WriterBytes, UnconvertibleArraysWriteNothing) {
     EXPECT_EQ(api().SoundWriteFileData(w.refnum, noRows.get(), &written, TW_TYPE_I16), 42);
     auto unsigned16 = testhost::makeArray2D(TW_TYPE_U16, 2, 5);
     EXPECT_EQ(api().SoundWriteFileData(w.refnum, unsigned16.get(), &written, TW_TYPE_U16), 42);
+    Opened wide = openWrite(scratchPath("wide.wav"), 8000.0, 2, 40);
+    ASSERT_EQ(wide.result, 0);
+    auto samples = testhost::makeArray2D(TW_TYPE_I32, 2, 5);
+    EXPECT_EQ(api().SoundWriteFileData(wide.refnum, samples.get(), &written, TW_TYPE_I32), 42);
+    ASSERT_EQ(api().SoundFileClose(wide.refnum), 0);
     int32_t total = -1;
     EXPECT_EQ(api().SoundWriteFileSamplesWritten(w.refnum, &total), 0);
     EXPECT_EQ(total, 0);

@@ -1,91 +1,43 @@
-// A host run-time for the tests: it plays the Vantor host. The four host
-// operations and the probe symbol are exported from every test program, so
-// the library binds to them exactly as it would inside a real host.
+// The test programs play the Vantor host with the host run-time the tonewell
+// tool carries too (tools/hostrt): its four operations and the probe symbol
+// are exported from every test program, so the library binds to them exactly
+// as it would inside a real host. Here: where the tests find the library.
 #pragma once
 
-#include <cstdint>
-#include <cstring>
-#include <functional>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "tonewell/tonewell.h"
+#include "hostrt/HostRuntime.h"
 
 namespace testhost {
 
-// ---- Handles ------------------------------------------------------------
-
-void** newHandle(size_t bytes);
-void freeHandle(void** handle);
-struct HandleDeleter {
-    void operator()(void* h) const { freeHandle(static_cast<void**>(h)); }
-};
-using ArrayPtr = std::unique_ptr<TwArray*, HandleDeleter>;
-using StringPtr = std::unique_ptr<TwString*, HandleDeleter>;
-
-// Host string of the given text.
-StringPtr makeString(const std::string& text);
-std::string readString(TwStringHandle handle);
-// Size in bytes of the block behind a handle.
-size_t blockSize(const void* handle);
-
-// 1-D array of int32 values, and 2-D numeric arrays (rows x cols) of a type
-// code, zero-filled.
-ArrayPtr makeInt32Array(const std::vector<int32_t>& values);
-std::vector<int32_t> readInt32Array(TwArrayHandle handle);
-ArrayPtr makeArray2D(uint16_t typeCode, int32_t rows, int32_t cols);
-int32_t rows(TwArrayHandle handle);
-int32_t cols(TwArrayHandle handle);
-int32_t elementSize(uint16_t typeCode);
-
-template <typename T>
-T* elements2D(TwArrayHandle handle) {
-    return reinterpret_cast<T*>(reinterpret_cast<uint8_t*>(*handle) + 8);
-}
-template <typename T>
-T get2D(TwArrayHandle handle, int32_t row, int32_t col) {
-    T value;
-    std::memcpy(&value, reinterpret_cast<uint8_t*>(*handle) + 8 +
-                            (static_cast<size_t>(row) * cols(handle) + col) * sizeof(T),
-                sizeof(T));
-    return value;
-}
-template <typename T>
-void set2D(TwArrayHandle handle, int32_t row, int32_t col, T value) {
-    std::memcpy(reinterpret_cast<uint8_t*>(*handle) + 8 +
-                    (static_cast<size_t>(row) * cols(handle) + col) * sizeof(T),
-                &value, sizeof(T));
-}
-
-// ---- Behaviour controls ---------------------------------------------------
-
-// The next `count` calls of HostSizeHandle fail with `code` and change nothing.
-void failNextResizes(int count, int32_t code);
-// When on (the default), every resize moves the block, so stale block
-// pointers in the library show up at once under the sanitizers.
-void setAlwaysMove(bool on);
-// Calls of each operation so far.
-int resizeCalls();
-int sizeArrayCalls();
-
-// ---- Clean-up registrations -------------------------------------------------
-
-struct Registration {
-    TwCleanupProc proc;
-    void* data;
-    int32_t mode;
-};
-std::vector<Registration> registrations();
-size_t registrationCount();
-// Tears the program down the way a host does: calls every registered
-// procedure that `select` picks (all without it); they stay registered.
-// Returns their results in order. Safe from any thread: a procedure is called
-// only while registered, and a mode-0 call waits until the calls of its
-// procedure on other threads have returned.
-std::vector<int32_t> runCleanups(const std::function<bool(const Registration&)>& select = {});
-// Forgets all registrations (between tests).
-void clearRegistrations();
+// The shared host run-time's handles, arrays, controls and registrations.
+using hostrt::ArrayPtr;
+using hostrt::blockSize;
+using hostrt::clearRegistrations;
+using hostrt::cols;
+using hostrt::elements2D;
+using hostrt::elementSize;
+using hostrt::failNextResizes;
+using hostrt::freeHandle;
+using hostrt::get2D;
+using hostrt::HandleDeleter;
+using hostrt::lastSizeArrayType;
+using hostrt::makeArray2D;
+using hostrt::makeInt32Array;
+using hostrt::makeString;
+using hostrt::newHandle;
+using hostrt::readInt32Array;
+using hostrt::readString;
+using hostrt::Registration;
+using hostrt::registrationCount;
+using hostrt::registrations;
+using hostrt::resizeCalls;
+using hostrt::rows;
+using hostrt::runCleanups;
+using hostrt::set2D;
+using hostrt::setAlwaysMove;
+using hostrt::sizeArrayCalls;
+using hostrt::StringPtr;
 
 // ---- Loading the library as a host does ------------------------------------
 

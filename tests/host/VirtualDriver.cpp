@@ -13,9 +13,9 @@ VirtualDriver& virtualDriver() {
         auto* d = new VirtualDriver();
         d->handle = ::dlopen(soundModulePath().c_str(), RTLD_NOW | RTLD_LOCAL);
         if (d->handle) {
-#define TWS_CONTROL_FN(name) d->name = reinterpret_cast<decltype(d->name)>(::dlsym(d->handle, #name));
-#include "VirtualControlList.inc"
-#undef TWS_CONTROL_FN
+#define TWS_CONTROL(name) d->name = reinterpret_cast<decltype(d->name)>(::dlsym(d->handle, #name));
+#include "tonewell_sound_controls.inc"
+#undef TWS_CONTROL
         }
         return d;
     }();

@@ -10,9 +10,9 @@
 namespace testhost {
 
 struct VirtualDriver {
-#define TWS_CONTROL_FN(name) decltype(&::name) name = nullptr;
-#include "VirtualControlList.inc"
-#undef TWS_CONTROL_FN
+#define TWS_CONTROL(name) decltype(&::name) name = nullptr;
+#include "tonewell_sound_controls.inc"
+#undef TWS_CONTROL
     void* handle = nullptr;
     bool loaded() const { return handle != nullptr; }
 };

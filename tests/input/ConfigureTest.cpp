@@ -137,6 +137,19 @@ TEST_F(InputConfigure, CaptureThatFailedToStartIsStartedByTheFirstRead) {
     EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
 }
 
+// A buffer that never reports capturing after its start: start says so.
+TEST_F(InputConfigure, StartReturnsTheCaptureStateItFound) {
+    ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
+    ASSERT_EQ(vd().tws_virtual_fault_method(TWS_VIRTUAL_METHOD_START, TWS_VIRTUAL_CAPTURE, TWS_E_FAIL, 1), 0);
+    TaskRefnum refnum = open(64);
+    ASSERT_EQ(vd().tws_virtual_fault_method(TWS_VIRTUAL_METHOD_GET_STATUS, TWS_VIRTUAL_CAPTURE, TWS_E_FAIL, 1000),
+              0);
+    EXPECT_EQ(api().SIStart(refnum), 4823);
+    vd().tws_virtual_clear_faults();
+    EXPECT_EQ(api().SIStart(refnum), 0);
+    EXPECT_TRUE(running(refnum));
+}
+
 TEST_F(InputConfigure, RefusedNotificationsMakeNoTask) {
     ASSERT_EQ(vd().tws_virtual_fault_method(TWS_VIRTUAL_METHOD_SET_NOTIFICATIONS, TWS_VIRTUAL_CAPTURE,
                                             TWS_E_FAIL, 1), 0);

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "host/ThreadHold.h"
+
 namespace inputtest {
 
 double expectedSample(uint16_t typeCode, int bits, uint64_t frame, int channel) {
@@ -86,13 +88,18 @@ Read InputTest::read(TaskRefnum refnum, int32_t samples, double timeoutSeconds, 
 
 std::thread InputTest::readAsync(TaskRefnum refnum, int32_t samples, Read& out, double timeoutSeconds,
                                  uint16_t typeCode) {
-    return std::thread([=, this, &out] { out = read(refnum, samples, timeoutSeconds, typeCode); });
+    readerId_ = -1;
+    return std::thread([=, this, &out] {
+        readerId_ = testhost::currentThreadId();
+        out = read(refnum, samples, timeoutSeconds, typeCode);
+    });
 }
 
 void InputTest::awaitAttached(int resizesBefore) {
     while (testhost::resizeCalls() == resizesBefore) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    // Ordering aid only: the first pass runs right after the attach.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Nothing the first pass does after the attach sleeps (on the manual
+    // clock no worker competes): the read sleeps next in its wait.
+    testhost::awaitSleeping(readerId_);
 }
 
 void InputTest::advance(uint64_t frames) { ASSERT_EQ(vd().tws_virtual_advance(frames), 0); }

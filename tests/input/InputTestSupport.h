@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <thread>
@@ -61,8 +62,8 @@ protected:
     // Starts a read on its own thread; join() it, then look at `out`.
     std::thread readAsync(TaskRefnum refnum, int32_t samples, Read& out, double timeoutSeconds = 10.0,
                           uint16_t typeCode = TW_TYPE_I16);
-    // Waits until a read started after `resizesBefore` has attached its array,
-    // and gives it a moment to reach its wait.
+    // Waits until the read started last, after `resizesBefore`, has attached
+    // its array and waits for data.
     void awaitAttached(int resizesBefore);
     void advance(uint64_t frames);
 
@@ -70,6 +71,7 @@ protected:
 
 private:
     std::vector<TaskRefnum> tasks_;
+    std::atomic<pid_t> readerId_{-1};
 };
 
 }  // namespace inputtest

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "InputTestSupport.h"
+#include "host/ThreadHold.h"
 
 namespace inputtest {
 namespace {
@@ -121,6 +122,23 @@ TEST_F(InputReadEndings, OneShotRingIsDeliveredToTheLastFrame) {
     EXPECT_FALSE(running(refnum));
 }
 
+// A one-shot ring fills while the worker is held up: the read's own first
+// pass copies what the ring holds, finds the capture stopped and says so.
+TEST_F(InputReadEndings, FirstPassThatFindsTheCaptureStoppedReportsIt) {
+    TaskRefnum refnum = open(64, {}, 0);
+    const pid_t worker = testhost::threadNamed("tw-capture");
+    ASSERT_GT(worker, 0);
+    testhost::holdThread(worker);
+    advance(64);
+    Read r = read(refnum, 64);
+    testhost::letGoThread();
+    EXPECT_EQ(r.result, 4823);
+    EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
+    EXPECT_EQ(r.cols, 64);
+    EXPECT_EQ(r.total, 64);
+    EXPECT_EQ(read(refnum, 1).result, 4823);
+}
+
 TEST_F(InputReadEndings, OneShotReadLongerThanTheRingGetsTheRing) {
     TaskRefnum refnum = open(64, {}, 0);
     Read r;
@@ -164,7 +182,10 @@ TEST_F(InputReadEndings, ReadWithoutTimeOutEndsOnCleanUpClearAndStop) {
             EXPECT_EQ(r.result, 0);
             EXPECT_EQ(r.cols, samples ? 16 : 0);
             EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
-            if (ending == kClear) continue;
+            if (ending == kClear) {
+                EXPECT_EQ(read(refnum, 8).result, 4801) << "the refnum is gone";
+                continue;
+            }
             EXPECT_EQ(read(refnum, 8).result, ending == kStop ? 4823 : 4801) << "no buffer after the clean-up";
             EXPECT_FALSE(running(refnum));
             EXPECT_EQ(api().SIClear(refnum), 0);

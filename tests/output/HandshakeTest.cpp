@@ -1,8 +1,10 @@
 // The hand-off between a continuous write and the worker: one write at a time,
 // and a write waiting for its block never outlives a stopped buffer.
+#include <atomic>
 #include <thread>
 
 #include "OutputHarness.h"
+#include "host/ThreadHold.h"
 
 namespace outtest {
 namespace {
@@ -68,12 +70,43 @@ TEST_F(Handshake, PauseLetsAWaitingWriteGo) {
 TEST_F(Handshake, ClearBehindAWaitingWriteEndsWhenTheHostTearsDown) {
     startLongWrite();
     int32_t clearResult = -1;
-    std::thread clearer([&] { clearResult = library()->SOClear(task_.refnum); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));  // let the clear queue up behind the write
+    std::atomic<pid_t> clearerId{-1};
+    std::thread clearer([&] {
+        clearerId = testhost::currentThreadId();
+        clearResult = library()->SOClear(task_.refnum);
+    });
+    while (clearerId.load() < 0) std::this_thread::yield();
+    testhost::awaitSleeping(clearerId);  // queued up behind the write
     for (int32_t result : testhost::runCleanups()) EXPECT_EQ(result, 0);
     clearer.join();
     EXPECT_EQ(joinWriter(), TW_E_INCOMPLETE);
     EXPECT_EQ(clearResult, 0);
+}
+
+// The data runs out after the worker has let the write go but before the
+// write has returned: that write reports the end.
+TEST_F(Handshake, EndOfDataBeforeTheWriteReturnsIsReportedByIt) {
+    ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(1), TWS_OK);
+    Task task = configure(2048, 8000, 2, 16, TW_MODE_CONTINUOUS);
+    ASSERT_EQ(task.result, 0);
+    auto block = rampBlock(0, 2048 + 512);
+    int32_t result = -1;
+    std::atomic<pid_t> writerId{-1};
+    std::thread writer([&] {
+        writerId = testhost::currentThreadId();
+        result = library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16);
+    });
+    while (!running(task.refnum)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    testhost::holdThread(writerId);
+    ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(0), TWS_OK);
+    virtualDriver().tws_virtual_set_speed(8.0);
+    while (running(task.refnum)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    testhost::letGoThread();
+    writer.join();
+    EXPECT_EQ(result, TW_W_PLAYBACK_ENDED);
+    expectRamp(checkRamp(heard(task), 2048 + 512), {});
+    EXPECT_EQ(library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16), 0) << "reported once";
+    EXPECT_EQ(library()->SOClear(task.refnum), 0);
 }
 
 // A device call that fails under a stream ends the waiting write with its

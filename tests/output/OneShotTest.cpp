@@ -39,6 +39,26 @@ TEST_F(OneShot, BlockThatFitsPlaysOnceFollowedBySilence) {
     EXPECT_EQ(library()->SOClear(task.refnum), 0);
 }
 
+// A second write while the first block plays follows it without a gap (and
+// a wait with a limit ends with it while the block plays).
+TEST_F(OneShot, SecondWriteWhileTheFirstPlaysFollowsIt) {
+    ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(1), TWS_OK);
+    Task task = configure(kRingFrames, 8000, 2, 16, TW_MODE_ONE_SHOT);
+    ASSERT_EQ(task.result, 0);
+    auto first = rampBlock(0, 600);
+    auto second = rampBlock(600, 300);
+    ASSERT_EQ(library()->SOWrite(task.refnum, first.get(), 1, TW_TYPE_I16), 0);
+    ASSERT_EQ(virtualDriver().tws_virtual_advance(100), TWS_OK);
+    EXPECT_EQ(library()->SOWait(task.refnum, 0.03), TW_E_TIMEOUT) << "the manual clock stands still";
+    ASSERT_EQ(library()->SOWrite(task.refnum, second.get(), 1, TW_TYPE_I16), 0);
+    ASSERT_EQ(virtualDriver().tws_virtual_advance(kRingFrames), TWS_OK);
+    EXPECT_FALSE(running(task.refnum));
+    RampReport report = checkRamp(heard(task), 900);
+    expectRamp(report, {});
+    EXPECT_EQ(report.trailingSilence, kRingFrames - 900u);
+    EXPECT_EQ(library()->SOClear(task.refnum), 0);
+}
+
 TEST_F(OneShot, BlockLongerThanTheRingPlaysTheFirstRingAndReportsTheRest) {
     Task task = configure(kRingFrames, 8000, 2, 16, TW_MODE_ONE_SHOT);
     ASSERT_EQ(task.result, 0);

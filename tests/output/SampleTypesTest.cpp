@@ -1,5 +1,6 @@
 // Every host sample type at every device width, as heard on the device: a
 // one-row host array on a stereo device, two samples each.
+#include <climits>
 #include <cstring>
 
 #include "OutputHarness.h"
@@ -114,6 +115,44 @@ TEST_F(SampleTypes, TypesWithoutConverterAreRefusedAndTheTaskGoesOn) {
     EXPECT_EQ(library()->SOWrite(task.refnum, empty.get(), 1, TW_TYPE_I16), 0);
     EXPECT_EQ(library()->SOWrite(task.refnum, nullptr, 1, TW_TYPE_I16), 0);
     EXPECT_EQ(library()->SOClear(task.refnum), 0);
+}
+
+TEST_F(SampleTypes, ArraysNoHostBlockCanHoldAreRefusedUnread) {
+    // Dimensions that describe more than an int32-sized block, over 16 bytes.
+    struct Shape {
+        int32_t rows, cols;
+        uint16_t type;
+    };
+    const Shape shapes[] = {{2147483644, 894740525, TW_TYPE_F32},
+                            {1, INT32_MAX, TW_TYPE_I16},
+                            {65536, 65536, TW_TYPE_U8},
+                            {2, 0x10000000, TW_TYPE_F64}};
+    Task oneShot = configure(64, 8000, 2, 16, TW_MODE_ONE_SHOT);
+    Task continuous = configure(2048, 8000, 2, 16, TW_MODE_CONTINUOUS);
+    ASSERT_EQ(oneShot.result, 0);
+    ASSERT_EQ(continuous.result, 0);
+    auto path = testhost::makeString(testhost::scratchDir() + "/unholdable.wav");
+    TaskRefnum file = -1;
+    ASSERT_EQ(library()->SoundWriteFileOpen(path.get(), &file, 8000, 2, 16), 0);
+    for (const Shape& s : shapes) {
+        SCOPED_TRACE(std::to_string(s.rows) + " x " + std::to_string(s.cols));
+        testhost::ArrayPtr array(reinterpret_cast<TwArray**>(testhost::newHandle(16)));
+        (*array)->dims[0] = s.rows;
+        std::memcpy(reinterpret_cast<uint8_t*>(*array) + 4, &s.cols, 4);
+        EXPECT_EQ(library()->SOWrite(oneShot.refnum, array.get(), 1, s.type), TW_E_ARGUMENT);
+        EXPECT_EQ(library()->SOWrite(continuous.refnum, array.get(), 1, s.type), TW_E_ARGUMENT);
+        int32_t written = -1;
+        EXPECT_EQ(library()->SoundWriteFileData(file, array.get(), &written, s.type), TW_E_ARGUMENT);
+        EXPECT_EQ(written, 0);
+    }
+    EXPECT_FALSE(running(oneShot.refnum));
+    EXPECT_FALSE(running(continuous.refnum));
+    int32_t total = -1;
+    EXPECT_EQ(library()->SoundWriteFileSamplesWritten(file, &total), 0);
+    EXPECT_EQ(total, 0);
+    EXPECT_EQ(library()->SoundFileClose(file), 0);
+    EXPECT_EQ(library()->SOClear(oneShot.refnum), 0);
+    EXPECT_EQ(library()->SOClear(continuous.refnum), 0);
 }
 
 }  // namespace

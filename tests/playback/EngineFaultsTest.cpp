@@ -1,10 +1,12 @@
 // How the MIDI task answers when the engine refuses a step, when host
 // clean-up has shut the task down, and without a SoundFont.
+#include <atomic>
 #include <thread>
 
 #include "Harness.h"
 #include "TestFiles.h"
 #include "host/TestHost.h"
+#include "host/ThreadHold.h"
 
 namespace playtest {
 namespace {
@@ -13,7 +15,7 @@ std::string shortWave() { return writeFile("faults/s.wav", wav(8000, 1, 16, sine
 
 twm_control_counts counts() {
     twm_control_counts c{};
-    music().liveCounts(&c);
+    music().twm_control_live_counts(&c);
     return c;
 }
 
@@ -31,7 +33,7 @@ TEST_F(PlaybackTest, RefusedStepsMapToTheirCodes) {
                    Case{TWM_FAULT_REPEATS, "w", 4803}}) {
         if (*c.file == 'm' && !midi) continue;
         SCOPED_TRACE(c.fault);
-        music().fault(c.fault, TWM_E_FAIL, 1);
+        music().twm_control_fault(c.fault, TWM_E_FAIL, 1);
         TaskRefnum refnum = 9;
         EXPECT_EQ(playFile(*c.file == 'm' ? mid : wave, &refnum), c.code);
         EXPECT_EQ(refnum, -1);
@@ -40,7 +42,7 @@ TEST_F(PlaybackTest, RefusedStepsMapToTheirCodes) {
 }
 
 TEST_F(PlaybackTest, SegmentThatRefusesToPlayStillMakesATask) {
-    music().fault(TWM_FAULT_PLAY, TWM_E_FAIL, 2);
+    music().twm_control_fault(TWM_FAULT_PLAY, TWM_E_FAIL, 2);
     TaskRefnum refnum = -1;
     EXPECT_EQ(playFile(shortWave(), &refnum), 0);
     ASSERT_GE(refnum, 0);
@@ -54,25 +56,25 @@ TEST_F(PlaybackTest, SegmentThatRefusesToPlayStillMakesATask) {
 TEST_F(PlaybackTest, RefusedStopStartPointTimeAndVolume) {
     TaskRefnum refnum = -1;
     ASSERT_EQ(playFile(shortWave(), &refnum), 0);
-    music().fault(TWM_FAULT_MASTER_VOLUME, TWM_E_FAIL, 1);
+    music().twm_control_fault(TWM_FAULT_MASTER_VOLUME, TWM_E_FAIL, 1);
     EXPECT_EQ(setVolume(refnum, 30), -4803);
     auto volumes = testhost::makeInt32Array({});
     uint8_t flag = 1;
     EXPECT_EQ(api().SOInfo(refnum, volumes.get(), &flag), 0);
     EXPECT_EQ(testhost::readInt32Array(volumes.get()), (std::vector<int32_t>{100, 100})) << "volume left";
 
-    music().fault(TWM_FAULT_GET_START_POINT, TWM_E_FAIL, 1);
+    music().twm_control_fault(TWM_FAULT_GET_START_POINT, TWM_E_FAIL, 1);
     EXPECT_EQ(api().SOPause(refnum), 4803);
     EXPECT_TRUE(running(refnum));
-    music().fault(TWM_FAULT_GET_TIME, TWM_E_FAIL, 1);
+    music().twm_control_fault(TWM_FAULT_GET_TIME, TWM_E_FAIL, 1);
     EXPECT_EQ(api().SOPause(refnum), 4803);
     EXPECT_FALSE(running(refnum)) << "stopped before the time was asked for";
 
     EXPECT_EQ(api().SOStart(refnum), 0);
-    music().fault(TWM_FAULT_STOP, TWM_E_FAIL, 1);
+    music().twm_control_fault(TWM_FAULT_STOP, TWM_E_FAIL, 1);
     EXPECT_EQ(api().SOStop(refnum), 4803);
     EXPECT_TRUE(running(refnum));
-    music().fault(TWM_FAULT_SET_START_POINT, TWM_E_FAIL, 1);
+    music().twm_control_fault(TWM_FAULT_SET_START_POINT, TWM_E_FAIL, 1);
     EXPECT_EQ(api().SOStop(refnum), 4803);
     EXPECT_FALSE(running(refnum));
     EXPECT_EQ(api().SOClear(refnum), 0);
@@ -84,8 +86,13 @@ TEST_F(PlaybackTest, HostCleanupFreesTheSegmentAndTheTaskReportsStopped) {
     ASSERT_EQ(playFile(shortWave(), &refnum), 0);
     ASSERT_TRUE(running(refnum));
     // A caller waiting without limit is let go by the clean-up.
-    std::thread waiter([&] { EXPECT_EQ(testhost::library()->SOWait(refnum, -1), 0); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::atomic<pid_t> waiterId{-1};
+    std::thread waiter([&] {
+        waiterId = testhost::currentThreadId();
+        EXPECT_EQ(testhost::library()->SOWait(refnum, -1), 0);
+    });
+    while (waiterId.load() < 0) std::this_thread::yield();
+    testhost::awaitSleeping(waiterId);  // in its poll
     for (int32_t r : testhost::runCleanups()) EXPECT_EQ(r, 0);
     waiter.join();
     EXPECT_EQ(counts().segments, 0u);
@@ -109,7 +116,7 @@ TEST_F(PlaybackTest, HostCleanupFreesTheSegmentAndTheTaskReportsStopped) {
 TEST_F(PlaybackTest, WithoutSoundFontMidiCannotBeLoadedButWaveCan) {
     std::string empty = testhost::scratchDir() + "/no-soundfont";
     ASSERT_EQ(std::system(("mkdir -p '" + empty + "'").c_str()), 0);
-    music().setSoundFontDir(empty.c_str());
+    music().twm_control_set_soundfont_dir(empty.c_str());
     TaskRefnum refnum = 4;
     EXPECT_EQ(playFile(writeFile("faults/n.mid", notes(1, 120)), &refnum), 4810);
     EXPECT_EQ(refnum, -1);

@@ -15,12 +15,10 @@ MusicControl& music() {
         std::string path = testhost::libraryDir() + "/libtonewell-music.so";
         void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!h) return c;
-        c.lastSegment = reinterpret_cast<decltype(c.lastSegment)>(dlsym(h, "twm_control_last_segment"));
-        c.masterVolume = reinterpret_cast<decltype(c.masterVolume)>(dlsym(h, "twm_control_master_volume"));
-        c.liveCounts = reinterpret_cast<decltype(c.liveCounts)>(dlsym(h, "twm_control_live_counts"));
-        c.setSoundFontDir = reinterpret_cast<decltype(c.setSoundFontDir)>(dlsym(h, "twm_control_set_soundfont_dir"));
-        c.fault = reinterpret_cast<decltype(c.fault)>(dlsym(h, "twm_control_fault"));
-        c.clearFaults = reinterpret_cast<decltype(c.clearFaults)>(dlsym(h, "twm_control_clear_faults"));
+#define TWM_CONTROL(name) c.name = reinterpret_cast<decltype(c.name)>(dlsym(h, #name));
+#include "tonewell_music_controls.inc"
+#undef TWM_CONTROL
+        c.loaderCreate = reinterpret_cast<decltype(c.loaderCreate)>(dlsym(h, TWM_ENTRY_LOADER_CREATE));
         return c;
     }();
     return control;
@@ -33,13 +31,13 @@ bool haveSoundFont() {
 
 twm_segment_info lastSegment() {
     twm_segment_info info{};
-    music().lastSegment(&info);
+    music().twm_control_last_segment(&info);
     return info;
 }
 
 int32_t masterVolume() {
     int32_t v = 1;
-    music().masterVolume(&v);
+    music().twm_control_master_volume(&v);
     return v;
 }
 
@@ -98,15 +96,19 @@ void PlaybackTest::SetUp() {
 }
 
 void PlaybackTest::TearDown() {
+    driver().tws_virtual_set_speed(1.0);
     if (music().loaded()) {
-        music().clearFaults();
-        music().setSoundFontDir(nullptr);
+        music().twm_control_clear_faults();
+        music().twm_control_set_soundfont_dir(nullptr);
     }
 }
 
 void MidiPlaybackTest::SetUp() {
     PlaybackTest::SetUp();
     if (!haveSoundFont()) GTEST_SKIP() << "no General MIDI SoundFont installed";
+    // The engine follows the play cursor: at twice real time what it plays
+    // is the same, and a two-second song still plays a second.
+    driver().tws_virtual_set_speed(2.0);
 }
 
 }  // namespace playtest

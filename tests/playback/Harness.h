@@ -16,13 +16,11 @@
 namespace playtest {
 
 struct MusicControl {
-    decltype(&::twm_control_last_segment) lastSegment = nullptr;
-    decltype(&::twm_control_master_volume) masterVolume = nullptr;
-    decltype(&::twm_control_live_counts) liveCounts = nullptr;
-    decltype(&::twm_control_set_soundfont_dir) setSoundFontDir = nullptr;
-    decltype(&::twm_control_fault) fault = nullptr;
-    decltype(&::twm_control_clear_faults) clearFaults = nullptr;
-    bool loaded() const { return lastSegment != nullptr; }
+#define TWM_CONTROL(name) decltype(&::name) name = nullptr;
+#include "tonewell_music_controls.inc"
+#undef TWM_CONTROL
+    decltype(&::twm_loader_create) loaderCreate = nullptr;
+    bool loaded() const { return twm_control_last_segment != nullptr; }
 };
 
 // libtonewell-music.so from TONEWELL_LIB_DIR, loaded once.

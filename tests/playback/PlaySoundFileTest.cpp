@@ -115,7 +115,7 @@ TEST_F(PlaybackTest, UnloadableFilesGive4810) {
     EXPECT_EQ(playFile(writeFile("bad/cut.mid", cut), &refnum), 4810);
     EXPECT_EQ(refnum, -1);
     twm_control_counts counts{};
-    music().liveCounts(&counts);
+    music().twm_control_live_counts(&counts);
     EXPECT_EQ(counts.segments, 0u);
 }
 

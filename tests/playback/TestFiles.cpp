@@ -53,6 +53,12 @@ Track& Track::tempo(uint32_t delta, uint32_t us) {
 
 Track& Track::end(uint32_t delta) { return event(delta, {0xFF, 0x2F, 0x00}); }
 
+Track& Track::repeat(std::initializer_list<uint8_t> bytes, size_t times) {
+    bytes_.reserve(bytes_.size() + bytes.size() * times);
+    for (size_t i = 0; i < times; ++i) bytes_.insert(bytes_.end(), bytes);
+    return *this;
+}
+
 Bytes smf(uint16_t format, uint16_t division, const std::vector<Track>& tracks) {
     Bytes b;
     tag(b, "MThd");
@@ -90,6 +96,21 @@ Bytes rmid(const Bytes& s) {
     b.insert(b.end(), s.begin(), s.end());
     if (s.size() & 1) b.push_back(0);
     return b;
+}
+
+Bytes chunk(const char* id, uint32_t size, const Bytes& body) {
+    Bytes b;
+    tag(b, id);
+    le32(b, size);
+    b.insert(b.end(), body.begin(), body.end());
+    return b;
+}
+
+Bytes riffForm(const char* formType, uint32_t size, const Bytes& body) {
+    Bytes inner;
+    tag(inner, formType);
+    inner.insert(inner.end(), body.begin(), body.end());
+    return chunk("RIFF", size, inner);
 }
 
 Bytes wav(uint32_t rate, uint16_t channels, uint16_t bits, const Bytes& samples) {

@@ -16,6 +16,8 @@ public:
     Track& event(uint32_t delta, std::initializer_list<uint8_t> bytes);
     Track& tempo(uint32_t delta, uint32_t usPerQuarter);
     Track& end(uint32_t delta = 0);
+    // The bytes (delta times included) `times` over.
+    Track& repeat(std::initializer_list<uint8_t> bytes, size_t times);
     const Bytes& bytes() const { return bytes_; }
 
 private:
@@ -29,6 +31,10 @@ Bytes smf(uint16_t format, uint16_t division, const std::vector<Track>& tracks);
 Bytes notes(int count, uint32_t ticksEach, uint8_t velocity = 100);
 // The SMF inside a RIFF "RMID" form.
 Bytes rmid(const Bytes& smfBytes);
+// A RIFF chunk with the size field given, whatever the body holds; and a
+// RIFF form of a type around a body, likewise.
+Bytes chunk(const char* id, uint32_t size, const Bytes& body);
+Bytes riffForm(const char* formType, uint32_t size, const Bytes& body);
 // A PCM WAV file of the given samples (little-endian bytes of whole frames).
 Bytes wav(uint32_t rate, uint16_t channels, uint16_t bits, const Bytes& samples);
 // Mono 16-bit sine samples.

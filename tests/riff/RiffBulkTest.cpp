@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "RiffTestFiles.h"
+#include "host/SingleThreaded.h"
 #include "file/RiffFile.h"
 
 namespace tw {
@@ -35,6 +36,7 @@ Bytes withDataHeader(const Bytes& samples) {
 }
 
 TEST(RiffBulk, WholeTransfersAreBitExact) {
+    SKIP_UNDER_THREAD_SANITIZER();
     ScratchFile file;
     const Bytes samples = test::pattern(8 * 1024 * 1024 + 3, 11);
     RiffFile f;
@@ -60,6 +62,7 @@ TEST(RiffBulk, WholeTransfersAreBitExact) {
 // Long files get space reserved ahead of their writes; none of it may stay
 // allocated past the end once the file is closed.
 TEST(RiffBulk, SpaceReservedAheadIsGivenBackAtClose) {
+    SKIP_UNDER_THREAD_SANITIZER();
     ScratchFile file;
     const Bytes samples = test::pattern(3 * 1024 * 1024 + 5, 7);
     RiffFile f;
@@ -78,6 +81,7 @@ TEST(RiffBulk, SpaceReservedAheadIsGivenBackAtClose) {
 
 // Pieces of every kind: inside the buffer, straddling it, larger than it.
 TEST(RiffBulk, MixedPieceSizesAreBitExact) {
+    SKIP_UNDER_THREAD_SANITIZER();
     ScratchFile file;
     const Bytes samples = test::pattern(6 * 1024 * 1024, 12);
     const size_t writes[] = {1, 777, 65536, 100000, 3 * 1024 * 1024, 13, 65535, 4096};

@@ -33,7 +33,7 @@ bool SoundModule::resolve() {
     ok = ok && lookup(handle, TWS_ENTRY_SOUND_ENUMERATE, soundEnumerate);
     ok = ok && lookup(handle, TWS_ENTRY_CAPTURE_ENUMERATE, captureEnumerate);
 #define TWS_CONTROL(name) ok = ok && lookup(handle, #name, name);
-#include "ControlFunctions.inc"
+#include "tonewell_sound_controls.inc"
 #undef TWS_CONTROL
     return ok;
 }

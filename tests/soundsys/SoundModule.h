@@ -21,7 +21,7 @@ struct SoundModule {
     tws_sound_enumerate_fn soundEnumerate = nullptr;
     tws_capture_enumerate_fn captureEnumerate = nullptr;
 #define TWS_CONTROL(name) decltype(&::name) name = nullptr;
-#include "ControlFunctions.inc"
+#include "tonewell_sound_controls.inc"
 #undef TWS_CONTROL
 
     // Resolves every symbol; false if one is missing.

@@ -33,7 +33,10 @@ int64_t Content::framesFrom(int64_t tick) const {
     return std::max<int64_t>(0, end - frameAt(tick));
 }
 
-int32_t parseContent(const uint8_t* data, size_t size, std::shared_ptr<const Content>& out) {
+namespace {
+
+// `owned`, when given, holds the bytes and may give them up.
+int32_t parse(const uint8_t* data, size_t size, std::vector<uint8_t>* owned, std::shared_ptr<const Content>& out) {
     auto content = std::make_shared<Content>();
     if (MidiFileParser::recognizes(data, size)) {
         content->kind = TWM_KIND_MIDI;
@@ -42,12 +45,24 @@ int32_t parseContent(const uint8_t* data, size_t size, std::shared_ptr<const Con
     } else if (WaveFileParser::recognizes(data, size)) {
         content->kind = TWM_KIND_WAVE;
         content->pcm = std::make_unique<PcmSound>();
-        if (!WaveFileParser::parse(data, size, *content->pcm)) return TWM_E_BADFILE;
+        bool parsed = owned ? WaveFileParser::parse(std::move(*owned), *content->pcm)
+                            : WaveFileParser::parse(data, size, *content->pcm);
+        if (!parsed) return TWM_E_BADFILE;
     } else {
         return TWM_E_BADFILE;
     }
     out = std::move(content);
     return TWM_OK;
+}
+
+}  // namespace
+
+int32_t parseContent(const uint8_t* data, size_t size, std::shared_ptr<const Content>& out) {
+    return parse(data, size, nullptr, out);
+}
+
+int32_t parseContent(std::vector<uint8_t>&& bytes, std::shared_ptr<const Content>& out) {
+    return parse(bytes.data(), bytes.size(), &bytes, out);
 }
 
 }  // namespace twm

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "content/PcmSound.h"
 #include "content/Song.h"
@@ -27,5 +28,8 @@ struct Content {
 // Reads a file's bytes into content. Returns a music engine result:
 // TWM_E_BADFILE for anything that is neither MIDI nor plain PCM WAV.
 int32_t parseContent(const uint8_t* data, size_t size, std::shared_ptr<const Content>& out);
+// As above, taking the bytes: a WAV file's samples stay where they were read,
+// so loading holds no more memory than the file.
+int32_t parseContent(std::vector<uint8_t>&& bytes, std::shared_ptr<const Content>& out);
 
 }  // namespace twm

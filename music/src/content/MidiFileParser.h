@@ -12,7 +12,7 @@ namespace twm {
 
 class MidiFileParser {
 public:
-    // Most events one file may hold.
+    // Most events (tempo changes included) one file may hold.
     static constexpr size_t kMaxEvents = 4'000'000;
 
     // True when the bytes start like a MIDI or RIFF MIDI file.

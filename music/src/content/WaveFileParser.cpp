@@ -47,7 +47,10 @@ bool WaveFileParser::recognizes(const uint8_t* data, size_t size) {
     return size >= 12 && isTag(data, "RIFF") && isTag(data + 8, "WAVE");
 }
 
-bool WaveFileParser::parse(const uint8_t* data, size_t size, PcmSound& sound) {
+namespace {
+
+// The format and where the sample bytes (whole frames) lie.
+bool locate(const uint8_t* data, size_t size, PcmFormat& format, size_t& offset, size_t& length) {
     ByteReader r(data, size);
     uint32_t riffSize;
     if (!r.tag("RIFF") || !r.le32(riffSize) || !r.tag("WAVE")) return false;
@@ -59,18 +62,39 @@ bool WaveFileParser::parse(const uint8_t* data, size_t size, PcmSound& sound) {
         r.le32(len);
         size_t n = std::min<size_t>(len, r.remaining());
         if (isTag(id, "fmt ")) {
-            if (!readFormat(ByteReader(r.here(), n), sound.format)) return false;
+            if (!readFormat(ByteReader(r.here(), n), format)) return false;
             haveFormat = true;
         } else if (isTag(id, "data")) {
             if (!haveFormat) return false;
             // A short last frame is dropped; a data size past the end keeps what is there.
-            size_t whole = n - n % sound.format.blockAlign();
-            sound.data.assign(r.here(), r.here() + whole);
+            offset = r.position();
+            length = n - n % format.blockAlign();
             return true;
         }
         r.skip(std::min<size_t>(n + (len & 1u), r.remaining()));
     }
     return false;
+}
+
+}  // namespace
+
+bool WaveFileParser::parse(const uint8_t* data, size_t size, PcmSound& sound) {
+    size_t offset = 0, length = 0;
+    if (!locate(data, size, sound.format, offset, length)) return false;
+    sound.data.assign(data + offset, data + offset + length);
+    return true;
+}
+
+bool WaveFileParser::parse(std::vector<uint8_t>&& file, PcmSound& sound) {
+    size_t offset = 0, length = 0;
+    const bool found = locate(file.data(), file.size(), sound.format, offset, length);
+    if (found) {
+        file.resize(offset + length);
+        file.erase(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(offset));
+        sound.data = std::move(file);
+    }
+    file.clear();
+    return found;
 }
 
 }  // namespace twm

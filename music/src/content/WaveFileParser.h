@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "content/PcmSound.h"
 
@@ -14,6 +15,9 @@ public:
     static bool recognizes(const uint8_t* data, size_t size);
     // False for anything else, or a file without a format or data chunk.
     static bool parse(const uint8_t* data, size_t size, PcmSound& sound);
+    // As above, keeping the samples where the file was read instead of
+    // copying them; `file` is left empty.
+    static bool parse(std::vector<uint8_t>&& file, PcmSound& sound);
 };
 
 }  // namespace twm

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "api/Tables.h"
@@ -99,9 +100,14 @@ int32_t Loader::load(const char* path, Segment** out) {
     if (cached != cache_.end() && cached->second.identity == identity) {
         content = cached->second.content;
     } else {
-        std::vector<uint8_t> bytes;
-        int32_t r = readWhole(fd, identity.size, bytes);
-        if (r == TWM_OK) r = parseContent(bytes.data(), bytes.size(), content);
+        int32_t r;
+        try {
+            std::vector<uint8_t> bytes;
+            r = readWhole(fd, identity.size, bytes);
+            if (r == TWM_OK) r = parseContent(std::move(bytes), content);
+        } catch (const std::bad_alloc&) {
+            r = TWM_E_OUTOFMEMORY;
+        }
         if (r != TWM_OK) {
             ::close(fd);
             return r;

@@ -69,7 +69,8 @@ int32_t Segment::durationMs(uint32_t* ms) const {
         std::lock_guard<std::mutex> lock(mutex_);
         start = startPoint_;
     }
-    int64_t value = content_->framesFrom(start) * 1000 / content_->rate();
+    // A song can run for far longer than milliseconds in 64 bits can count.
+    const __int128 value = static_cast<__int128>(content_->framesFrom(start)) * 1000 / content_->rate();
     *ms = value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
     return TWM_OK;
 }

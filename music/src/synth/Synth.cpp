@@ -34,6 +34,17 @@ void loadOnCallingThread() {
 }
 
 constexpr int kDrumChannel = 9;
+
+// FluidSynth's own gain (0.2) leaves a General MIDI arrangement (piano,
+// strings, bass, lead and drums at channel volume 100) peaking near -10 dBFS,
+// a single part near -20: quieter than other players. 0.33 brings the band
+// to about -6 dBFS at full volume; the limiter below keeps denser songs from
+// clipping.
+constexpr double kSynthGain = 0.33;
+// The limiter holds every frame under -1 dBFS: its gain drops at once to what
+// the frame needs and comes back with a time constant of 50 ms.
+constexpr float kLimiterCeiling = 0.891f * 32767.0f;
+const float kLimiterRelease = static_cast<float>(1.0 - std::exp(-1.0 / (0.05 * TWM_SYNTH_RATE)));
 // GM System On.
 constexpr char kGmReset[] = {0x7E, 0x7F, 0x09, 0x01};
 
@@ -48,6 +59,7 @@ int32_t Synth::create(const std::string& soundFont, std::unique_ptr<Synth>& out)
     fluid_settings_setint(s->settings_, "synth.cpu-cores", 1);
     fluid_settings_setint(s->settings_, "synth.midi-channels", 16);
     fluid_settings_setint(s->settings_, "synth.dynamic-sample-loading", 0);
+    fluid_settings_setnum(s->settings_, "synth.gain", kSynthGain);
     s->synth_ = new_fluid_synth(s->settings_);
     if (!s->synth_) return TWM_E_OUTOFMEMORY;
     loadOnCallingThread();
@@ -65,6 +77,7 @@ Synth::~Synth() {
 }
 
 void Synth::reset(bool generalMidi) {
+    limiterGain_ = 1.0f;
     fluid_synth_all_sounds_off(synth_, -1);
     fluid_synth_system_reset(synth_);
     // Voices and effects die away over time: let them, unheard, so a play
@@ -119,12 +132,16 @@ float Synth::render(int16_t* out, int frames) {
     fluid_synth_write_float(synth_, frames, scratch_, 0, 2, scratch_, 1, 2);
     rendered_ += frames;
     float peak = 0;
-    for (int i = 0; i < frames * 2; ++i) {
-        float v = scratch_[i] * 32768.0f;
-        float mag = std::fabs(v);
+    for (int i = 0; i < frames * 2; i += 2) {
+        const float left = scratch_[i] * 32768.0f, right = scratch_[i + 1] * 32768.0f;
+        const float mag = std::fmax(std::fabs(left), std::fabs(right));
         if (mag > peak) peak = mag;
-        v = std::nearbyint(v);
-        out[i] = static_cast<int16_t>(v > 32767.0f ? 32767.0f : (v < -32768.0f ? -32768.0f : v));
+        const float needed = mag > kLimiterCeiling ? kLimiterCeiling / mag : 1.0f;
+        limiterGain_ = std::fmin(needed, limiterGain_ + (1.0f - limiterGain_) * kLimiterRelease);
+        for (int c = 0; c < 2; ++c) {
+            const float v = std::nearbyint((c ? right : left) * limiterGain_);
+            out[i + c] = static_cast<int16_t>(v > 32767.0f ? 32767.0f : (v < -32768.0f ? -32768.0f : v));
+        }
     }
     return peak;
 }

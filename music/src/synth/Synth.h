@@ -36,7 +36,8 @@ public:
     // Sends a channel message or a system exclusive message of the song.
     void send(const MidiEvent& event, const Song& song);
     // Renders up to kMaxBlock frames, interleaved left/right, rounded (no
-    // dither). Returns the block's largest magnitude in 16-bit steps.
+    // dither), through the peak limiter. Returns the block's largest
+    // magnitude in 16-bit steps before the limiter.
     float render(int16_t* out, int frames);
     int activeVoices() const;
 
@@ -47,6 +48,7 @@ private:
     fluid_synth_t* synth_ = nullptr;
     bool counted_ = false;
     int64_t rendered_ = 0;
+    float limiterGain_ = 1.0f;
     float scratch_[kMaxBlock * 2] = {};
 };
 

@@ -1,0 +1,24 @@
+// Ordering threads in tests by their state, not by the clock: whether a
+// thread sleeps in the kernel, and holding a thread still wherever it is (a
+// signal makes it wait in its handler until it is let go; a thread held in a
+// wait keeps what the wait was granted meanwhile).
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace testhost {
+
+pid_t currentThreadId();
+// The first thread of this process with the given name, or -1.
+pid_t threadNamed(const std::string& name);
+// Is the thread asleep in a futex wait or a timed sleep (or ended)?
+bool threadSleeps(pid_t tid);
+// Returns once the thread sleeps so (polling every millisecond).
+void awaitSleeping(pid_t tid);
+// Returns once the thread is held. One thread at a time.
+void holdThread(pid_t tid);
+void letGoThread();
+
+}  // namespace testhost

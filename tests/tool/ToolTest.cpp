@@ -1,0 +1,281 @@
+// The tonewell tool, run as a child process: help, bad command lines and
+// values, missing files and devices, and recordings stopped by signals or a
+// closed pipe, whose files must be valid WAV files afterwards.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/TestHost.h"
+
+extern char** environ;
+
+namespace {
+
+struct Result {
+    int status = -1;  // exit code, or 128 + signal
+    std::string out, err;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string scratch(const std::string& name) { return testhost::scratchDir() + "/" + name; }
+
+// Starts the tool with its output going to files (or to `stdoutFd`).
+pid_t spawnTool(const std::vector<std::string>& args, const std::string& tag, int stdoutFd = -1) {
+    std::vector<std::string> argv = {TONEWELL_TOOL};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> raw;
+    for (auto& a : argv) raw.push_back(a.data());
+    raw.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
+    else posix_spawn_file_actions_addopen(&actions, 1, scratch(tag + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, scratch(tag + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    const int r = posix_spawn(&pid, TONEWELL_TOOL, &actions, nullptr, raw.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return r == 0 ? pid : -1;
+}
+
+Result finish(pid_t pid, const std::string& tag) {
+    Result r;
+    int status = 0;
+    if (pid > 0 && waitpid(pid, &status, 0) == pid)
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = slurp(scratch(tag + ".out"));
+    r.err = slurp(scratch(tag + ".err"));
+    return r;
+}
+
+Result runTool(const std::vector<std::string>& args, const std::string& tag = "run") {
+    return finish(spawnTool(args, tag), tag);
+}
+
+uint32_t le32(const std::string& b, size_t at) {
+    return static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8 | static_cast<uint8_t>(b[at + 2]) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
+}
+
+// The sizes a finished WAV file must agree on: RIFF size = file size - 8, and
+// a data chunk that ends where the file does, in whole frames. Returns the
+// data bytes, or -1 with the reason.
+int64_t validWavData(const std::string& path, std::string& why) {
+    const std::string b = slurp(path);
+    if (b.size() < 44 || b.compare(0, 4, "RIFF") != 0 || b.compare(8, 4, "WAVE") != 0) {
+        why = "no RIFF WAVE header in " + std::to_string(b.size()) + " bytes";
+        return -1;
+    }
+    if (le32(b, 4) != b.size() - 8) {
+        why = "RIFF size " + std::to_string(le32(b, 4)) + " for a file of " + std::to_string(b.size());
+        return -1;
+    }
+    uint16_t blockAlign = 0;
+    for (size_t at = 12; at + 8 <= b.size();) {
+        const uint32_t size = le32(b, at + 4);
+        if (b.compare(at, 4, "fmt ") == 0) blockAlign = static_cast<uint16_t>(le32(b, at + 20) & 0xFFFF);
+        if (b.compare(at, 4, "data") == 0) {
+            if (at + 8 + size != b.size()) {
+                why = "data size " + std::to_string(size) + " does not reach the end of the file";
+                return -1;
+            }
+            if (blockAlign == 0 || size % blockAlign != 0) {
+                why = "data size " + std::to_string(size) + " is not whole frames";
+                return -1;
+            }
+            return size;
+        }
+        at += 8 + size + (size & 1);
+    }
+    why = "no data chunk";
+    return -1;
+}
+
+struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string expect;  // text the output (stdout + stderr) must hold; "" for no output at all
+};
+
+class ToolTest : public ::testing::Test {
+protected:
+    void SetUp() override { ::setenv("TONEWELL_SOUND_DRIVER", "virtual", 1); }
+
+    // A short recording every case can use.
+    static const std::string& recording() {
+        static const std::string path = [] {
+            const std::string p = scratch("short.wav");
+            runTool({"-q", "record", p, "--seconds", "0.2"});
+            return p;
+        }();
+        return path;
+    }
+
+    void check(const std::vector<Case>& cases) {
+        for (const Case& c : cases) {
+            std::string line;
+            for (const auto& a : c.args) line += a + " ";
+            const Result r = runTool(c.args);
+            EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
+            const std::string all = r.out + r.err;
+            if (c.expect.empty()) EXPECT_EQ(all, "") << line;
+            else EXPECT_NE(all.find(c.expect), std::string::npos) << line << "\n" << all;
+        }
+    }
+};
+
+TEST_F(ToolTest, EveryCommandHasHelp) {
+    std::vector<Case> cases = {{{"--help"}, 0, "Subcommands:"},
+                               {{"help"}, 0, "Exit codes: 0 success"},
+                               {{"--version"}, 0, "tonewell 1."},
+                               // -h is the help, never a file name.
+                               {{"play", "-h"}, 0, "Usage: tonewell play"}};
+    for (const char* command : {"devices", "info", "play", "midi", "record", "tone", "level", "error"}) {
+        cases.push_back({{command, "--help"}, 0, std::string("Usage: tonewell ") + command});
+        cases.push_back({{"help", command}, 0, std::string("Usage: tonewell ") + command});
+    }
+    check(cases);
+}
+
+TEST_F(ToolTest, BadCommandLinesAndValuesAreUsageErrors) {
+    check({
+        {{}, 1, "no command given"},
+        {{"bogus"}, 1, "not expected: bogus"},
+        {{"play", recording(), "--bogus"}, 1, "--bogus"},
+        {{"--driver", "bogus", "devices"}, 1, "bogus not in {alsa,virtual}"},
+        {{"record", scratch("x.wav"), "--seconds", "-5"}, 1, "must be a number above 0, not -5"},
+        {{"tone", "--seconds", "nan"}, 1, "must be a number above 0, not nan"},
+        {{"tone", "--rate", "abc"}, 1, "--rate"},
+        {{"tone", "--amplitude", "2"}, 1, "--amplitude"},
+        {{"tone", "30000"}, 1, "needs a sample rate above 60000 Hz"},
+        {{"record", scratch("x.wav"), "-r", "192000"}, 1, "192000 Hz is outside the rates of capture device 0"},
+        {{"record", scratch("x.wav"), "-c", "3"}, 1, "does not take 3 channels"},
+        // 50000 s of CD-quality stereo is more than a WAV file's 4 GiB.
+        {{"record", scratch("x.wav"), "--seconds", "50000"}, 1, "too long for one WAV file"},
+        {{"midi", recording(), "--volume", "101"}, 1, "--volume"},
+        {{"error", "99"}, 1, "99 is not a code of the library"},
+    });
+}
+
+TEST_F(ToolTest, UnknownDevicesAndUnreadableFilesSayWhatIsWrong) {
+    const std::string text = scratch("not-sound.wav");
+    std::ofstream(text) << "this is not a sound file\n";
+    check({
+        {{"play", recording(), "-d", "abc"}, 1, "no output device is named 'abc': there are 0 (Virtual Output 1)"},
+        {{"play", recording(), "-d", "9"}, 1, "there is no output device 9"},
+        {{"record", scratch("x.wav"), "-d", "Input 2", "-s", "0.05"}, 0, "capture device 1 (Virtual Input 2)"},
+        {{"level", "-d", "Virtual"}, 1, "'Virtual' names more than one capture device"},
+        {{"play", scratch("missing.wav")}, 2, "file or folder not found (error 7, TW_E_NOT_FOUND)\n  Check"},
+        {{"info", text}, 2, "error 4810, TW_E_FILE"},
+        {{"info", scratch("missing.wav")}, 2, "error 7, TW_E_NOT_FOUND"},
+    });
+}
+
+TEST_F(ToolTest, RecordingsPlayAndDescribeThemselves) {
+    const std::string path = scratch("take.wav");
+    const Result rec = runTool({"record", path, "-s", "0.3", "-c", "1"}, "rec");
+    EXPECT_EQ(rec.status, 0) << rec.err;
+    // Messages go to standard error; progress only to a terminal.
+    EXPECT_TRUE(rec.out.empty()) << rec.out;
+    EXPECT_EQ(rec.err.find('\r'), std::string::npos) << rec.err;
+    std::string why;
+    EXPECT_EQ(validWavData(path, why), 13230 * 2) << why;
+    check({
+        {{"info", path}, 0, "1 channel, 44100 Hz, 16 bits\n  Frames:    13230\n  Duration:  0.300 s"},
+        {{"info", path}, 0, ", 26460 bytes"},
+        {{"-q", "play", path}, 0, ""},
+        {{"-q", "tone", "1000", "-s", "0.2", "-d", "Output 2"}, 0, ""},
+        {{"devices"}, 0, "Virtual Output 2  2         16        8000-48000"},
+        {{"devices", "--count"}, 0, "2 2\n"},
+    });
+}
+
+TEST_F(ToolTest, EveryLibraryCodeIsExplained) {
+    // The codes of the public header, each with its text from docs/errors.md.
+    std::ifstream header(TONEWELL_HEADER);
+    const std::string text((std::istreambuf_iterator<char>(header)), std::istreambuf_iterator<char>());
+    std::vector<std::string> args = {"error"};
+    std::vector<std::string> names;
+    // Lines of the form "    TW_E_NAME = 4822," in the result code enum.
+    for (size_t at = text.find("TW_"); at != std::string::npos; at = text.find("TW_", at + 1)) {
+        if (text.compare(at, 5, "TW_E_") != 0 && text.compare(at, 5, "TW_W_") != 0) continue;
+        const size_t nameEnd = text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ_", at);
+        if (text.compare(nameEnd, 3, " = ") != 0) continue;
+        const size_t valueEnd = text.find_first_not_of("-0123456789", nameEnd + 3);
+        names.push_back(text.substr(at, nameEnd - at));
+        args.push_back(text.substr(nameEnd + 3, valueEnd - nameEnd - 3));
+    }
+    ASSERT_GE(names.size(), 26u);
+    const Result r = runTool(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (size_t i = 0; i < names.size(); ++i)
+        EXPECT_NE(r.out.find(args[i + 1] + " " + names[i] + ": "), std::string::npos) << names[i];
+}
+
+TEST_F(ToolTest, AStoppedRecordingIsAValidFile) {
+    const struct {
+        int signal;
+        int status;
+    } stops[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+    for (const auto& s : stops) {
+        const std::string tag = "stop" + std::to_string(s.signal);
+        const std::string path = scratch(tag + ".wav");
+        ::unlink(path.c_str());
+        const pid_t pid = spawnTool({"record", path}, tag);
+        ASSERT_GT(pid, 0);
+        // Until some sound has reached the file.
+        struct stat st {};
+        for (int i = 0; i < 200 && (::stat(path.c_str(), &st) != 0 || st.st_size < 20000); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ::kill(pid, s.signal);
+        const Result r = finish(pid, tag);
+        EXPECT_EQ(r.status, s.status) << strsignal(s.signal) << "\n" << r.err;
+        std::string why;
+        EXPECT_GT(validWavData(path, why), 0) << strsignal(s.signal) << ": " << why;
+    }
+}
+
+TEST_F(ToolTest, AClosedPipeEndsARecordingToStandardOutput) {
+    int fds[2];
+    // Close-on-exec: the tool must hold no end but its standard output.
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    const pid_t pid = spawnTool({"record", "-"}, "pipe", fds[1]);
+    ::close(fds[1]);
+    ASSERT_GT(pid, 0);
+    // The reader takes the header and a little sound, as `head -c` does, and goes.
+    std::string head(1000, '\0');
+    size_t got = 0;
+    while (got < head.size()) {
+        const ssize_t n = ::read(fds[0], head.data() + got, head.size() - got);
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    ::close(fds[0]);
+    const Result r = finish(pid, "pipe");
+    EXPECT_EQ(r.status, 128 + SIGPIPE) << r.err;
+    ASSERT_EQ(got, head.size());
+    EXPECT_EQ(head.compare(0, 4, "RIFF"), 0);
+    EXPECT_EQ(head.compare(8, 4, "WAVE"), 0);
+}
+
+}  // namespace
