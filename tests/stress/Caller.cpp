@@ -8,7 +8,7 @@ namespace {
 
 const char* const kExportNames[] = {
 #define TW_EXPORT_FN(name) #name,
-#include "host/ExportList.inc"
+#include "tonewell_exports.inc"
 #undef TW_EXPORT_FN
 };
 
@@ -34,6 +34,12 @@ void fillNoise(uint8_t* p, size_t bytes, uint64_t seed) {
 
 const char* exportName(int e) { return e >= 0 && e < kExportCount ? kExportNames[e] : "?"; }
 
+int exportByName(const std::string& name) {
+    for (int e = 0; e < kExportCount; ++e)
+        if (name == kExportNames[e]) return e;
+    return -1;
+}
+
 void Tally::add(const Tally& other) {
     for (size_t e = 0; e < counts.size(); ++e)
         for (size_t c = 0; c < counts[e].size(); ++c) counts[e][c] += other.counts[e][c];
@@ -47,38 +53,58 @@ uint64_t Tally::calls(int e) const {
 
 // Weights per thousand, roughly as a busy host program mixes its calls.
 const Caller::Weighted Caller::kActions[] = {
-    {40, &Caller::soConfigure},     {70, &Caller::soWrite},
-    {25, &Caller::soStart},         {25, &Caller::soStop},
-    {20, &Caller::soPause},         {35, &Caller::soWait},
-    {20, &Caller::soVolume},        {20, &Caller::soInfo},
-    {20, &Caller::soClear},         {20, &Caller::playSoundFile},
-    {35, &Caller::siConfigure},     {80, &Caller::siRead},
-    {25, &Caller::siStart},         {25, &Caller::siStop},
-    {20, &Caller::siClear},         {25, &Caller::getConfFormat},
-    {25, &Caller::getConfState},    {25, &Caller::getStateDesc},
-    {20, &Caller::soundNumDevices}, {25, &Caller::soundDeviceInfo},
-    {30, &Caller::readFileOpen},    {50, &Caller::readFileData},
-    {20, &Caller::readFileSamplesRead}, {20, &Caller::fileInfoRef},
-    {30, &Caller::writeFileOpen},   {50, &Caller::writeFileData},
-    {20, &Caller::writeFileSamplesWritten}, {25, &Caller::fileClose},
-    {2, &Caller::setRuntimeModule}, {3, &Caller::failHostResize},
-    {5, &Caller::staleClear},
+    {40, &Caller::soConfigure, kSOConfigure},
+    {70, &Caller::soWrite, kSOWrite},
+    {25, &Caller::soStart, kSOStart},
+    {25, &Caller::soStop, kSOStop},
+    {20, &Caller::soPause, kSOPause},
+    {35, &Caller::soWait, kSOWait},
+    {20, &Caller::soVolume, kSOVolume},
+    {20, &Caller::soInfo, kSOInfo},
+    {20, &Caller::soClear, kSOClear},
+    {20, &Caller::playSoundFile, kPlaySoundFile},
+    {35, &Caller::siConfigure, kSIConfigure},
+    {80, &Caller::siRead, kSIRead},
+    {25, &Caller::siStart, kSIStart},
+    {25, &Caller::siStop, kSIStop},
+    {20, &Caller::siClear, kSIClear},
+    {25, &Caller::getConfFormat, kGetConfFormat},
+    {25, &Caller::getConfState, kGetConfState},
+    {25, &Caller::getStateDesc, kGetStateDesc},
+    {20, &Caller::soundNumDevices, kSoundNumDevices},
+    {25, &Caller::soundDeviceInfo, kSoundDeviceInfo},
+    {30, &Caller::readFileOpen, kSoundReadFileOpen},
+    {50, &Caller::readFileData, kSoundReadFileData},
+    {20, &Caller::readFileSamplesRead, kSoundReadFileSamplesRead},
+    {20, &Caller::fileInfoRef, kSoundFileInfoRef},
+    {30, &Caller::writeFileOpen, kSoundWriteFileOpen},
+    {50, &Caller::writeFileData, kSoundWriteFileData},
+    {20, &Caller::writeFileSamplesWritten, kSoundWriteFileSamplesWritten},
+    {25, &Caller::fileClose, kSoundFileClose},
+    {2, &Caller::setRuntimeModule, kSetVantorRTModule},
+    {3, &Caller::failHostResize, kExportCount},
+    {5, &Caller::staleClear, kExportCount},
 };
 
-Caller::Caller(Shared& shared, CallSlot& slot, uint64_t seed)
-    : shared_(shared), api_(shared.api), slot_(slot), rng_(seed) {}
+Caller::Caller(Shared& shared, CallSlot& slot, uint64_t seed, const ExportSet& exports, bool unlimitedEmptyReads)
+    : shared_(shared), api_(shared.api), slot_(slot), rng_(seed), exports_(exports),
+      unlimitedEmptyReads_(unlimitedEmptyReads) {}
 
 void Caller::run(const std::atomic<bool>& stop) {
+    auto weight = [this](const Weighted& w) {
+        const bool chosen = w.exported < kExportCount ? exports_.test(static_cast<size_t>(w.exported)) : exports_.all();
+        return chosen ? w.weight : 0;
+    };
     int total = 0;
-    for (const Weighted& w : kActions) total += w.weight;
-    while (!stop.load(std::memory_order_relaxed)) {
+    for (const Weighted& w : kActions) total += weight(w);
+    while (total > 0 && !stop.load(std::memory_order_relaxed)) {
         int n = static_cast<int>(rng_() % static_cast<uint64_t>(total));
         for (const Weighted& w : kActions) {
-            if (n < w.weight) {
+            if (n < weight(w)) {
                 (this->*w.action)();
                 break;
             }
-            n -= w.weight;
+            n -= weight(w);
         }
     }
 }
@@ -170,6 +196,25 @@ testhost::ArrayPtr Caller::samples(uint16_t typeCode, int32_t rows, int32_t cols
     return array;
 }
 
+// Now and then one argument the library has to refuse (or take).
+void Caller::spoil(TaskArgs& a, const OddArgs& odd) {
+    switch (rng_() % 40) {
+        case 0: a.device = chance(50) ? 2 : -1; break;
+        case 1: a.buffer = chance(50) ? odd.buffer : 0; break;
+        case 2: a.rate = chance(50) ? 0 : odd.rate; break;
+        case 3: a.channels = chance(50) ? 0 : odd.channels; break;
+        case 4: a.bits = chance(50) ? 0 : 12; break;
+        case 5: a.mode = 2; break;
+        case 6:
+            // Counts that do not fit the format record, on a ring small
+            // enough to survive a library that takes them.
+            a.buffer = 4;
+            (chance(50) ? a.channels : a.bits) = 65537;
+            break;
+        default: break;
+    }
+}
+
 // ---- Output tasks ---------------------------------------------------------
 
 void Caller::soConfigure() {
@@ -179,28 +224,11 @@ void Caller::soConfigure() {
     static const int32_t kChannels[] = {1, 2, 2};
     static const int32_t kBits[] = {16, 16, 8, 24, 32};
     static const int32_t kModes[] = {TW_MODE_CONTINUOUS, TW_MODE_CONTINUOUS, TW_MODE_ONE_SHOT};
-    int32_t device = any(kDevices), buffer = any(kBuffers), channels = any(kChannels), bits = any(kBits);
-    int32_t mode = any(kModes);
-    double rate = any(kRates);
-    // Now and then one argument the library has to refuse (or take).
-    switch (rng_() % 40) {
-        case 0: device = chance(50) ? 2 : -1; break;
-        case 1: buffer = chance(50) ? 3 : 0; break;
-        case 2: rate = chance(50) ? 0 : 1e7; break;
-        case 3: channels = chance(50) ? 0 : 3; break;
-        case 4: bits = chance(50) ? 0 : 12; break;
-        case 5: mode = 2; break;
-        case 6:
-            // Counts that do not fit the format record, on a ring small
-            // enough to survive a library that takes them.
-            buffer = 4;
-            (chance(50) ? channels : bits) = 65537;
-            break;
-        default: break;
-    }
+    TaskArgs a{any(kDevices), any(kBuffers), any(kChannels), any(kBits), any(kModes), any(kRates)};
+    spoil(a, {3, 1e7, 3});
     int32_t refnum = -1;
     const int32_t r = call(kSOConfigure, kNoRefnum, [&] {
-        return api_.SOConfigure(device, buffer, &rate, &channels, &bits, mode, &refnum);
+        return api_.SOConfigure(a.device, a.buffer, &a.rate, &a.channels, &a.bits, a.mode, &refnum);
     });
     made(shared_.outputs, kSOConfigure, r, refnum);
 }
@@ -295,25 +323,12 @@ void Caller::siConfigure() {
     static const double kRates[] = {8000, 22050, 44100, 48000};
     static const int32_t kChannels[] = {1, 2, 2};
     static const int32_t kBits[] = {16, 16, 8, 24, 32};
-    int32_t device = any(kDevices), buffer = any(kBuffers), channels = any(kChannels), bits = any(kBits);
-    int32_t mode = chance(70) ? 1 : 0;
-    double rate = any(kRates);
-    switch (rng_() % 40) {
-        case 0: device = chance(50) ? 2 : -1; break;
-        case 1: buffer = chance(50) ? 4 : 0; break;
-        case 2: rate = 0; break;
-        case 3: channels = 0; break;
-        case 4: bits = chance(50) ? 0 : 12; break;
-        case 5: mode = 2; break;
-        case 6:
-            buffer = 4;
-            (chance(50) ? channels : bits) = 65537;
-            break;
-        default: break;
-    }
+    TaskArgs a{any(kDevices), any(kBuffers), any(kChannels), any(kBits), chance(70) ? 1 : 0, any(kRates)};
+    // A capture at an odd rate or width would be taken and run.
+    spoil(a, {4, 0, 0});
     int32_t refnum = -1;
     const int32_t r = call(kSIConfigure, kNoRefnum, [&] {
-        return api_.SIConfigure(device, buffer, &rate, &channels, &bits, mode, &refnum);
+        return api_.SIConfigure(a.device, a.buffer, &a.rate, &a.channels, &a.bits, a.mode, &refnum);
     });
     made(shared_.inputs, kSIConfigure, r, refnum);
 }
@@ -325,7 +340,8 @@ void Caller::siRead() {
     const uint16_t type = sampleType();
     auto data = samples(type, static_cast<int32_t>(rng_() % 3), static_cast<int32_t>(rng_() % 300));
     int32_t total = -7;
-    const double t = timeout();
+    double t = timeout();
+    if (count == 0 && t < 0 && !unlimitedEmptyReads_) t = 0.2;
     // A negative count is refused before the refnum matters.
     const int32_t r = call(kSIRead, refnum, [&] { return api_.SIRead(refnum, data.get(), count, &total, t, type); },
                            count < 0 ? TW_E_DEVICE : TW_E_BAD_REFNUM);

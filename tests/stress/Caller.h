@@ -4,8 +4,10 @@
 
 #include <array>
 #include <atomic>
+#include <bitset>
 #include <cstdint>
 #include <iterator>
+#include <string>
 
 #include "Shared.h"
 #include "Watchdog.h"
@@ -16,11 +18,16 @@ namespace stress {
 
 enum Export {
 #define TW_EXPORT_FN(name) k##name,
-#include "host/ExportList.inc"
+#include "tonewell_exports.inc"
 #undef TW_EXPORT_FN
     kExportCount
 };
 const char* exportName(int e);
+// The export of that name, or -1.
+int exportByName(const std::string& name);
+// Exports a run calls; with all of them the host's own moves as well (a
+// refused resize, a clear of a refnum still in use).
+using ExportSet = std::bitset<kExportCount>;
 
 inline constexpr size_t kCodeCount = std::size(tw::err::kAllCodes);
 
@@ -34,7 +41,7 @@ struct Tally {
 
 class Caller {
 public:
-    Caller(Shared& shared, CallSlot& slot, uint64_t seed);
+    Caller(Shared& shared, CallSlot& slot, uint64_t seed, const ExportSet& exports, bool unlimitedEmptyReads);
 
     void run(const std::atomic<bool>& stop);
     const Tally& tally() const { return tally_; }
@@ -48,6 +55,7 @@ private:
     struct Weighted {
         int weight;
         Action action;
+        int exported;  // the export it calls; kExportCount for the host's own moves
     };
     static const Weighted kActions[];
 
@@ -69,6 +77,19 @@ private:
     uint16_t sampleType();
     double timeout();
     testhost::ArrayPtr samples(uint16_t typeCode, int32_t rows, int32_t cols);
+
+    struct TaskArgs {
+        int32_t device, buffer, channels, bits, mode;
+        double rate;
+    };
+    // The refusable values of one kind of task: a too-small ring, a rate and a
+    // channel count it may refuse (0: only the 0 every kind refuses).
+    struct OddArgs {
+        int32_t buffer;
+        double rate;
+        int32_t channels;
+    };
+    void spoil(TaskArgs& a, const OddArgs& odd);
 
     void soConfigure();
     void soWrite();
@@ -107,6 +128,10 @@ private:
     CallSlot& slot_;
     Rng rng_;
     Tally tally_;
+    const ExportSet exports_;
+    // A read of 0 samples without time-out ends only when its capture stops
+    // or is cleaned up: without the host's clean-up nothing may end it.
+    const bool unlimitedEmptyReads_;
 };
 
 }  // namespace stress
