@@ -25,6 +25,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BuiltLibrary.h"
 #include "host/Library.h"
 #include "host/TestHost.h"
 
@@ -48,14 +49,7 @@ std::string scratchPath(const char* name) {
 
 const testhost::Exports& api() {
     static bool ready = [] {
-        if (!std::getenv("TONEWELL_LIB_DIR")) {
-            char exe[4096];
-            const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-            std::string dir = n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string(".");
-            dir = dir.substr(0, dir.rfind('/'));
-            ::setenv("TONEWELL_LIB_DIR", (dir + "/../lib").c_str(), 1);
-        }
-        ::setenv("TONEWELL_SOUND_DRIVER", "virtual", 0);
+        benchstats::useBuiltLibrary();
         // Resizes to the same size stay in place, as a host's do.
         testhost::setAlwaysMove(false);
         return testhost::library().loaded();

@@ -25,6 +25,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BuiltLibrary.h"
+#include "ProcessStats.h"
 #include "host/Library.h"
 #include "host/TestHost.h"
 #include "host/VirtualDriver.h"
@@ -35,30 +37,6 @@ constexpr double kRate = 48000.0;
 constexpr int32_t kRingFrames = 4800;
 constexpr int32_t kBlockFrames = 2400;
 constexpr double kAudioSeconds = 3.0;
-
-int64_t threadCpuNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
-}
-
-// CPU time so far of every thread of this process named `name`.
-int64_t namedThreadsCpuNs(const std::string& name) {
-    int64_t total = 0;
-    DIR* dir = opendir("/proc/self/task");
-    if (!dir) return 0;
-    while (dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        const std::string base = std::string("/proc/self/task/") + entry->d_name;
-        std::string comm;
-        std::getline(std::ifstream(base + "/comm"), comm);
-        if (comm != name) continue;
-        int64_t ns = 0;
-        if (std::ifstream(base + "/schedstat") >> ns) total += ns;
-    }
-    closedir(dir);
-    return total;
-}
 
 struct CaptureRun {
     TaskRefnum refnum = -1;
@@ -74,9 +52,9 @@ void readFor(const testhost::Exports& api, CaptureRun& run, const std::atomic<bo
     const int blocks = static_cast<int>(kAudioSeconds * kRate / kBlockFrames);
     for (int i = 0; i < blocks; ++i) {
         int32_t total = 0;
-        const int64_t before = threadCpuNs();
+        const int64_t before = benchstats::clockNs(CLOCK_THREAD_CPUTIME_ID);
         const int32_t result = api.SIRead(run.refnum, block.get(), kBlockFrames, &total, 5.0, TW_TYPE_I16);
-        run.readCpuNs += threadCpuNs() - before;
+        run.readCpuNs += benchstats::clockNs(CLOCK_THREAD_CPUTIME_ID) - before;
         if (result != 0 || testhost::cols(block.get()) != kBlockFrames) {
             run.overrun = result == 0 || result == 4823;
             run.failure = result;
@@ -110,10 +88,10 @@ void captureMany(benchmark::State& state) {
         std::atomic<bool> go{false};
         std::vector<std::thread> readers;
         for (CaptureRun& run : runs) readers.emplace_back(readFor, std::cref(api), std::ref(run), std::cref(go));
-        const int64_t workersBefore = namedThreadsCpuNs("tw-capture");
+        const int64_t workersBefore = benchstats::namedThreadsCpuNs("tw-capture");
         go = true;
         for (auto& t : readers) t.join();
-        const int64_t workersNs = namedThreadsCpuNs("tw-capture") - workersBefore;
+        const int64_t workersNs = benchstats::namedThreadsCpuNs("tw-capture") - workersBefore;
 
         int64_t readNs = 0;
         int overruns = 0, failures = 0;
@@ -137,15 +115,7 @@ BENCHMARK(captureMany)->Arg(1)->Arg(32)->Arg(64)->Iterations(1)->Unit(benchmark:
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("TONEWELL_SOUND_DRIVER", "virtual", 0);
-    // By default the library beside this program: bin/../lib.
-    if (!std::getenv("TONEWELL_LIB_DIR")) {
-        char exe[4096] = {};
-        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-        std::string dir = n > 0 ? std::string(exe, size_t(n)) : std::string();
-        dir = dir.substr(0, dir.find_last_of('/') + 1) + "../lib";
-        setenv("TONEWELL_LIB_DIR", dir.c_str(), 0);
-    }
+    benchstats::useBuiltLibrary();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -41,6 +41,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "ProcessStats.h"
 #include "core/OutputConfiguration.h"
 #include "core/RefnumRegistry.h"
 #include "core/Registries.h"
@@ -58,30 +59,6 @@ constexpr int32_t kRingFrames = 9600;
 constexpr int32_t kBlockFrames = 2400;
 constexpr uint32_t kFrameBytes = 4;
 constexpr uint32_t kIdSpan = 30000;
-
-int64_t nowNs(clockid_t clock) {
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
-}
-
-// CPU time so far of the threads named "tw-output".
-int64_t workerCpuNs() {
-    int64_t total = 0;
-    DIR* dir = opendir("/proc/self/task");
-    if (!dir) return total;
-    while (dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        const std::string base = std::string("/proc/self/task/") + entry->d_name;
-        std::string comm;
-        std::getline(std::ifstream(base + "/comm"), comm);
-        if (comm != "tw-output") continue;
-        int64_t ns = 0;
-        if (std::ifstream(base + "/schedstat") >> ns) total += ns;
-    }
-    closedir(dir);
-    return total;
-}
 
 // Returns of the wait of the task's worker so far, looked up the way the
 // exports find a task.
@@ -120,9 +97,9 @@ int64_t feed(const Stream& s, int blocks, int32_t frames = kBlockFrames) {
     int64_t cpu = 0;
     for (int b = 0; b < blocks; ++b) {
         fillRamp(block.get(), static_cast<uint32_t>(b * frames));
-        const int64_t start = nowNs(CLOCK_THREAD_CPUTIME_ID);
+        const int64_t start = benchstats::clockNs(CLOCK_THREAD_CPUTIME_ID);
         const int32_t r = SOWrite(s.refnum, block.get(), -1, TW_TYPE_I16);
-        cpu += nowNs(CLOCK_THREAD_CPUTIME_ID) - start;
+        cpu += benchstats::clockNs(CLOCK_THREAD_CPUTIME_ID) - start;
         if (r > 0) break;
     }
     SOWait(s.refnum, -1);
@@ -165,13 +142,13 @@ void streamCost(benchmark::State& state) {
         // The window spans everything the buffer plays: it is stopped
         // before the first write and has stopped again when SOWait returns.
         const uint64_t wakeupsBefore = workerWakeups(s.refnum);
-        const int64_t workerBefore = workerCpuNs();
-        const int64_t processBefore = nowNs(CLOCK_PROCESS_CPUTIME_ID);
-        const int64_t threadBefore = nowNs(CLOCK_THREAD_CPUTIME_ID);
+        const int64_t workerBefore = benchstats::namedThreadsCpuNs("tw-output");
+        const int64_t processBefore = benchstats::clockNs(CLOCK_PROCESS_CPUTIME_ID);
+        const int64_t threadBefore = benchstats::clockNs(CLOCK_THREAD_CPUTIME_ID);
         const int64_t writeNs = feed(s, blocks);
-        const int64_t benchThreadNs = nowNs(CLOCK_THREAD_CPUTIME_ID) - threadBefore;
-        const int64_t processNs = nowNs(CLOCK_PROCESS_CPUTIME_ID) - processBefore;
-        const double workerNs = static_cast<double>(workerCpuNs() - workerBefore);
+        const int64_t benchThreadNs = benchstats::clockNs(CLOCK_THREAD_CPUTIME_ID) - threadBefore;
+        const int64_t processNs = benchstats::clockNs(CLOCK_PROCESS_CPUTIME_ID) - processBefore;
+        const double workerNs = static_cast<double>(benchstats::namedThreadsCpuNs("tw-output") - workerBefore);
         const double wakeups = static_cast<double>(workerWakeups(s.refnum) - wakeupsBefore);
         const uint64_t played = bytesPlayed(s);
         const double audioSeconds = blocks * kBlockFrames / kRate;

@@ -11,6 +11,7 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont
   libcli11-dev
   alsa-utils libasound2-dev libasound2-plugins pulseaudio
+  gdb
 )
 if [[ -n "${TONEWELL_EXTRA_PACKAGES:-}" ]]; then
   read -r -a extra <<<"$TONEWELL_EXTRA_PACKAGES"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the library and runs the whole test suite: a plain build with the
 # installed-tree and Debian package tests, then AddressSanitizer +
-# UndefinedBehaviorSanitizer, a minute of each fuzzer, then ThreadSanitizer.
+# UndefinedBehaviorSanitizer, a minute of each fuzzer, then ThreadSanitizer,
+# then a minute of the stress host in the plain and the ThreadSanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -42,7 +43,7 @@ trap stop_sound_server EXIT
 suite() {
   local dir=$1 name=$2 status=0
   echo "=== $name ==="
-  (cd "$dir" && ctest -j"$jobs" --timeout 300 -LE sound-server) || status=1
+  (cd "$dir" && ctest -j"$jobs" --timeout 300 -LE 'sound-server|stress') || status=1
   echo "--- $name: the ALSA driver on a private sound server ---"
   start_sound_server
   if ! (cd "$dir" && ctest --timeout 300 -L sound-server); then
@@ -77,3 +78,5 @@ scripts/fuzz.sh
 build build-tsan -DTONEWELL_TSAN=ON -DTONEWELL_BUILD_BENCH=OFF
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/alsa/tsan.supp" \
   suite build-tsan "ThreadSanitizer"
+
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/alsa/tsan.supp" scripts/stress.sh build build-tsan

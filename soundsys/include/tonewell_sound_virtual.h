@@ -147,6 +147,12 @@ TWS_EXPORT tws_result tws_virtual_tap_info(uint32_t index, tws_virtual_tap *info
  * or -1 for an unknown index. */
 TWS_EXPORT int64_t tws_virtual_tap_read(uint32_t index, uint64_t offset, void *dest,
                                         uint64_t capacity);
+/* Moves up to capacity stored bytes (whole frames), oldest first, out of
+ * the tap into dest. They are forgotten, which makes room under the tap
+ * limit for what plays next: a long run checks every byte while the tap
+ * holds little. Offsets of tws_virtual_tap_read count from the oldest byte
+ * still stored. Returns the number moved, or -1 for an unknown index. */
+TWS_EXPORT int64_t tws_virtual_tap_drain(uint32_t index, void *dest, uint64_t capacity);
 /* Directory for tap files: each output buffer's tap is written as
  * out-<index>.wav there when the buffer is released. Null or "" turns it
  * off. Initially TONEWELL_VIRTUAL_TAP_DIR. */

@@ -7,34 +7,52 @@
 
 namespace tw {
 
+// Every code the library returns, each once: its name here and its value in
+// the public header.
+#define TW_RESULT_CODES(X)                     \
+    X(kOk, TW_OK)                              \
+    X(kArgument, TW_E_ARGUMENT)                \
+    X(kNoMemory, TW_E_NO_MEMORY)               \
+    X(kSharing, TW_E_SHARING)                  \
+    X(kNotFound, TW_E_NOT_FOUND)               \
+    X(kAccess, TW_E_ACCESS)                    \
+    X(kDiskFull, TW_E_DISK_FULL)               \
+    X(kTooManyFiles, TW_E_TOO_MANY_FILES)      \
+    X(kEnumeration, TW_E_ENUMERATION)          \
+    X(kGeneric, TW_E_GENERIC)                  \
+    X(kNotSupported, TW_E_NOT_SUPPORTED)       \
+    X(kNoSamples, TW_E_NO_SAMPLES)             \
+    X(kIsDirectory, TW_E_IS_DIRECTORY)         \
+    X(kNoDevice, TW_E_NO_DEVICE)               \
+    X(kBadRefnum, TW_E_BAD_REFNUM)             \
+    X(kAllocated, TW_E_ALLOCATED)              \
+    X(kDevice, TW_E_DEVICE)                    \
+    X(kPath, TW_E_PATH)                        \
+    X(kNoSoundSystem, TW_E_NO_SOUND_SYSTEM)    \
+    X(kFile, TW_E_FILE)                        \
+    X(kFormat, TW_E_FORMAT)                    \
+    X(kIncomplete, TW_E_INCOMPLETE)            \
+    X(kTimeout, TW_E_TIMEOUT)                  \
+    X(kCaptureStopped, TW_E_CAPTURE_STOPPED)   \
+    X(kWarnVolume, TW_W_VOLUME)                \
+    X(kWarnPlaybackEnded, TW_W_PLAYBACK_ENDED) \
+    X(kWarnClipped, TW_W_CLIPPED)
+
 namespace err {
-inline constexpr int32_t kOk = TW_OK;
-inline constexpr int32_t kArgument = TW_E_ARGUMENT;
-inline constexpr int32_t kNoMemory = TW_E_NO_MEMORY;
-inline constexpr int32_t kSharing = TW_E_SHARING;
-inline constexpr int32_t kNotFound = TW_E_NOT_FOUND;
-inline constexpr int32_t kAccess = TW_E_ACCESS;
-inline constexpr int32_t kDiskFull = TW_E_DISK_FULL;
-inline constexpr int32_t kTooManyFiles = TW_E_TOO_MANY_FILES;
-inline constexpr int32_t kEnumeration = TW_E_ENUMERATION;
-inline constexpr int32_t kGeneric = TW_E_GENERIC;
-inline constexpr int32_t kNotSupported = TW_E_NOT_SUPPORTED;
-inline constexpr int32_t kNoSamples = TW_E_NO_SAMPLES;
-inline constexpr int32_t kIsDirectory = TW_E_IS_DIRECTORY;
-inline constexpr int32_t kNoDevice = TW_E_NO_DEVICE;
-inline constexpr int32_t kBadRefnum = TW_E_BAD_REFNUM;
-inline constexpr int32_t kAllocated = TW_E_ALLOCATED;
-inline constexpr int32_t kDevice = TW_E_DEVICE;
-inline constexpr int32_t kPath = TW_E_PATH;
-inline constexpr int32_t kNoSoundSystem = TW_E_NO_SOUND_SYSTEM;
-inline constexpr int32_t kFile = TW_E_FILE;
-inline constexpr int32_t kFormat = TW_E_FORMAT;
-inline constexpr int32_t kIncomplete = TW_E_INCOMPLETE;
-inline constexpr int32_t kTimeout = TW_E_TIMEOUT;
-inline constexpr int32_t kCaptureStopped = TW_E_CAPTURE_STOPPED;
-inline constexpr int32_t kWarnVolume = TW_W_VOLUME;
-inline constexpr int32_t kWarnPlaybackEnded = TW_W_PLAYBACK_ENDED;
-inline constexpr int32_t kWarnClipped = TW_W_CLIPPED;
+#define TW_RESULT_CODE(name, value) inline constexpr int32_t name = value;
+TW_RESULT_CODES(TW_RESULT_CODE)
+#undef TW_RESULT_CODE
+
+// All of them, for checks that a result is one the library documents.
+#define TW_RESULT_CODE(name, value) value,
+inline constexpr int32_t kAllCodes[] = {TW_RESULT_CODES(TW_RESULT_CODE)};
+#undef TW_RESULT_CODE
+
+constexpr bool isDocumented(int32_t code) {
+    for (int32_t c : kAllCodes)
+        if (c == code) return true;
+    return false;
+}
 }  // namespace err
 
 // Platform result values (HRESULT numbers) that the library meets.

@@ -35,4 +35,14 @@ TEST(SecondsToMs, ConvertsTruncatesAndWraps) {
     EXPECT_EQ(tw::secondsToMs(1e300), 0xFFFFFFFFu);
 }
 
+// Whatever a platform layer reports, the host gets a code it can look up.
+TEST(ErrorTranslation, LandsOnDocumentedCodes) {
+    const uint32_t bases[] = {0u, 0x80000000u, 0x80004000u, 0x80070000u, 0x88780000u, 0xFFFFFF00u};
+    for (uint32_t base : bases)
+        for (uint32_t v = base; v < base + 0x200u && v >= base; ++v)
+            EXPECT_TRUE(tw::err::isDocumented(tw::mapSystemError(static_cast<int32_t>(v)))) << std::hex << v;
+    for (int32_t e = -2; e < 200; ++e) EXPECT_TRUE(tw::err::isDocumented(tw::mapRuntimeError(e))) << e;
+    EXPECT_FALSE(tw::err::isDocumented(4804));
+}
+
 }  // namespace

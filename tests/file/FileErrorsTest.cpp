@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <thread>
 
 #include "FileTestSupport.h"
 
@@ -294,6 +297,48 @@ TEST_F(FileErrors, HostCleanUpClosesAndFinalisesButKeepsTheRefnums) {
     EXPECT_EQ(api().SoundFileClose(w.refnum), 0);
     EXPECT_EQ(testhost::registrationCount(), 0u);
     EXPECT_EQ(readFile(outPath), file) << "closing again changes nothing";
+}
+
+// The host may run the clean-up from any thread while another is inside a
+// read or a write of the same file: the file is closed between two calls,
+// never under one, and the WAV written holds what the calls reported.
+TEST_F(FileErrors, HostCleanUpAmidReadsAndWritesOfOtherThreads) {
+    const std::string inPath = validFile("busy_in.wav", 4000);
+    const std::string outPath = scratchPath("busy_out.wav");
+    auto data = makeSamples(TW_TYPE_I16, 1, 64, [](int32_t, int32_t c) { return 100 * c; });
+    for (int cycle = 0; cycle < 12; ++cycle) {
+        const Opened r = openRead(inPath);
+        const Opened w = openWrite(outPath, 8000.0, 1, 16);
+        ASSERT_EQ(r.result, 0);
+        ASSERT_EQ(w.result, 0);
+        std::atomic<int> unexpected{0};
+        std::thread writer([&] {
+            for (int32_t result = 0, n = 0; result == 0;) {
+                result = api().SoundWriteFileData(w.refnum, data.get(), &n, TW_TYPE_I16);
+                if (result != 0 && result != 4810) unexpected = result;
+            }
+        });
+        std::thread reader([&] {
+            for (int32_t result = 0; result == 0;) {
+                // Closed: its seek fails (4803), or its read finds nothing (4810).
+                result = readData(r.refnum, 64, TW_TYPE_I16, 0, 0).result;
+                if (result != 0 && result != 4803 && result != 4810) unexpected = result;
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(1 + cycle % 4));
+        for (int32_t result : testhost::runCleanups()) EXPECT_EQ(result, 0);
+        writer.join();
+        reader.join();
+        EXPECT_EQ(unexpected.load(), 0);
+        int32_t frames = 0;
+        ASSERT_EQ(api().SoundWriteFileSamplesWritten(w.refnum, &frames), 0);
+        const Bytes file = readFile(outPath);
+        ASSERT_EQ(file.size(), 56u + 2 * static_cast<uint32_t>(frames)) << "cycle " << cycle;
+        EXPECT_EQ(get32(file, 4), file.size() - 8);
+        EXPECT_EQ(get32(file, 52), 2u * static_cast<uint32_t>(frames));
+        EXPECT_EQ(api().SoundFileClose(r.refnum), 0);
+        EXPECT_EQ(api().SoundFileClose(w.refnum), 0);
+    }
 }
 
 TEST_F(FileErrors, DiskFullIsReportedAndLosesNothingWrittenBefore) {

@@ -94,11 +94,13 @@ TEST_F(Worker, WakesOncePerQuarterAndNeverWhenIdle) {
     const uint64_t idle = wakeups(task_.refnum);
     startWrite(3 * kRingFrames);
     ASSERT_TRUE(eventually([&] { return wakeups(task_.refnum) == idle + 1; }));
-    // Two laps write the rest of the block, a third plays it out.
-    for (int quarter = 0; quarter < 3 * 4; ++quarter) playTo(kQuarter);
-    ASSERT_TRUE(eventually([&] { return !running(task_.refnum); }));
+    // Two laps write the rest of the block, and the write returns; a third
+    // plays it out (a write still on its way out then would see the end).
+    for (int quarter = 0; quarter < 2 * 4; ++quarter) playTo(kQuarter);
     writer_.join();
     EXPECT_EQ(writeResult_, 0);
+    for (int quarter = 0; quarter < 4; ++quarter) playTo(kQuarter);
+    ASSERT_TRUE(eventually([&] { return !running(task_.refnum); }));
     const uint64_t atEnd = wakeups(task_.refnum);
     EXPECT_EQ(atEnd, idle + 1 + 3 * 4);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

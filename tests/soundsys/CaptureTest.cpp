@@ -52,6 +52,27 @@ TEST_F(CaptureTest, CounterSignalValuesForEveryContainer) {
     }
 }
 
+// A capture that laps a region the caller holds locked leaves it as it was;
+// once unlocked, the region fills again in step with the counter.
+TEST_F(CaptureTest, LockedStretchIsNotWrittenWhileHeld) {
+    tws_capture_buffer* b = nullptr;
+    ASSERT_EQ(makeCapture(makeFormat(1, 11025, 16), 2 * 100, &b), TWS_OK);
+    ASSERT_EQ(b->vtbl->start(b, TWS_CBSTART_LOOPING), TWS_OK);
+    ASSERT_EQ(m.tws_virtual_advance(100), TWS_OK);
+    void *p1 = nullptr, *p2 = nullptr;
+    uint32_t n1 = 0, n2 = 0;
+    ASSERT_EQ(b->vtbl->lock(b, 20, 21, &p1, &n1, &p2, &n2, 0), TWS_OK);  // frames 10..20
+    std::vector<uint8_t> before(static_cast<uint8_t*>(p1), static_cast<uint8_t*>(p1) + n1);
+    ASSERT_EQ(m.tws_virtual_advance(350), TWS_OK);
+    EXPECT_EQ(std::memcmp(p1, before.data(), n1), 0);
+    ASSERT_EQ(b->vtbl->unlock(b, p1, n1, p2, n2), TWS_OK);
+    ASSERT_EQ(m.tws_virtual_advance(100), TWS_OK);  // 550 frames captured in all
+    int16_t ring[100];
+    std::memcpy(ring, grab(b, 0, 200).data(), 200);
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(ring[i], 500 + i) << i;
+    for (int i = 50; i < 100; ++i) EXPECT_EQ(ring[i], 400 + i) << i;
+}
+
 TEST_F(CaptureTest, CounterRunsOnAcrossWrapsAndPausesWhileStopped) {
     tws_capture_buffer* b = nullptr;
     ASSERT_EQ(makeCapture(makeFormat(1, 11025, 16), 2 * 100, &b), TWS_OK);

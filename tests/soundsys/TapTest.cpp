@@ -53,6 +53,34 @@ TEST_F(TapTest, TapHoldsEveryPlayedByteOnceInOrder) {
     EXPECT_EQ(m.tws_virtual_tap_info(9999, &info), TWS_E_INVALIDARG);
 }
 
+// A cursor that laps a region the caller holds locked plays silence there and
+// leaves the caller's memory alone; once unlocked, what was written plays.
+TEST_F(TapTest, LockedStretchIsNotReadWhileHeld) {
+    tws_buffer* b = nullptr;
+    ASSERT_EQ(makeBuffer(makeFormat(1, 8000, 8), 100, &b), TWS_OK);
+    const int64_t index = m.tws_virtual_output_index(b);
+    ASSERT_GE(index, 0);
+    auto data = fill(b, 100, 1);
+    void *p1 = nullptr, *p2 = nullptr;
+    uint32_t n1 = 0, n2 = 0;
+    ASSERT_EQ(b->vtbl->lock(b, 90, 20, &p1, &n1, &p2, &n2, 0), TWS_OK);  // 90..99 and 0..9
+    ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
+    ASSERT_EQ(m.tws_virtual_advance(200), TWS_OK);
+    std::memset(p1, 0x11, n1);
+    std::memset(p2, 0x22, n2);
+    ASSERT_EQ(b->vtbl->unlock(b, p1, n1, p2, n2), TWS_OK);
+    ASSERT_EQ(m.tws_virtual_advance(100), TWS_OK);
+    auto tap = readTap(static_cast<uint32_t>(index));
+    ASSERT_EQ(tap.size(), 300u);
+    for (uint32_t i = 0; i < 300; ++i) {
+        const uint32_t at = i % 100;
+        uint8_t expected = data[at];
+        if (at < 10) expected = i < 200 ? 0x80 : 0x22;
+        if (at >= 90) expected = i < 200 ? 0x80 : 0x11;
+        ASSERT_EQ(tap[i], expected) << "byte " << i;
+    }
+}
+
 TEST_F(TapTest, IndicesCountBuffersAndTapsOutliveThem) {
     tws_buffer *a = nullptr, *b = nullptr;
     ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 8), 100, &a), TWS_OK);
@@ -128,6 +156,28 @@ TEST_F(TapTest, TapLimitKeepsTheStartAndCountsTheRest) {
     EXPECT_EQ(info.total, 150u);
     EXPECT_EQ(readTap(static_cast<uint32_t>(m.tws_virtual_output_index(b))),
               std::vector<uint8_t>(data.begin(), data.begin() + 36));
+}
+
+TEST_F(TapTest, DrainingMakesRoomUnderTheLimit) {
+    m.tws_virtual_set_tap_limit(40);
+    tws_buffer* b = nullptr;
+    ASSERT_EQ(makeBuffer(makeFormat(2, 1000, 24), 6 * 20, &b), TWS_OK);
+    const auto index = static_cast<uint32_t>(m.tws_virtual_output_index(b));
+    auto data = fill(b, 120, 5);
+    b->vtbl->play(b, TWS_BPLAY_LOOPING);
+    m.tws_virtual_advance(5);
+    std::vector<uint8_t> out(100);
+    ASSERT_EQ(m.tws_virtual_tap_drain(index, out.data(), 14), 12);  // whole frames only
+    EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 12), std::vector<uint8_t>(data.begin(), data.begin() + 12));
+    m.tws_virtual_advance(5);  // 30 bytes more, room for 22: three frames kept
+    tws_virtual_tap info{};
+    ASSERT_EQ(m.tws_virtual_tap_info(index, &info), TWS_OK);
+    EXPECT_EQ(info.kept, 36u);
+    EXPECT_EQ(info.total, 60u);
+    EXPECT_EQ(readTap(index), std::vector<uint8_t>(data.begin() + 12, data.begin() + 48));
+    EXPECT_EQ(m.tws_virtual_tap_drain(index, out.data(), out.size()), 36);
+    EXPECT_EQ(m.tws_virtual_tap_drain(index, out.data(), out.size()), 0);
+    EXPECT_EQ(m.tws_virtual_tap_drain(9999, out.data(), out.size()), -1);
 }
 
 TEST_F(TapTest, ReleasedBuffersLeaveTapFiles) {

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 #define HOST_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -35,15 +36,24 @@ std::atomic<int> gSizeArrayCalls{0};
 std::atomic<int32_t> gLastSizeArrayType{0};
 
 // Registrations, and the procedure calls in progress: a mode-0 call returns
-// only once no call of its procedure runs any more, as a host guarantees.
+// only once no call of its procedure runs any more on another thread, as a
+// host guarantees (on the calling thread it would wait for itself).
+struct Call {
+    hostrt::Registration reg;
+    std::thread::id thread;
+};
 std::mutex gRegMutex;
-std::condition_variable gCallEnded;
+// Left alive at exit: a library unloading at exit still unregisters.
+std::condition_variable& callEnded() {
+    static auto* c = new std::condition_variable();
+    return *c;
+}
 std::vector<hostrt::Registration>& regs() {
     static auto* v = new std::vector<hostrt::Registration>();
     return *v;
 }
-std::vector<hostrt::Registration>& calling() {
-    static auto* v = new std::vector<hostrt::Registration>();
+std::vector<Call>& calling() {
+    static auto* v = new std::vector<Call>();
     return *v;
 }
 bool same(const hostrt::Registration& a, TwCleanupProc proc, void* data) { return a.proc == proc && a.data == data; }
@@ -110,8 +120,10 @@ HOST_EXPORT int32_t HostRegisterCleanup(TwCleanupProc proc, void* data, int32_t 
     if (mode == 0) {
         auto it = std::find_if(v.begin(), v.end(), [&](const auto& r) { return same(r, proc, data); });
         if (it != v.end()) v.erase(it);
-        gCallEnded.wait(lock, [&] {
-            return std::none_of(calling().begin(), calling().end(), [&](const auto& r) { return same(r, proc, data); });
+        callEnded().wait(lock, [&] {
+            return std::none_of(calling().begin(), calling().end(), [&](const Call& c) {
+                return same(c.reg, proc, data) && c.thread != std::this_thread::get_id();
+            });
         });
         return 0;
     }
@@ -199,7 +211,7 @@ size_t registrationCount() {
     std::lock_guard<std::mutex> lock(gRegMutex);
     return regs().size();
 }
-std::vector<int32_t> runCleanups() {
+std::vector<int32_t> runCleanups(const std::function<bool(const Registration&)>& select) {
     std::vector<Registration> copy = registrations();
     std::vector<int32_t> results;
     for (const auto& r : copy) {
@@ -208,15 +220,18 @@ std::vector<int32_t> runCleanups() {
             std::lock_guard<std::mutex> lock(gRegMutex);
             auto& v = regs();
             if (std::none_of(v.begin(), v.end(), [&](const auto& x) { return same(x, r.proc, r.data); })) continue;
-            calling().push_back(r);
+            if (select && !select(r)) continue;
+            calling().push_back({r, std::this_thread::get_id()});
         }
         results.push_back(r.proc(r.data));
         {
             std::lock_guard<std::mutex> lock(gRegMutex);
             auto& c = calling();
-            c.erase(std::find_if(c.begin(), c.end(), [&](const auto& x) { return same(x, r.proc, r.data); }));
+            c.erase(std::find_if(c.begin(), c.end(), [&](const Call& x) {
+                return same(x.reg, r.proc, r.data) && x.thread == std::this_thread::get_id();
+            }));
         }
-        gCallEnded.notify_all();
+        callEnded().notify_all();
     }
     return results;
 }

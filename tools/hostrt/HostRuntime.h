@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,10 +85,11 @@ struct Registration {
 std::vector<Registration> registrations();
 size_t registrationCount();
 // Tears the program down the way a host does: calls every registered
-// procedure (they stay registered). Returns their results in order. Safe from
-// any thread: a procedure is called only while registered, and a mode-0
-// call waits until the calls of its procedure have returned.
-std::vector<int32_t> runCleanups();
+// procedure that `select` picks (all without it); they stay registered.
+// Returns their results in order. Safe from any thread: a procedure is called
+// only while registered, and a mode-0 call waits until the calls of its
+// procedure on other threads have returned.
+std::vector<int32_t> runCleanups(const std::function<bool(const Registration&)>& select = {});
 // Forgets all registrations.
 void clearRegistrations();
 

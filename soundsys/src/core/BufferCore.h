@@ -33,6 +33,11 @@ protected:
     ~Transport() = default;
 };
 
+struct HeldStretch {
+    uint32_t offset;  // bytes
+    uint32_t bytes;
+};
+
 class BufferCore {
 public:
     BufferCore(Direction direction, const Format& format, uint32_t flags, Driver& driver);
@@ -86,6 +91,8 @@ public:
 private:
     void wake();
     uint32_t writeLeadFrames() const;
+    void hold(void* ptr1, uint32_t bytes1, uint32_t bytes2);
+    void release(const void* ptr1);
     void positionsLocked(uint32_t* cursor, uint32_t* ahead) const;
 
     const Direction direction_;
@@ -104,6 +111,12 @@ private:
     int32_t volume_ = 0;
     uint64_t generation_ = 0;
     std::vector<Notice> pending_;
+    // Stretches of the ring a caller holds locked, frame-aligned. The cursor
+    // does not touch them: what it passes there comes from or goes to
+    // scratch_, so a caller whose lock a small ring laps works on memory no
+    // other thread touches (the data there is lost, as on an overrun).
+    std::vector<HeldStretch> held_;
+    std::vector<uint8_t> scratch_;
 };
 
 }  // namespace tws

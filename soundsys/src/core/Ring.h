@@ -35,6 +35,7 @@ public:
     uint32_t bytes() const { return bytes_; }
     uint32_t frames() const { return frames_; }
     uint32_t blockAlign() const { return blockAlign_; }
+    uint8_t* data() { return memory_.get(); }
 
     uint32_t cursor() const { return cursor_; }
     void setCursor(uint32_t frame) { cursor_ = frame % frames_; }

@@ -84,6 +84,11 @@ TWS_EXPORT int64_t tws_virtual_tap_read(uint32_t index, uint64_t offset, void* d
     return tap == nullptr ? -1 : tap->read(offset, dest, capacity);
 }
 
+TWS_EXPORT int64_t tws_virtual_tap_drain(uint32_t index, void* dest, uint64_t capacity) {
+    auto tap = virtualDriver().taps().find(index);
+    return tap == nullptr ? -1 : tap->drain(dest, capacity);
+}
+
 TWS_EXPORT tws_result tws_virtual_set_tap_dir(const char* directory) {
     try {
         virtualDriver().taps().setDirectory(directory ? directory : "");

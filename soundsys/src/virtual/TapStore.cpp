@@ -54,6 +54,16 @@ int64_t Tap::read(uint64_t offset, void* dest, uint64_t capacity) {
     return static_cast<int64_t>(n);
 }
 
+int64_t Tap::drain(void* dest, uint64_t capacity) {
+    std::lock_guard lock(mutex_);
+    if (dest == nullptr) return 0;
+    uint64_t n = std::min<uint64_t>(capacity, data_.size());
+    n -= n % format_.blockAlign;
+    std::memcpy(dest, data_.data(), n);
+    data_.erase(data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(n));
+    return static_cast<int64_t>(n);
+}
+
 bool Tap::writeWav(const std::string& path) {
     std::lock_guard lock(mutex_);
     return writeWavFile(path, format_, data_.data(), data_.size());

@@ -23,6 +23,8 @@ public:
     void append(const uint8_t* data, uint32_t bytes, int32_t volume);
     void info(tws_virtual_tap& out);
     int64_t read(uint64_t offset, void* dest, uint64_t capacity);
+    // Moves the oldest whole frames out, making room under the limit.
+    int64_t drain(void* dest, uint64_t capacity);
     bool writeWav(const std::string& path);
     // Marks the buffer released; returns the bytes kept.
     uint64_t finish();
