@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "convert/SampleConverter.h"
+#include "convert/SampleTypes.h"
 #include "convert/SimdKernels.h"
 #include "tonewell/tonewell.h"
 
@@ -145,16 +146,6 @@ void BM_Convert(benchmark::State& state, uint16_t type, uint32_t width, bool toD
     state.counters["vs_memcpy"] = copyTime / convertTime;
 }
 
-const char* typeName(int type) {
-    switch (type) {
-        case TW_TYPE_U8: return "u8";
-        case TW_TYPE_I16: return "i16";
-        case TW_TYPE_I32: return "i32";
-        case TW_TYPE_F32: return "f32";
-        default: return "f64";
-    }
-}
-
 const char* levelName(tw::convert::SimdLevel level) {
     switch (level) {
         case tw::convert::SimdLevel::portable: return "portable";
@@ -185,12 +176,12 @@ int registerAll() {
     for (size_t bytes : kSizes) {
         const std::string size = bytes < (1u << 20) ? "64KiB" : "64MiB";
         benchmark::RegisterBenchmark(("memcpy/" + size).c_str(), BM_Memcpy, bytes);
-        for (int type : {TW_TYPE_U8, TW_TYPE_I16, TW_TYPE_I32, TW_TYPE_F32, TW_TYPE_F64})
+        for (uint16_t type : tw::convert::kSampleTypeCodes)
             for (int width = 1; width <= 4; ++width)
                 for (int toDevice : {1, 0}) {
-                    const std::string name = std::string(typeName(type)) + (toDevice ? "->w" : "<-w") +
-                                             std::to_string(width) + "/" + size;
-                    benchmark::RegisterBenchmark(name.c_str(), BM_Convert, static_cast<uint16_t>(type),
+                    const std::string name = std::string(tw::convert::sampleTypeName(type)) +
+                                             (toDevice ? "->w" : "<-w") + std::to_string(width) + "/" + size;
+                    benchmark::RegisterBenchmark(name.c_str(), BM_Convert, type,
                                                  static_cast<uint32_t>(width), toDevice != 0, bytes);
                 }
     }

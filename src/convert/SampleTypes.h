@@ -41,4 +41,13 @@ template <class H> constexpr int sampleTypeIndex() {
     else return 4;
 }
 
+// The five type codes in table order, and their short names for reports.
+inline constexpr uint16_t kSampleTypeCodes[] = {TW_TYPE_U8, TW_TYPE_I16, TW_TYPE_I32, TW_TYPE_F32, TW_TYPE_F64};
+inline const char* sampleTypeName(uint16_t typeCode) {
+    return withSampleType(typeCode, "?", [](auto h) {
+        constexpr int i = sampleTypeIndex<decltype(h)>();
+        return i == 0 ? "u8" : i == 1 ? "i16" : i == 2 ? "i32" : i == 3 ? "f32" : "f64";
+    });
+}
+
 }  // namespace tw::convert

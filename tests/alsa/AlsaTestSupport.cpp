@@ -161,24 +161,6 @@ double toneShare(const std::vector<double>& x, double frequency, uint32_t rate) 
     return energy > 0 ? power / (energy * static_cast<double>(x.size()) / 2) : 0.0;
 }
 
-Match bestMatch(const std::vector<double>& signal, const std::vector<double>& probe) {
-    Match best{-1, 0.0};
-    if (probe.empty() || signal.size() < probe.size()) return best;
-    double probeEnergy = 0;
-    for (double v : probe) probeEnergy += v * v;
-    for (size_t lag = 0; lag + probe.size() <= signal.size(); ++lag) {
-        double dot = 0, energy = 0;
-        for (size_t i = 0; i < probe.size(); ++i) {
-            dot += signal[lag + i] * probe[i];
-            energy += signal[lag + i] * signal[lag + i];
-        }
-        if (energy <= 0 || probeEnergy <= 0) continue;
-        const double c = dot / std::sqrt(energy * probeEnergy);
-        if (c > best.coefficient) best = {static_cast<long>(lag), c};
-    }
-    return best;
-}
-
 int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())

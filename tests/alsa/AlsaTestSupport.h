@@ -57,13 +57,6 @@ std::vector<double> channel(const std::vector<int16_t>& samples, uint16_t channe
 double rms(const std::vector<double>& x);
 // Power share of `frequency` (Goertzel) in the signal: near 1 for a pure tone.
 double toneShare(const std::vector<double>& x, double frequency, uint32_t rate);
-// Lag (in samples) of the strongest normalised cross-correlation of `probe`
-// inside `signal`, and its coefficient.
-struct Match {
-    long lag;
-    double coefficient;
-};
-Match bestMatch(const std::vector<double>& signal, const std::vector<double>& probe);
 
 double secondsSince(int64_t startNs);
 int64_t nowNs();

@@ -5,11 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+
+#include "convert/SampleTypes.h"
 
 namespace filetest {
 
@@ -133,31 +136,20 @@ Info fileInfo(TaskRefnum refnum) {
 testhost::ArrayPtr makeSamples(uint16_t type, int32_t rows, int32_t cols,
                                const std::function<double(int32_t, int32_t)>& value) {
     auto array = testhost::makeArray2D(type, rows, cols);
-    for (int32_t r = 0; r < rows; ++r) {
-        for (int32_t c = 0; c < cols; ++c) {
-            const double v = value(r, c);
-            switch (type) {
-                case TW_TYPE_U8: testhost::set2D<uint8_t>(array.get(), r, c, static_cast<uint8_t>(v)); break;
-                case TW_TYPE_I16: testhost::set2D<int16_t>(array.get(), r, c, static_cast<int16_t>(v)); break;
-                case TW_TYPE_I32: testhost::set2D<int32_t>(array.get(), r, c, static_cast<int32_t>(v)); break;
-                case TW_TYPE_F32: testhost::set2D<float>(array.get(), r, c, static_cast<float>(v)); break;
-                case TW_TYPE_F64: testhost::set2D<double>(array.get(), r, c, v); break;
-                default: ADD_FAILURE() << "no samples of type " << type;
-            }
-        }
-    }
+    const bool known = tw::convert::withSampleType(type, false, [&](auto h) {
+        for (int32_t r = 0; r < rows; ++r)
+            for (int32_t c = 0; c < cols; ++c)
+                testhost::set2D<decltype(h)>(array.get(), r, c, static_cast<decltype(h)>(value(r, c)));
+        return true;
+    });
+    EXPECT_TRUE(known) << "no samples of type " << type;
     return array;
 }
 
 double sampleAt(TwArrayHandle data, uint16_t type, int32_t row, int32_t col) {
-    switch (type) {
-        case TW_TYPE_U8: return testhost::get2D<uint8_t>(data, row, col);
-        case TW_TYPE_I16: return testhost::get2D<int16_t>(data, row, col);
-        case TW_TYPE_I32: return testhost::get2D<int32_t>(data, row, col);
-        case TW_TYPE_F32: return testhost::get2D<float>(data, row, col);
-        case TW_TYPE_F64: return testhost::get2D<double>(data, row, col);
-        default: ADD_FAILURE() << "no samples of type " << type; return 0;
-    }
+    return tw::convert::withSampleType(type, std::nan(""), [&](auto h) {
+        return static_cast<double>(testhost::get2D<decltype(h)>(data, row, col));
+    });
 }
 
 int run(const std::string& command) {

@@ -209,17 +209,5 @@ TEST_F(Sox, SoxReadsOurFiles) {
     }
 }
 
-TEST_F(Sox, SixtyFourBitFloatOpensButFailsAtRead) {
-    const std::string path = scratchPath("sox_f64.wav");
-    ASSERT_EQ(run("sox -D -n -r 8000 -c 1 -b 64 -e floating-point '" + path + "' synth 0.01 sine 300 2>/dev/null"), 0);
-    const Opened r = openRead(path);
-    ASSERT_EQ(r.result, 0);
-    EXPECT_EQ(fileInfo(r.refnum).bits, 64);
-    ReadResult a = readData(r.refnum, -1, TW_TYPE_F64);
-    EXPECT_EQ(a.result, 4811);
-    EXPECT_EQ(testhost::cols(a.data.get()), 0);
-    EXPECT_EQ(api().SoundFileClose(r.refnum), 0);
-}
-
 }  // namespace
 }  // namespace filetest

@@ -108,23 +108,6 @@ TEST_F(WriterBytes, EveryFormatGivesTheExactFileWhileOpenAndAfterClosing) {
     }
 }
 
-TEST_F(WriterBytes, StereoSixteenBitHeaderAsLiteralBytes) {
-    const std::string path = scratchPath("literal.wav");
-    Opened w = openWrite(path, 44100.0, 2, 16);
-    ASSERT_EQ(w.result, 0);
-    auto data = makeSamples(TW_TYPE_I16, 2, 1, [](int32_t r, int32_t) { return r == 0 ? 0x0102 : -2; });
-    int32_t written = 0;
-    ASSERT_EQ(api().SoundWriteFileData(w.refnum, data.get(), &written, TW_TYPE_I16), 0);
-    ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
-    const Bytes expected = {
-        'R', 'I', 'F', 'F', 52, 0, 0, 0, 'W', 'A', 'V', 'E',                       //
-        'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0, 0x44, 0xAC, 0, 0,              //
-        0x10, 0xB1, 0x02, 0, 4, 0, 16, 0,                                           //
-        'f', 'a', 'c', 't', 4, 0, 0, 0, 0, 0, 0, 0,                                 //
-        'd', 'a', 't', 'a', 4, 0, 0, 0, 0x02, 0x01, 0xFE, 0xFF};
-    EXPECT_EQ(readFile(path), expected);
-}
-
 TEST_F(WriterBytes, SuccessiveCallsAppendAndCount) {
     const std::string path = scratchPath("append.wav");
     Opened w = openWrite(path, 8000.0, 1, 16);

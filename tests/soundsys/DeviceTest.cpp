@@ -75,43 +75,40 @@ TEST_F(DeviceTest, DeviceSetReplacesBothDirections) {
     EXPECT_EQ(s, nullptr);
 }
 
-TEST_F(DeviceTest, OutputCapabilities) {
-    tws_caps caps{};
-    caps.dwSize = sizeof caps;
-    tws_sound* one = sound(&kOutput1);
-    ASSERT_EQ(one->vtbl->get_caps(one, &caps), TWS_OK);
-    const uint32_t sizes = TWS_CAPS_SECONDARYMONO | TWS_CAPS_SECONDARYSTEREO |
-                           TWS_CAPS_SECONDARY8BIT | TWS_CAPS_SECONDARY16BIT;
-    EXPECT_EQ(caps.dwFlags & sizes, sizes);
-    EXPECT_EQ(caps.dwFlags & 0xF, 0xFu);  // the primary group says the same
-    EXPECT_EQ(caps.dwMinSecondarySampleRate, 100u);
-    EXPECT_EQ(caps.dwMaxSecondarySampleRate, 200000u);
-
+TEST_F(DeviceTest, CapabilitiesOfEachDeviceAndTheirSizeChecks) {
+    const uint32_t sizes = TWS_CAPS_SECONDARYMONO | TWS_CAPS_SECONDARYSTEREO | TWS_CAPS_SECONDARY8BIT |
+                           TWS_CAPS_SECONDARY16BIT;
+    const struct {
+        const tws_guid* device;
+        uint32_t flags;  // of the secondary group; the primary one says the same
+        uint32_t minRate, maxRate;
+    } outputs[] = {{&kOutput1, sizes, 100, 200000},
+                   {&kOutput2, TWS_CAPS_SECONDARYSTEREO | TWS_CAPS_SECONDARY16BIT, 8000, 48000}};
+    for (const auto& o : outputs) {
+        tws_caps caps{};
+        caps.dwSize = sizeof caps;
+        tws_sound* s = sound(o.device);
+        ASSERT_EQ(s->vtbl->get_caps(s, &caps), TWS_OK);
+        EXPECT_EQ(caps.dwFlags & sizes, o.flags);
+        EXPECT_EQ(caps.dwFlags & 0xF, o.flags >> 8);
+        EXPECT_EQ(caps.dwMinSecondarySampleRate, o.minRate);
+        EXPECT_EQ(caps.dwMaxSecondarySampleRate, o.maxRate);
+        caps.dwSize = 36;
+        EXPECT_EQ(s->vtbl->get_caps(s, &caps), TWS_E_INVALIDARG);
+    }
     tws_sound* two = sound(&kOutput2);
-    ASSERT_EQ(two->vtbl->get_caps(two, &caps), TWS_OK);
-    EXPECT_EQ(caps.dwFlags & sizes, TWS_CAPS_SECONDARYSTEREO | TWS_CAPS_SECONDARY16BIT);
-    EXPECT_EQ(caps.dwFlags & 0xF, TWS_CAPS_PRIMARYSTEREO | TWS_CAPS_PRIMARY16BIT);
-    EXPECT_EQ(caps.dwMinSecondarySampleRate, 8000u);
-    EXPECT_EQ(caps.dwMaxSecondarySampleRate, 48000u);
-
-    caps.dwSize = 36;
-    EXPECT_EQ(two->vtbl->get_caps(two, &caps), TWS_E_INVALIDARG);
     EXPECT_EQ(two->vtbl->set_cooperative_level(two, TWS_SCL_PRIORITY), TWS_OK);
     EXPECT_EQ(two->vtbl->set_cooperative_level(two, 0), TWS_E_INVALIDARG);
-}
 
-TEST_F(DeviceTest, CaptureCapabilities) {
-    tws_capture_caps caps{sizeof caps, 0, 0, 0};
-    tws_capture* one = capture(&kInput1);
-    ASSERT_EQ(one->vtbl->get_caps(one, &caps), TWS_OK);
-    EXPECT_EQ(caps.dwFormats, 0xFFFFFu);
-    EXPECT_EQ(caps.dwChannels, 2u);
-    tws_capture* two = capture(&kInput2);
-    ASSERT_EQ(two->vtbl->get_caps(two, &caps), TWS_OK);
-    EXPECT_EQ(caps.dwFormats, TWS_FORMAT_4S16);
-    EXPECT_EQ(caps.dwChannels, 2u);
-    caps.dwSize = 20;
-    EXPECT_EQ(two->vtbl->get_caps(two, &caps), TWS_E_INVALIDARG);
+    for (auto [device, formats] : {std::pair{&kInput1, 0xFFFFFu}, std::pair{&kInput2, uint32_t{TWS_FORMAT_4S16}}}) {
+        tws_capture_caps caps{sizeof caps, 0, 0, 0};
+        tws_capture* c = capture(device);
+        ASSERT_EQ(c->vtbl->get_caps(c, &caps), TWS_OK);
+        EXPECT_EQ(caps.dwFormats, formats);
+        EXPECT_EQ(caps.dwChannels, 2u);
+        caps.dwSize = 20;
+        EXPECT_EQ(c->vtbl->get_caps(c, &caps), TWS_E_INVALIDARG);
+    }
 }
 
 TEST_F(DeviceTest, NullOrZeroGuidMeansTheFirstDeviceAndUnknownOnesFail) {

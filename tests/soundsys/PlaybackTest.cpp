@@ -82,17 +82,12 @@ TEST_F(PlaybackTest, CursorMovesExactlyAsAdvanced) {
     EXPECT_EQ(play(), 276u);
 }
 
-TEST_F(PlaybackTest, WriteCursorWrapsAroundTheRing) {
-    ASSERT_EQ(b->vtbl->set_current_position(b, 396), TWS_OK);
-    ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
-    EXPECT_EQ(play(), 396u);
-    EXPECT_EQ(write(), 16u);
-}
-
 TEST_F(PlaybackTest, OneShotStopsAtTheEnd) {
     watch({199, 399, TWS_BPN_OFFSETSTOP});
     ASSERT_EQ(b->vtbl->play(b, 0), TWS_OK);
-    ASSERT_EQ(m.tws_virtual_advance(150), TWS_OK);
+    ASSERT_EQ(m.tws_virtual_advance(99), TWS_OK);  // cursor at 198: byte 199 not played yet
+    EXPECT_TRUE(journal.events.empty());
+    ASSERT_EQ(m.tws_virtual_advance(51), TWS_OK);
     EXPECT_EQ(journal.events, (std::vector<std::string>{"199"}));
     ASSERT_EQ(m.tws_virtual_advance(150), TWS_OK);
     EXPECT_EQ(journal.events, (std::vector<std::string>{"199", "399", "stop"}));
@@ -122,15 +117,6 @@ TEST_F(PlaybackTest, LoopingWrapsAndFiresAcrossTheWrap) {
     EXPECT_EQ(journal.events.size(), 9u);
 }
 
-TEST_F(PlaybackTest, PositionFiresOnceItsByteHasBeenPlayed) {
-    watch({99});
-    ASSERT_EQ(b->vtbl->play(b, 0), TWS_OK);
-    ASSERT_EQ(m.tws_virtual_advance(49), TWS_OK);  // cursor at 98: byte 99 not played yet
-    EXPECT_TRUE(journal.events.empty());
-    ASSERT_EQ(m.tws_virtual_advance(1), TWS_OK);
-    EXPECT_EQ(journal.events.size(), 1u);
-}
-
 TEST_F(PlaybackTest, NotificationRulesFollowTheBufferState) {
     tws_position_notify bad[] = {{400, Journal::note, nullptr}};
     EXPECT_EQ(b->vtbl->set_notification_positions(b, 1, bad), TWS_E_INVALIDARG);
@@ -154,13 +140,13 @@ TEST_F(PlaybackTest, NotificationRulesFollowTheBufferState) {
     EXPECT_EQ(plain->vtbl->set_volume(plain, -100), TWS_ERR_CONTROLUNAVAIL);
 }
 
-TEST_F(PlaybackTest, SetPositionChecksAndAlignsTheOffset) {
+TEST_F(PlaybackTest, PositionAndVolumeAreCheckedAndTheWriteCursorWraps) {
     EXPECT_EQ(b->vtbl->set_current_position(b, 400), TWS_E_INVALIDARG);
     EXPECT_EQ(b->vtbl->set_current_position(b, 101), TWS_OK);
-    EXPECT_EQ(play(), 100u);
-}
-
-TEST_F(PlaybackTest, VolumeRangeIsChecked) {
+    EXPECT_EQ(play(), 100u) << "aligned down to a frame";
+    ASSERT_EQ(b->vtbl->set_current_position(b, 396), TWS_OK);
+    ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
+    EXPECT_EQ(write(), 16u);
     int32_t v = 1;
     EXPECT_EQ(b->vtbl->get_volume(b, &v), TWS_OK);
     EXPECT_EQ(v, 0);

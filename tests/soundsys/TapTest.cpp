@@ -103,62 +103,46 @@ TEST_F(TapTest, IndicesCountBuffersAndTapsOutliveThem) {
     EXPECT_EQ(m.tws_virtual_tap_info(static_cast<uint32_t>(first + 1), &info), TWS_OK);  // still live
 }
 
+// 16-bit samples scale around zero, 8-bit ones around their midpoint.
 TEST_F(TapTest, VolumeScalesWhatIsHeard) {
-    tws_buffer* b = nullptr;
-    ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 16), 2 * 6, &b), TWS_OK);
+    auto heard = [&](tws_wave_format_extensible f, const void* samples, uint32_t bytes, auto set) {
+        tws_buffer* b = nullptr;
+        EXPECT_EQ(makeBuffer(f, bytes, &b), TWS_OK);
+        void* p = nullptr;
+        uint32_t n = 0;
+        EXPECT_EQ(b->vtbl->lock(b, 0, bytes, &p, &n, nullptr, nullptr, 0), TWS_OK);
+        std::memcpy(p, samples, bytes);
+        b->vtbl->unlock(b, p, n, nullptr, 0);
+        b->vtbl->play(b, 0);
+        set(b);
+        return readTap(static_cast<uint32_t>(m.tws_virtual_output_index(b)));
+    };
     const int16_t samples[6] = {1000, -1000, 32767, -32768, 3, 0};
-    void* p = nullptr;
-    uint32_t n = 0;
-    ASSERT_EQ(b->vtbl->lock(b, 0, 12, &p, &n, nullptr, nullptr, 0), TWS_OK);
-    std::memcpy(p, samples, sizeof samples);
-    b->vtbl->unlock(b, p, n, nullptr, 0);
-    ASSERT_EQ(b->vtbl->set_volume(b, -600), TWS_OK);
-    b->vtbl->play(b, 0);
-    m.tws_virtual_advance(3);
-    ASSERT_EQ(b->vtbl->set_volume(b, TWS_BVOLUME_MIN), TWS_OK);
-    m.tws_virtual_advance(3);
-    auto tap = readTap(static_cast<uint32_t>(m.tws_virtual_output_index(b)));
+    auto tap = heard(makeFormat(1, 1000, 16), samples, 12, [&](tws_buffer* b) {
+        ASSERT_EQ(b->vtbl->set_volume(b, -600), TWS_OK);
+        m.tws_virtual_advance(3);
+        ASSERT_EQ(b->vtbl->set_volume(b, TWS_BVOLUME_MIN), TWS_OK);
+        m.tws_virtual_advance(3);
+    });
     ASSERT_EQ(tap.size(), 12u);
-    int16_t heard[6];
-    std::memcpy(heard, tap.data(), 12);
+    int16_t wide[6];
+    std::memcpy(wide, tap.data(), 12);
     const double gain = std::pow(10.0, -600 / 2000.0);  // about 0.501
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(heard[i], std::lround(samples[i] * gain)) << i;
-    EXPECT_EQ(heard[3], 0);  // -100 dB rounds to silence
-    EXPECT_EQ(heard[4], 0);
-}
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(wide[i], std::lround(samples[i] * gain)) << i;
+    EXPECT_EQ(wide[3], 0);  // -100 dB rounds to silence
+    EXPECT_EQ(wide[4], 0);
 
-TEST_F(TapTest, EightBitVolumeScalesAroundTheMidpoint) {
-    tws_buffer* b = nullptr;
-    ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 8), 4, &b), TWS_OK);
-    const uint8_t samples[4] = {0x80, 0xFF, 0x00, 0x90};
-    void* p = nullptr;
-    uint32_t n = 0;
-    b->vtbl->lock(b, 0, 4, &p, &n, nullptr, nullptr, 0);
-    std::memcpy(p, samples, 4);
-    b->vtbl->unlock(b, p, n, nullptr, 0);
-    b->vtbl->set_volume(b, -2000);  // gain 0.1
-    b->vtbl->play(b, 0);
-    m.tws_virtual_advance(4);
-    auto tap = readTap(static_cast<uint32_t>(m.tws_virtual_output_index(b)));
+    const uint8_t narrow[4] = {0x80, 0xFF, 0x00, 0x90};
+    tap = heard(makeFormat(1, 1000, 8), narrow, 4, [&](tws_buffer* b) {
+        b->vtbl->set_volume(b, -2000);  // gain 0.1
+        m.tws_virtual_advance(4);
+    });
     EXPECT_EQ(tap, (std::vector<uint8_t>{0x80, 0x80 + 13, 0x80 - 13, 0x80 + 2}));
 }
 
-TEST_F(TapTest, TapLimitKeepsTheStartAndCountsTheRest) {
-    m.tws_virtual_set_tap_limit(40);
-    tws_buffer* b = nullptr;
-    ASSERT_EQ(makeBuffer(makeFormat(2, 1000, 24), 6 * 20, &b), TWS_OK);
-    auto data = fill(b, 120, 1);
-    b->vtbl->play(b, TWS_BPLAY_LOOPING);
-    m.tws_virtual_advance(25);
-    tws_virtual_tap info{};
-    ASSERT_EQ(m.tws_virtual_tap_info(static_cast<uint32_t>(m.tws_virtual_output_index(b)), &info), TWS_OK);
-    EXPECT_EQ(info.kept, 36u);  // whole 6-byte frames only
-    EXPECT_EQ(info.total, 150u);
-    EXPECT_EQ(readTap(static_cast<uint32_t>(m.tws_virtual_output_index(b))),
-              std::vector<uint8_t>(data.begin(), data.begin() + 36));
-}
-
-TEST_F(TapTest, DrainingMakesRoomUnderTheLimit) {
+// Past the limit the tap keeps its first whole frames and counts the rest;
+// draining makes room again.
+TEST_F(TapTest, TapLimitKeepsTheStartAndDrainingMakesRoom) {
     m.tws_virtual_set_tap_limit(40);
     tws_buffer* b = nullptr;
     ASSERT_EQ(makeBuffer(makeFormat(2, 1000, 24), 6 * 20, &b), TWS_OK);
@@ -177,6 +161,11 @@ TEST_F(TapTest, DrainingMakesRoomUnderTheLimit) {
     EXPECT_EQ(readTap(index), std::vector<uint8_t>(data.begin() + 12, data.begin() + 48));
     EXPECT_EQ(m.tws_virtual_tap_drain(index, out.data(), out.size()), 36);
     EXPECT_EQ(m.tws_virtual_tap_drain(index, out.data(), out.size()), 0);
+    m.tws_virtual_advance(15);  // 90 bytes from an empty tap: six frames kept
+    ASSERT_EQ(m.tws_virtual_tap_info(index, &info), TWS_OK);
+    EXPECT_EQ(info.kept, 36u);
+    EXPECT_EQ(info.total, 150u);
+    EXPECT_EQ(readTap(index), std::vector<uint8_t>(data.begin() + 60, data.begin() + 96));
     EXPECT_EQ(m.tws_virtual_tap_drain(9999, out.data(), out.size()), -1);
 }
 
