@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 #include "core/Cleanable.h"
 #include "core/InputConfiguration.h"
@@ -103,12 +104,9 @@ TEST_F(TaskBase, StateTextsAndTypeCodes) {
     EXPECT_EQ(in.getStateDesc(text), 0);
     EXPECT_STREQ(text, "NotImpl ");
     EXPECT_EQ(in.notSupported(1, 2, 3, 4, 5, 6, 7), 53);
-    EXPECT_EQ(tw::ConfigurationData::naturalTypeCode(1), TW_TYPE_U8);
-    EXPECT_EQ(tw::ConfigurationData::naturalTypeCode(8), TW_TYPE_U8);
-    EXPECT_EQ(tw::ConfigurationData::naturalTypeCode(9), TW_TYPE_I16);
-    EXPECT_EQ(tw::ConfigurationData::naturalTypeCode(16), TW_TYPE_I16);
-    EXPECT_EQ(tw::ConfigurationData::naturalTypeCode(17), TW_TYPE_I32);
-    EXPECT_EQ(tw::ConfigurationData::naturalTypeCode(32), TW_TYPE_I32);
+    for (auto [bits, type] : {std::pair{1, TW_TYPE_U8}, {8, TW_TYPE_U8}, {9, TW_TYPE_I16}, {16, TW_TYPE_I16},
+                              {17, TW_TYPE_I32}, {32, TW_TYPE_I32}})
+        EXPECT_EQ(tw::ConfigurationData::naturalTypeCode(bits), type) << bits << " bits";
 }
 
 }  // namespace
