@@ -11,10 +11,11 @@ using namespace tw;
 namespace tw {
 
 // Every input-task lookup traces the number of registered input tasks first.
-InputConfiguration* acquireInputTask(TaskRefnum refnum) {
+// `passing` for the calls that end waits (see RefnumRegistry::acquirePassing).
+InputConfiguration* acquireInputTask(TaskRefnum refnum, bool passing) {
     InputTaskRegistry& registry = inputTaskRegistry();
     trace("Get Input Conf: ", static_cast<uint32_t>(registry.count()));
-    InputConfiguration* task = registry.acquire(refnum, false);
+    InputConfiguration* task = passing ? registry.acquirePassing(refnum) : registry.acquire(refnum, false);
     if (!task) trace("IT IS NULL!");
     return task;
 }
@@ -26,8 +27,8 @@ void releaseInputTask(TaskRefnum refnum) { inputTaskRegistry().release(refnum, f
 namespace {
 
 template <typename Op>
-int32_t withInputTask(TaskRefnum refnum, Op op) {
-    InputConfiguration* task = acquireInputTask(refnum);
+int32_t withInputTask(TaskRefnum refnum, Op op, bool passing = false) {
+    InputConfiguration* task = acquireInputTask(refnum, passing);
     int32_t result = task ? op(*task) : err::kBadRefnum;
     releaseInputTask(refnum);
     return result;
@@ -58,7 +59,7 @@ TONEWELL_API int32_t SIConfigure(int32_t deviceIndex, int32_t bufferSamples, dou
 TONEWELL_API int32_t SIRead(TaskRefnum refnum, TwArrayHandle data, int32_t samplesToRead,
                             int32_t* totalSamplesRead, double timeoutSeconds, uint16_t sampleType) {
     trace("Beginning SIRead", static_cast<uint32_t>(refnum));
-    InputConfiguration* task = acquireInputTask(refnum);
+    InputConfiguration* task = acquireInputTask(refnum, false);
     int32_t result;
     if (samplesToRead < 0) {
         result = err::kDevice;
@@ -79,13 +80,13 @@ TONEWELL_API int32_t SIStart(TaskRefnum refnum) {
 }
 
 TONEWELL_API int32_t SIStop(TaskRefnum refnum) {
-    return withInputTask(refnum, [](InputConfiguration& t) { return t.stop(); });
+    return withInputTask(refnum, [](InputConfiguration& t) { return t.stop(); }, true);
 }
 
 TONEWELL_API int32_t SIClear(TaskRefnum refnum) {
     // The removal waits for every call in progress: a read inside the task
     // is ended first.
-    withInputTask(refnum, [](InputConfiguration& t) { return t.shutdown(); });
+    withInputTask(refnum, [](InputConfiguration& t) { return t.shutdown(); }, true);
     return inputTaskRegistry().remove(refnum) == 0 ? err::kOk : err::kBadRefnum;
 }
 

@@ -15,9 +15,10 @@ namespace {
 
 // Runs `op` on the task named by `refnum` under a shared hold; 4801 when the
 // refnum is not registered.
-template <typename Op>
-int32_t withTask(TaskRefnum refnum, Op op) {
-    Acquired<OutputConfiguration> task(outputTaskRegistry(), refnum, false);
+// `Access` is `false` (shared) or `Passing` for the calls that end waits.
+template <typename Op, typename Access = bool>
+int32_t withTask(TaskRefnum refnum, Op op, Access access = false) {
+    Acquired<OutputConfiguration> task(outputTaskRegistry(), refnum, access);
     if (!task) return err::kBadRefnum;
     return op(*task.get());
 }
@@ -54,11 +55,11 @@ TONEWELL_API int32_t SOStart(TaskRefnum refnum) {
 }
 
 TONEWELL_API int32_t SOStop(TaskRefnum refnum) {
-    return withTask(refnum, [](OutputConfiguration& t) { return t.stop(); });
+    return withTask(refnum, [](OutputConfiguration& t) { return t.stop(); }, Passing{});
 }
 
 TONEWELL_API int32_t SOPause(TaskRefnum refnum) {
-    return withTask(refnum, [](OutputConfiguration& t) { return t.pause(); });
+    return withTask(refnum, [](OutputConfiguration& t) { return t.pause(); }, Passing{});
 }
 
 TONEWELL_API int32_t SOWait(TaskRefnum refnum, double timeoutSeconds) {
@@ -93,7 +94,7 @@ TONEWELL_API int32_t SOInfo(TaskRefnum refnum, TwArrayHandle volumesOut, uint8_t
 TONEWELL_API int32_t SOClear(TaskRefnum refnum) {
     // The removal waits for every call in progress: a write or wait inside
     // the task is ended first.
-    withTask(refnum, [](OutputConfiguration& t) { return t.shutdown(); });
+    withTask(refnum, [](OutputConfiguration& t) { return t.shutdown(); }, Passing{});
     return outputTaskRegistry().remove(refnum) == 0 ? err::kOk : err::kBadRefnum;
 }
 

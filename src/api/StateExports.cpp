@@ -11,7 +11,7 @@
 using namespace tw;
 
 namespace tw {
-InputConfiguration* acquireInputTask(TaskRefnum refnum);
+InputConfiguration* acquireInputTask(TaskRefnum refnum, bool passing);
 void releaseInputTask(TaskRefnum refnum);
 }  // namespace tw
 
@@ -25,7 +25,7 @@ template <typename Op, typename NotFound>
 int32_t withAnyTask(TaskRefnum refnum, const uint8_t* inputFlag, Op op, NotFound notFound) {
     int32_t result;
     if (isInput(inputFlag)) {
-        ConfigurationData* task = acquireInputTask(refnum);
+        ConfigurationData* task = acquireInputTask(refnum, false);
         result = task ? op(*task) : (notFound(), err::kBadRefnum);
         releaseInputTask(refnum);
     } else {

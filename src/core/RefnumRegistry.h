@@ -41,14 +41,15 @@ public:
     // with the same arguments on the same thread, found or not.
     T* acquire(TaskRefnum refnum, bool exclusive) {
         lock_.lockShared();
-        auto it = map_.find(refnum);
-        if (it == map_.end()) return nullptr;
-        if (exclusive) {
-            it->second->lock.lockExclusive();
-        } else {
-            it->second->lock.lockShared();
-        }
-        return it->second->object.get();
+        return enter(refnum, exclusive);
+    }
+
+    // Shared, for the calls that end waits: it does not queue behind an add
+    // or remove that waits for the callers inside (one of which may wait
+    // for this very call). Pair with release(refnum, false).
+    T* acquirePassing(TaskRefnum refnum) {
+        lock_.lockSharedPassing();
+        return enter(refnum, false);
     }
 
     void release(TaskRefnum refnum, bool exclusive) {
@@ -87,8 +88,9 @@ public:
         return 0;
     }
 
+    // Passing, as the lookups of the calls that end waits trace it first.
     int32_t count() {
-        lock_.lockShared();
+        lock_.lockSharedPassing();
         auto n = static_cast<int32_t>(map_.size());
         lock_.unlockShared();
         return n;
@@ -105,6 +107,18 @@ private:
     };
 
     static constexpr bool kCleanable = std::is_base_of_v<Cleanable, T>;
+
+    // With the map held shared: the entry's object, locked as asked.
+    T* enter(TaskRefnum refnum, bool exclusive) {
+        auto it = map_.find(refnum);
+        if (it == map_.end()) return nullptr;
+        if (exclusive) {
+            it->second->lock.lockExclusive();
+        } else {
+            it->second->lock.lockShared();
+        }
+        return it->second->object.get();
+    }
 
     static void destroy(std::unique_ptr<Entry>& entry) {
         if constexpr (kCleanable) {
@@ -126,6 +140,8 @@ private:
     TaskRefnum nextRefnum_ = 0;
 };
 
+struct Passing {};
+
 // Holds one acquire/release pair for the length of a scope.
 template <typename T>
 class Acquired {
@@ -133,6 +149,9 @@ public:
     Acquired(RefnumRegistry<T>& registry, TaskRefnum refnum, bool exclusive)
         : registry_(registry), refnum_(refnum), exclusive_(exclusive),
           object_(registry.acquire(refnum, exclusive)) {}
+    Acquired(RefnumRegistry<T>& registry, TaskRefnum refnum, Passing)
+        : registry_(registry), refnum_(refnum), exclusive_(false),
+          object_(registry.acquirePassing(refnum)) {}
     ~Acquired() { registry_.release(refnum_, exclusive_); }
     Acquired(const Acquired&) = delete;
     Acquired& operator=(const Acquired&) = delete;

@@ -25,6 +25,18 @@ void SharedExclusiveLock::lockShared() {
     gate_.release();
 }
 
+void SharedExclusiveLock::lockSharedPassing() {
+    waitForSingleObject(countGuard_, kInfinite);
+    if (!exclusiveInside_) {
+        if (readerCount_ == 0) noReaders_.reset();
+        ++readerCount_;
+        countGuard_.release();
+        return;
+    }
+    countGuard_.release();
+    lockShared();
+}
+
 void SharedExclusiveLock::unlockShared() {
     waitForSingleObject(countGuard_, kInfinite);
     if (--readerCount_ == 0) noReaders_.set();
@@ -33,10 +45,23 @@ void SharedExclusiveLock::unlockShared() {
 
 void SharedExclusiveLock::lockExclusive() {
     waitForSingleObject(gate_, kInfinite);
-    waitForSingleObject(noReaders_, kInfinite);
+    for (;;) {
+        waitForSingleObject(noReaders_, kInfinite);
+        // A passing reader may have come in since the event was set.
+        waitForSingleObject(countGuard_, kInfinite);
+        const bool empty = readerCount_ == 0;
+        if (empty) exclusiveInside_ = true;
+        countGuard_.release();
+        if (empty) return;
+    }
 }
 
-void SharedExclusiveLock::unlockExclusive() { gate_.release(); }
+void SharedExclusiveLock::unlockExclusive() {
+    waitForSingleObject(countGuard_, kInfinite);
+    exclusiveInside_ = false;
+    countGuard_.release();
+    gate_.release();
+}
 
 int32_t SharedExclusiveLock::readerCount() const {
     auto& self = const_cast<SharedExclusiveLock&>(*this);

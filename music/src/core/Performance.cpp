@@ -35,7 +35,10 @@ Performance::~Performance() {
         quit_ = true;
     }
     waker_.wake();
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable()) {
+        thread_.join();
+        liveCounts().threads--;
+    }
     if (sound_) sound_->vtbl->release(sound_);
     liveCounts().performances--;
 }
@@ -49,6 +52,7 @@ int32_t Performance::initAudio() {
     if (r != TWM_OK) return r;
     try {
         thread_ = std::thread([this] { run(); });
+        liveCounts().threads++;  // counted from its start, not from when it first runs
     } catch (...) {
         sound_->vtbl->release(sound_);
         sound_ = nullptr;
@@ -156,7 +160,6 @@ int64_t Performance::serviceLocked() {
 }
 
 void Performance::run() {
-    liveCounts().threads++;
     int64_t sleepMs = -1;
     for (;;) {
         waker_.wait(sleepMs);
@@ -164,7 +167,6 @@ void Performance::run() {
         if (quit_) break;
         sleepMs = serviceLocked();
     }
-    liveCounts().threads--;
 }
 
 }  // namespace twm
