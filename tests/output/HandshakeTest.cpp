@@ -48,23 +48,17 @@ TEST_F(Handshake, SecondWriteWaitsAtTheGate) {
     EXPECT_EQ(library()->SOClear(task_.refnum), 0);
 }
 
-TEST_F(Handshake, StopLetsAWaitingWriteGo) {
-    startLongWrite();
-    EXPECT_EQ(library()->SOStop(task_.refnum), 0);
-    EXPECT_EQ(joinWriter(), TW_E_INCOMPLETE);
-    EXPECT_FALSE(running(task_.refnum));
-    // Stopping is not the end of the data: no warning follows.
-    auto next = rampBlock(0, 100);
-    EXPECT_EQ(library()->SOWrite(task_.refnum, next.get(), -1, TW_TYPE_I16), 0);
-    EXPECT_EQ(library()->SOClear(task_.refnum), 0);
-}
-
-TEST_F(Handshake, PauseLetsAWaitingWriteGo) {
-    startLongWrite();
-    EXPECT_EQ(library()->SOPause(task_.refnum), 0);
-    EXPECT_EQ(joinWriter(), TW_E_INCOMPLETE);
-    EXPECT_FALSE(running(task_.refnum));
-    EXPECT_EQ(library()->SOClear(task_.refnum), 0);
+TEST_F(Handshake, StopAndPauseLetAWaitingWriteGo) {
+    for (auto halt : {library()->SOStop, library()->SOPause}) {
+        startLongWrite();
+        EXPECT_EQ(halt(task_.refnum), 0);
+        EXPECT_EQ(joinWriter(), TW_E_INCOMPLETE);
+        EXPECT_FALSE(running(task_.refnum));
+        // Halting is not the end of the data: no warning follows.
+        auto next = rampBlock(0, 100);
+        EXPECT_EQ(library()->SOWrite(task_.refnum, next.get(), -1, TW_TYPE_I16), 0);
+        EXPECT_EQ(library()->SOClear(task_.refnum), 0);
+    }
 }
 
 TEST_F(Handshake, ClearBehindAWaitingWriteEndsWhenTheHostTearsDown) {
