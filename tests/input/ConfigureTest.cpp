@@ -109,12 +109,15 @@ TEST_F(InputConfigure, CaptureDeliversFromItsFirstFrameWhateverTheStartMet) {
     for (uint32_t method : {0u, uint32_t{TWS_VIRTUAL_METHOD_GET_STATUS}, uint32_t{TWS_VIRTUAL_METHOD_START}}) {
         SCOPED_TRACE(testing::Message() << "fault of method " << method);
         const bool failedStart = method == TWS_VIRTUAL_METHOD_START;
-        if (method) ASSERT_EQ(vd().tws_virtual_fault_method(method, TWS_VIRTUAL_CAPTURE, TWS_E_FAIL, failedStart ? 1 : 1000000), 0);
+        if (method) {
+            ASSERT_EQ(vd().tws_virtual_fault_method(method, TWS_VIRTUAL_CAPTURE, TWS_E_FAIL, failedStart ? 1 : 1000000),
+                      0);
+        }
         TaskRefnum refnum = open(64, {}, method == TWS_VIRTUAL_METHOD_GET_STATUS ? 0 : 1);
         vd().tws_virtual_clear_faults();
         EXPECT_EQ(running(refnum), !failedStart);
-        if (failedStart) EXPECT_EQ(read(refnum, 16, 0.0).result, 4822);
-        if (!method) EXPECT_EQ(api().SIStart(refnum), 0);
+        EXPECT_EQ(failedStart ? read(refnum, 16, 0.0).result : 4822, 4822);
+        EXPECT_EQ(method ? 0 : api().SIStart(refnum), 0);
         EXPECT_TRUE(running(refnum));
         advance(32);
         Read r = read(refnum, 32);

@@ -15,7 +15,9 @@ namespace {
 void put(Bytes& b, uint32_t v, int bytes, bool big = false) {
     for (int i = 0; i < bytes; ++i) b.push_back(static_cast<uint8_t>(v >> 8 * (big ? bytes - 1 - i : i)));
 }
-void tag(Bytes& b, const char* t) { b.insert(b.end(), t, t + 4); }
+void tag(Bytes& b, const char* t) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(t[i]));
+}
 Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
