@@ -18,4 +18,11 @@ inline Library& library() {
     return *lib;
 }
 
+// Whether the task's buffer plays (or, for `input`, captures).
+inline bool running(TaskRefnum refnum, uint8_t input = 0) {
+    uint8_t isRunning = 0, continuous = 0;
+    library()->GetConfState(refnum, &input, &isRunning, &continuous);
+    return isRunning != 0;
+}
+
 }  // namespace testhost

@@ -11,33 +11,7 @@
 namespace testhost {
 
 // The shared host run-time's handles, arrays, controls and registrations.
-using hostrt::ArrayPtr;
-using hostrt::blockSize;
-using hostrt::clearRegistrations;
-using hostrt::cols;
-using hostrt::elements2D;
-using hostrt::elementSize;
-using hostrt::failNextResizes;
-using hostrt::freeHandle;
-using hostrt::get2D;
-using hostrt::HandleDeleter;
-using hostrt::lastSizeArrayType;
-using hostrt::makeArray2D;
-using hostrt::makeInt32Array;
-using hostrt::makeString;
-using hostrt::newHandle;
-using hostrt::readInt32Array;
-using hostrt::readString;
-using hostrt::Registration;
-using hostrt::registrationCount;
-using hostrt::registrations;
-using hostrt::resizeCalls;
-using hostrt::rows;
-using hostrt::runCleanups;
-using hostrt::set2D;
-using hostrt::setAlwaysMove;
-using hostrt::sizeArrayCalls;
-using hostrt::StringPtr;
+using namespace hostrt;
 
 // ---- Loading the library as a host does ------------------------------------
 

@@ -43,15 +43,33 @@ pid_t threadNamed(const std::string& name) {
 }
 
 bool threadSleeps(pid_t tid) {
-    std::ifstream state(std::string("/proc/self/task/") + std::to_string(tid) + "/syscall");
+    const std::string task = "/proc/self/task/" + std::to_string(tid);
+    std::ifstream syscall(task + "/syscall");
     long call = -1;
-    if (!(state >> call)) return !state.is_open();  // a thread that has ended counts as asleep
+    if (!(syscall >> call)) return !syscall.is_open();  // a thread that has ended counts as asleep
+    // A thread woken but not yet run still shows its wait's system call; its
+    // state says it is runnable.
+    std::string stat;
+    std::getline(std::ifstream(task + "/stat"), stat);
+    const size_t name = stat.rfind(')');
+    if (name == std::string::npos || name + 2 >= stat.size() || stat[name + 2] != 'S') return false;
     return call == SYS_futex || call == SYS_nanosleep || call == SYS_clock_nanosleep;
 }
 
 void awaitSleeping(pid_t tid) {
     const timespec pause{0, 1000000};
     while (!threadSleeps(tid)) nanosleep(&pause, nullptr);
+}
+
+void awaitAllSleeping(std::initializer_list<pid_t> tids) {
+    const timespec pause{0, 1000000};
+    // Twice in a row: one of them may have woken another between two looks.
+    for (int quiet = 0; quiet < 2;) {
+        bool all = true;
+        for (pid_t tid : tids) all = all && threadSleeps(tid);
+        quiet = all ? quiet + 1 : 0;
+        nanosleep(&pause, nullptr);
+    }
 }
 
 void holdThread(pid_t tid) {

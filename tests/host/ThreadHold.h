@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <initializer_list>
 #include <string>
 
 namespace testhost {
@@ -17,6 +18,8 @@ pid_t threadNamed(const std::string& name);
 bool threadSleeps(pid_t tid);
 // Returns once the thread sleeps so (polling every millisecond).
 void awaitSleeping(pid_t tid);
+// Returns once all of them sleep at once: none is left to wake the others.
+void awaitAllSleeping(std::initializer_list<pid_t> tids);
 // Returns once the thread is held. One thread at a time.
 void holdThread(pid_t tid);
 void letGoThread();

@@ -99,42 +99,32 @@ TEST_F(InputConfigure, StoppedCaptureStaysStopped) {
     EXPECT_EQ(api().SIClear(refnum), 4801);
 }
 
-TEST_F(InputConfigure, StartOnARunningCaptureKeepsIt) {
+// Whatever the start met, the capture delivers from its first frame: a
+// start of a running capture keeps it; a capture that never reports
+// capturing (as a one-shot ring that fills before the first look) does not
+// hold configure up for ever; one that failed to start is started by the
+// first read.
+TEST_F(InputConfigure, CaptureDeliversFromItsFirstFrameWhateverTheStartMet) {
     ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
-    TaskRefnum refnum = open(64);
-    EXPECT_EQ(api().SIStart(refnum), 0);
-    EXPECT_TRUE(running(refnum));
-    advance(32);
-    Read r = read(refnum, 32);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
-}
-
-// A capture that never reports capturing (as a one-shot ring that fills
-// before the first look) must not hold configure up for ever.
-TEST_F(InputConfigure, StartThatNeverSeesCapturingStillReturns) {
-    ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
-    ASSERT_EQ(vd().tws_virtual_fault_method(TWS_VIRTUAL_METHOD_GET_STATUS, TWS_VIRTUAL_CAPTURE, TWS_E_FAIL, 1000000), 0);
-    TaskRefnum refnum = open(64, {}, 0);
-    vd().tws_virtual_clear_faults();
-    advance(32);
-    Read r = read(refnum, 32);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
-}
-
-TEST_F(InputConfigure, CaptureThatFailedToStartIsStartedByTheFirstRead) {
-    ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
-    ASSERT_EQ(vd().tws_virtual_fault_method(TWS_VIRTUAL_METHOD_START, TWS_VIRTUAL_CAPTURE, TWS_E_FAIL, 1), 0);
-    TaskRefnum refnum = open(64);
-    EXPECT_FALSE(running(refnum));
-    Read waiting = read(refnum, 16, 0.0);
-    EXPECT_EQ(waiting.result, 4822);
-    EXPECT_TRUE(running(refnum));
-    advance(16);
-    Read r = read(refnum, 16);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
+    for (uint32_t method : {0u, uint32_t{TWS_VIRTUAL_METHOD_GET_STATUS}, uint32_t{TWS_VIRTUAL_METHOD_START}}) {
+        SCOPED_TRACE(testing::Message() << "fault of method " << method);
+        const bool failedStart = method == TWS_VIRTUAL_METHOD_START;
+        if (method) {
+            ASSERT_EQ(vd().tws_virtual_fault_method(method, TWS_VIRTUAL_CAPTURE, TWS_E_FAIL, failedStart ? 1 : 1000000),
+                      0);
+        }
+        TaskRefnum refnum = open(64, {}, method == TWS_VIRTUAL_METHOD_GET_STATUS ? 0 : 1);
+        vd().tws_virtual_clear_faults();
+        EXPECT_EQ(running(refnum), !failedStart);
+        EXPECT_EQ(failedStart ? read(refnum, 16, 0.0).result : 4822, 4822);
+        EXPECT_EQ(method ? 0 : api().SIStart(refnum), 0);
+        EXPECT_TRUE(running(refnum));
+        advance(32);
+        Read r = read(refnum, 32);
+        EXPECT_EQ(r.result, 0);
+        EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
+        EXPECT_EQ(api().SIClear(refnum), 0);
+    }
 }
 
 // A buffer that never reports capturing after its start: start says so.

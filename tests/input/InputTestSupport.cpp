@@ -104,10 +104,4 @@ void InputTest::awaitAttached(int resizesBefore) {
 
 void InputTest::advance(uint64_t frames) { ASSERT_EQ(vd().tws_virtual_advance(frames), 0); }
 
-bool InputTest::running(TaskRefnum refnum) {
-    uint8_t input = 1, isRunning = 0, continuous = 0;
-    EXPECT_EQ(api().GetConfState(refnum, &input, &isRunning, &continuous), 0);
-    return isRunning != 0;
-}
-
 }  // namespace inputtest

@@ -67,7 +67,7 @@ protected:
     void awaitAttached(int resizesBefore);
     void advance(uint64_t frames);
 
-    bool running(TaskRefnum refnum);
+    bool running(TaskRefnum refnum) { return testhost::running(refnum, 1); }
 
 private:
     std::vector<TaskRefnum> tasks_;

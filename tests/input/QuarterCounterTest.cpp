@@ -2,52 +2,47 @@
 // counted once, however the notifications arrive.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "input/QuarterCounter.h"
 
 namespace {
 
 using tw::QuarterCounter;
 
-void expectStep(QuarterCounter& counter, uint32_t position, uint32_t quarters, uint32_t bytes) {
-    QuarterCounter::Step step = counter.advance(position);
-    EXPECT_EQ(step.quarters, quarters) << "at " << position;
-    EXPECT_EQ(step.bytes, bytes) << "at " << position;
-}
-
-TEST(QuarterCounter, OneQuarterPerWindowRoundTheRing) {
+TEST(QuarterCounter, EveryBoundaryPassedCountsOnce) {
+    struct Step {
+        uint32_t position, quarters, bytes;
+    };
+    const struct {
+        const char* name;
+        uint32_t ring;
+        std::vector<Step> steps;
+    } cases[] = {
+        // The first window is [1000, 2000); 10 has wrapped past the end.
+        {"one quarter per window round the ring", 4000, {{1000, 1, 1000}, {2999, 1, 1000}, {3000, 1, 1000},
+                                                         {10, 1, 1000}, {1999, 1, 1000}}},
+        // Repeated wakes for the quarter already counted.
+        {"same quarter again", 4000, {{999, 0, 0}, {1500, 1, 1000}, {1999, 0, 0}, {1500, 0, 0}}},
+        // 1000 was due and 2000 passed as well; then 3000, the end and 1000.
+        {"late wakes", 4000, {{2500, 2, 2000}, {1200, 3, 3000}, {3999, 2, 2000}}},
+        // q = 1000, the last quarter [3000, 4003); two laps count two rings.
+        {"uneven ring", 4003, {{3000, 3, 3000}, {4002, 0, 0}, {0, 1, 1003}, {1000, 1, 1000}, {2000, 1, 1000},
+                               {3000, 1, 1000}, {5, 1, 1003}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QuarterCounter counter(c.ring);
+        EXPECT_EQ(counter.nextBoundary(), c.ring / 4);
+        for (const Step& s : c.steps) {
+            const QuarterCounter::Step step = counter.advance(s.position);
+            EXPECT_EQ(step.quarters, s.quarters) << "at " << s.position;
+            EXPECT_EQ(step.bytes, s.bytes) << "at " << s.position;
+        }
+    }
     QuarterCounter counter(4000);
-    EXPECT_EQ(counter.nextBoundary(), 1000u);
-    expectStep(counter, 1000, 1, 1000);  // first window is [1000, 2000)
-    expectStep(counter, 2999, 1, 1000);
-    expectStep(counter, 3000, 1, 1000);
-    EXPECT_EQ(counter.nextBoundary(), 0u);
-    expectStep(counter, 10, 1, 1000);  // wrapped past the end
-    expectStep(counter, 1999, 1, 1000);
-}
-
-TEST(QuarterCounter, PositionInTheQuarterAlreadyCountedCountsNothing) {
-    QuarterCounter counter(4000);
-    expectStep(counter, 999, 0, 0);
-    expectStep(counter, 1500, 1, 1000);
-    expectStep(counter, 1999, 0, 0);  // a repeated wake for the same quarter
-    expectStep(counter, 1500, 0, 0);
-}
-
-TEST(QuarterCounter, LateWakeCountsEveryQuarterPassed) {
-    QuarterCounter counter(4000);
-    expectStep(counter, 2500, 2, 2000);  // 1000 was due; 2000 passed as well
-    expectStep(counter, 1200, 3, 3000);  // 3000, the end and 1000
-    expectStep(counter, 3999, 2, 2000);
-}
-
-TEST(QuarterCounter, UnevenRingPutsTheRemainderInTheLastQuarter) {
-    QuarterCounter counter(4003);  // q = 1000, last quarter [3000, 4003)
-    expectStep(counter, 3000, 3, 3000);
-    expectStep(counter, 4002, 0, 0);
-    expectStep(counter, 0, 1, 1003);
-    uint64_t bytes = 3000 + 1003;  // the first lap, counted above
-    for (uint32_t position : {1000u, 2000u, 3000u, 5u}) bytes += counter.advance(position).bytes;
-    EXPECT_EQ(bytes, 2 * 4003u) << "two laps count exactly two rings of bytes";
+    counter.advance(3000);
+    EXPECT_EQ(counter.nextBoundary(), 0u) << "past the last quarter the next boundary is the ring's start";
 }
 
 }  // namespace

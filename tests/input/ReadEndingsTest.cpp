@@ -48,34 +48,32 @@ TEST_F(InputReadEndings, TimeOutShrinksTheArrayAndKeepsTheTotal) {
     EXPECT_EQ(full.total, 32);
 }
 
-// A read of nothing is complete from the start, yet waits like any other
-// (how it ends without a time-out is tested below).
-TEST_F(InputReadEndings, ReadOfNothingWaitsForTheTimeOut) {
-    TaskRefnum refnum = open(64);
-    advance(32);
-    Read timedOut = read(refnum, 0, 0.05);
-    EXPECT_EQ(timedOut.result, 4822);
-    EXPECT_EQ(timedOut.rows, 2);
-    EXPECT_EQ(timedOut.cols, 0);
-}
-
+// A stop while a read waits hands it back what it has, which counts as no
+// full array; a read of nothing waits for its time-out or the stop.
 TEST_F(InputReadEndings, StopWhileAReadWaitsHandsBackWhatItHas) {
-    TaskRefnum refnum = open(64);
-    advance(24);
-    Read r;
-    std::thread reader = waitingRead(refnum, 32, r);
-    EXPECT_EQ(api().SIStop(refnum), 0);
-    vd().tws_virtual_flush();
-    reader.join();
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.cols, 16);
-    EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
-    EXPECT_EQ(r.total, 0) << "an array not filled does not count";
+    for (int32_t samples : {32, 0}) {
+        SCOPED_TRACE(testing::Message() << "samples " << samples);
+        TaskRefnum refnum = open(64);
+        advance(24);
+        Read timedOut = read(refnum, 0, 0.05);
+        EXPECT_EQ(timedOut.result, 4822);
+        EXPECT_EQ(timedOut.rows, 2);
+        EXPECT_EQ(timedOut.cols, 0);
+        Read r;
+        std::thread reader = waitingRead(refnum, samples, r);
+        EXPECT_EQ(api().SIStop(refnum), 0);
+        vd().tws_virtual_flush();
+        reader.join();
+        EXPECT_EQ(r.result, 0);
+        EXPECT_EQ(r.cols, samples ? 16 : 0);
+        EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
+        EXPECT_EQ(r.total, 0) << "an array not filled does not count";
 
-    EXPECT_EQ(read(refnum, 8).result, 4823);
-    EXPECT_EQ(api().SIStart(refnum), 4823);
-    EXPECT_EQ(api().SIStop(refnum), 0);
-    EXPECT_FALSE(running(refnum));
+        EXPECT_EQ(read(refnum, 8).result, 4823);
+        EXPECT_EQ(api().SIStart(refnum), 4823);
+        EXPECT_EQ(api().SIStop(refnum), 0);
+        EXPECT_FALSE(running(refnum));
+    }
 }
 
 // Several quarters passed before the worker looked: it counts them all, and

@@ -48,14 +48,13 @@ TEST_F(Handshake, SecondWriteWaitsAtTheGate) {
     EXPECT_EQ(library()->SOClear(task_.refnum), 0);
 }
 
-TEST_F(Handshake, StopOrPauseLetsAWaitingWriteGo) {
-    for (bool pause : {false, true}) {
-        SCOPED_TRACE(pause ? "pause" : "stop");
+TEST_F(Handshake, StopAndPauseLetAWaitingWriteGo) {
+    for (auto halt : {library()->SOStop, library()->SOPause}) {
         startLongWrite();
-        EXPECT_EQ(pause ? library()->SOPause(task_.refnum) : library()->SOStop(task_.refnum), 0);
+        EXPECT_EQ(halt(task_.refnum), 0);
         EXPECT_EQ(joinWriter(), TW_E_INCOMPLETE);
         EXPECT_FALSE(running(task_.refnum));
-        // Neither is the end of the data: no warning follows.
+        // Halting is not the end of the data: no warning follows.
         auto next = rampBlock(0, 100);
         EXPECT_EQ(library()->SOWrite(task_.refnum, next.get(), -1, TW_TYPE_I16), 0);
         EXPECT_EQ(library()->SOClear(task_.refnum), 0);

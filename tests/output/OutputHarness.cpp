@@ -36,12 +36,6 @@ uint64_t heardBytes(const Task& task) {
     return virtualDriver().tws_virtual_tap_info(task.tap, &info) == TWS_OK ? info.total : 0;
 }
 
-bool running(TaskRefnum refnum) {
-    uint8_t input = 0, isRunning = 0, continuous = 0;
-    library()->GetConfState(refnum, &input, &isRunning, &continuous);
-    return isRunning != 0;
-}
-
 testhost::ArrayPtr rampBlock(uint32_t first, uint32_t frames) {
     auto array = testhost::makeArray2D(TW_TYPE_I16, 2, static_cast<int32_t>(frames));
     for (uint32_t i = 0; i < frames; ++i) {

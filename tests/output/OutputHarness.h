@@ -35,7 +35,7 @@ Task configure(int32_t frames, double rate, int32_t channels, int32_t bits, int3
 // Bytes the play cursor has passed so far, and their count.
 std::vector<uint8_t> heard(const Task& task);
 uint64_t heardBytes(const Task& task);
-bool running(TaskRefnum refnum);
+using testhost::running;
 
 // Frames [first, first + frames) of the ramp as a 2 x frames int16 array.
 testhost::ArrayPtr rampBlock(uint32_t first, uint32_t frames);

@@ -6,19 +6,10 @@
 namespace tw {
 namespace {
 
-TEST(RingGeometry, QuartersOfAWholeRingSitOnTheLastByteOfEachQuarter) {
-    RingGeometry ring(176400, 4);  // stereo 16-bit, 44100 frames
-    EXPECT_EQ(ring.notifyOffset(0), 44099u);
-    EXPECT_EQ(ring.notifyOffset(1), 88199u);
-    EXPECT_EQ(ring.notifyOffset(2), 132299u);
-    EXPECT_EQ(ring.notifyOffset(3), 176399u);
-    EXPECT_EQ(ring.quarterOf(44099), 0u);
-    EXPECT_EQ(ring.quarterOf(44100), 1u);
-    EXPECT_EQ(ring.quarterOf(176399), 3u);
-}
-
-TEST(RingGeometry, RingsOfOddFrameCountsKeepWholeFrameQuarters) {
-    for (uint32_t frames : {4u, 5u, 7u, 10u, 1001u}) {
+// Quarters of whole frames, as near a quarter of the ring as frames allow;
+// each is notified at its last byte, and every offset maps to its quarter.
+TEST(RingGeometry, RingsOfAnyFrameCountKeepWholeFrameQuarters) {
+    for (uint32_t frames : {4u, 5u, 7u, 10u, 1001u, 44100u}) {
         for (uint32_t frameBytes : {1u, 3u, 4u, 6u}) {
             RingGeometry ring(frames * frameBytes, frameBytes);
             uint32_t sum = 0;
@@ -26,6 +17,8 @@ TEST(RingGeometry, RingsOfOddFrameCountsKeepWholeFrameQuarters) {
                 EXPECT_EQ(ring.boundary(i) % frameBytes, 0u);
                 EXPECT_GE(ring.quarterSize(i), frameBytes * (frames / 4));
                 EXPECT_LE(ring.quarterSize(i), frameBytes * (frames / 4 + 1));
+                EXPECT_EQ(ring.quarterOf(ring.boundary(i)), i);
+                EXPECT_EQ(ring.quarterOf(ring.notifyOffset(i)), i);
                 EXPECT_LT(ring.notifyOffset(i), ring.bytes());
                 sum += ring.quarterSize(i);
             }

@@ -51,35 +51,27 @@ TEST(Event, ManualResetStaysSignalledUntilReset) {
   EXPECT_EQ(waitForSingleObject(event, 0), kWaitTimeout);
 }
 
-TEST(Event, AutoResetSetWakesExactlyOneOfManyWaiters) {
+// An auto-reset set wakes exactly one of many waiters and is used up; a
+// manual-reset set wakes them all and stays.
+TEST(Event, SetWakesOneWaiterOrAll) {
   constexpr int kWaiters = 6;
-  Event event(false, false);
-  Semaphore woke(0, kWaiters);
-  auto waiters = startWaiters(kWaiters, event, woke);
-  for (int i = 0; i < kWaiters; ++i) {
-    event.set();
-    ASSERT_EQ(waitForSingleObject(woke, kGenerousMs), kWaitObject0);
-    // Nobody else got through on the same set, and the signal is used up.
-    EXPECT_EQ(waitForSingleObject(woke, 30), kWaitTimeout);
-    EXPECT_FALSE(event.isSet());
-  }
-  for (auto& waiter : waiters) {
-    waiter->join();
-    EXPECT_EQ(waiter->exitCode(), kWaitObject0);
-  }
-}
-
-TEST(Event, ManualResetSetWakesAllWaiters) {
-  constexpr int kWaiters = 6;
-  Event event(true, false);
-  Semaphore woke(0, kWaiters);
-  auto waiters = startWaiters(kWaiters, event, woke);
-  event.set();
-  for (int i = 0; i < kWaiters; ++i) EXPECT_EQ(waitForSingleObject(woke, kGenerousMs), kWaitObject0);
-  EXPECT_TRUE(event.isSet());
-  for (auto& waiter : waiters) {
-    waiter->join();
-    EXPECT_EQ(waiter->exitCode(), kWaitObject0);
+  for (bool manual : {false, true}) {
+    SCOPED_TRACE(manual ? "manual reset" : "auto reset");
+    Event event(manual, false);
+    Semaphore woke(0, kWaiters);
+    auto waiters = startWaiters(kWaiters, event, woke);
+    for (int i = 0; i < (manual ? 1 : kWaiters); ++i) {
+      event.set();
+      for (int k = 0; k < (manual ? kWaiters : 1); ++k)
+        ASSERT_EQ(waitForSingleObject(woke, kGenerousMs), kWaitObject0);
+      // Nobody else got through on the same set.
+      EXPECT_EQ(waitForSingleObject(woke, 30), kWaitTimeout);
+      EXPECT_EQ(event.isSet(), manual);
+    }
+    for (auto& waiter : waiters) {
+      waiter->join();
+      EXPECT_EQ(waiter->exitCode(), kWaitObject0);
+    }
   }
 }
 

@@ -78,12 +78,6 @@ std::string stateDesc(TaskRefnum refnum) {
     return r == 0 ? testhost::readString(text.get()) : "error " + std::to_string(r);
 }
 
-bool running(TaskRefnum refnum) {
-    uint8_t input = 0, run = 0, continuous = 1;
-    testhost::library()->GetConfState(refnum, &input, &run, &continuous);
-    return run != 0;
-}
-
 int32_t setVolume(TaskRefnum refnum, int32_t volume) {
     auto values = testhost::makeInt32Array({volume});
     return testhost::library()->SOVolume(refnum, values.get());

@@ -43,7 +43,7 @@ int peak(const std::vector<int16_t>& samples);
 // PlaySoundFile on device 0 unless told.
 int32_t playFile(const std::string& path, TaskRefnum* refnum, int32_t device = 0, uint32_t delayMs = 0);
 std::string stateDesc(TaskRefnum refnum);
-bool running(TaskRefnum refnum);
+using testhost::running;
 int32_t setVolume(TaskRefnum refnum, int32_t volume);
 
 // Base fixture: library and engine loaded, faults cleared after each test.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "Harness.h"
@@ -81,52 +82,46 @@ TEST_F(PlaybackTest, WaveFilePlaysItsSamplesUnchanged) {
     for (size_t i = samples.size() / 2; i < heard.size(); ++i) ASSERT_EQ(heard[i], 0) << "silence after the end";
 }
 
-TEST_F(PlaybackTest, MissingOrEmptyPathIsRefusedBeforeAnythingElse) {
-    TaskRefnum refnum = 77;
-    auto empty = testhost::makeString("");
-    EXPECT_EQ(api().PlaySoundFile(0, empty.get(), 0, &refnum), 4805);
-    EXPECT_EQ(api().PlaySoundFile(0, nullptr, 0, &refnum), 4805);
-    EXPECT_EQ(api().PlaySoundFile(99, nullptr, 0, &refnum), 4805);
-    EXPECT_EQ(refnum, 77);
-}
-
-TEST_F(PlaybackTest, UnknownDeviceWritesNoTask) {
-    std::string path = writeFile("play/dev.wav", wav(8000, 1, 16, sine16(8000, 800, 300, 0.3)));
-    TaskRefnum refnum = 5;
-    EXPECT_EQ(playFile(path, &refnum, 7), 4800);
-    EXPECT_EQ(refnum, -1);
-    EXPECT_EQ(playFile(path, &refnum, -1), 4800);
-    EXPECT_EQ(refnum, -1);
-}
-
-TEST_F(PlaybackTest, UnloadableFilesGive4810) {
-    TaskRefnum refnum = 5;
-    EXPECT_EQ(playFile(writeFile("bad/noise.mid", Bytes(300, 0x5A)), &refnum), 4810);
-    EXPECT_EQ(refnum, -1);
-    EXPECT_EQ(playFile(testhost::scratchDir() + "/bad/absent.wav", &refnum), 4810);
-    EXPECT_EQ(refnum, -1);
-    std::string fifo = testhost::scratchDir() + "/bad/pipe.mid";
+// Calls that make no task: what each answers, and the refnum it leaves (a
+// call without a path writes none).
+TEST_F(PlaybackTest, RefusedCallsMakeNoTask) {
+    const std::string tone = writeFile("play/dev.wav", wav(8000, 1, 16, sine16(8000, 800, 300, 0.3)));
+    const std::string noise = writeFile("bad/noise.mid", Bytes(300, 0x5A));
+    const std::string fifo = testhost::scratchDir() + "/bad/pipe.mid";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(playFile(fifo, &refnum), 4810) << "a pipe without writer must not block";
-    EXPECT_EQ(playFile(testhost::scratchDir() + "/bad", &refnum), 4810) << "a directory";
     Bytes cut = notes(4, 240);
     cut.resize(cut.size() - 9);
-    cut[cut.size() - 1] = 0x80;  // a note-off whose data bytes are missing
-    EXPECT_EQ(playFile(writeFile("bad/cut.mid", cut), &refnum), 4810);
-    EXPECT_EQ(refnum, -1);
+    cut.back() = 0x80;  // a note-off whose data bytes are missing
+    const struct {
+        const char* name;
+        std::optional<std::string> path;
+        int32_t device, result, refnum;
+    } cases[] = {
+        {"no path", std::nullopt, 0, 4805, 77},
+        {"no path, no device", std::nullopt, 99, 4805, 77},
+        {"empty path", "", 0, 4805, 77},
+        {"device 7", tone, 7, 4800, -1},
+        {"device -1", tone, -1, 4800, -1},
+        {"noise", noise, 0, 4810, -1},
+        {"absent", testhost::scratchDir() + "/bad/absent.wav", 0, 4810, -1},
+        {"a pipe without writer must not block", fifo, 0, 4810, -1},
+        {"a directory", testhost::scratchDir() + "/bad", 0, 4810, -1},
+        {"cut short", writeFile("bad/cut.mid", cut), 0, 4810, -1},
+        {"overlong", "/" + std::string(259, 'a'), 0, 4805, -1},
+        {"longer than the host copy buffer", "/" + std::string(3000, 'b') + ".mid", 0, 4805, -1},
+        // The whole text names the search directory, and a file is no directory.
+        {"no slash", "song.wav", 0, 4805, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TaskRefnum refnum = 77;
+        EXPECT_EQ(c.path ? playFile(*c.path, &refnum, c.device) : api().PlaySoundFile(c.device, nullptr, 0, &refnum),
+                  c.result);
+        EXPECT_EQ(refnum, c.refnum);
+    }
     twm_control_counts counts{};
     music().twm_control_live_counts(&counts);
     EXPECT_EQ(counts.segments, 0u);
-}
-
-TEST_F(PlaybackTest, OverlongPathGives4805) {
-    std::string path = "/" + std::string(259, 'a');
-    TaskRefnum refnum = 5;
-    EXPECT_EQ(playFile(path, &refnum), 4805);
-    EXPECT_EQ(refnum, -1);
-    // Longer than the host copy buffer too.
-    EXPECT_EQ(playFile("/" + std::string(3000, 'b') + ".mid", &refnum), 4805);
-    EXPECT_EQ(refnum, -1);
 }
 
 TEST_F(PlaybackTest, WriteTakesNoSampleData) {

@@ -1,8 +1,9 @@
 #include "TestFiles.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <utility>
 
 #include "host/TestHost.h"
 
@@ -10,22 +11,16 @@ namespace playtest {
 
 namespace {
 
-void be32(Bytes& b, uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<uint8_t>(v >> s));
-}
-void be16(Bytes& b, uint16_t v) {
-    b.push_back(static_cast<uint8_t>(v >> 8));
-    b.push_back(static_cast<uint8_t>(v));
-}
-void le32(Bytes& b, uint32_t v) {
-    for (int s = 0; s < 32; s += 8) b.push_back(static_cast<uint8_t>(v >> s));
-}
-void le16(Bytes& b, uint16_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
+// `bytes` bytes of `v`, most significant first when `big`.
+void put(Bytes& b, uint32_t v, int bytes, bool big = false) {
+    for (int i = 0; i < bytes; ++i) b.push_back(static_cast<uint8_t>(v >> 8 * (big ? bytes - 1 - i : i)));
 }
 void tag(Bytes& b, const char* t) {
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(t[i]));
+}
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
 }  // namespace
@@ -62,13 +57,13 @@ Track& Track::repeat(std::initializer_list<uint8_t> bytes, size_t times) {
 Bytes smf(uint16_t format, uint16_t division, const std::vector<Track>& tracks) {
     Bytes b;
     tag(b, "MThd");
-    be32(b, 6);
-    be16(b, format);
-    be16(b, static_cast<uint16_t>(tracks.size()));
-    be16(b, division);
+    put(b, 6, 4, true);
+    put(b, format, 2, true);
+    put(b, static_cast<uint32_t>(tracks.size()), 2, true);
+    put(b, division, 2, true);
     for (const Track& t : tracks) {
         tag(b, "MTrk");
-        be32(b, static_cast<uint32_t>(t.bytes().size()));
+        put(b, static_cast<uint32_t>(t.bytes().size()), 4, true);
         b.insert(b.end(), t.bytes().begin(), t.bytes().end());
     }
     return b;
@@ -87,71 +82,50 @@ Bytes notes(int count, uint32_t ticksEach, uint8_t velocity) {
 }
 
 Bytes rmid(const Bytes& s) {
-    Bytes b;
-    tag(b, "RIFF");
-    le32(b, static_cast<uint32_t>(4 + 8 + s.size() + (s.size() & 1)));
-    tag(b, "RMID");
-    tag(b, "data");
-    le32(b, static_cast<uint32_t>(s.size()));
-    b.insert(b.end(), s.begin(), s.end());
-    if (s.size() & 1) b.push_back(0);
-    return b;
+    const Bytes padded = s.size() & 1 ? s + Bytes{0} : s;
+    return riffForm("RMID", static_cast<uint32_t>(4 + 8 + padded.size()),
+                    chunk("data", static_cast<uint32_t>(s.size()), padded));
 }
 
 Bytes chunk(const char* id, uint32_t size, const Bytes& body) {
     Bytes b;
     tag(b, id);
-    le32(b, size);
-    b.insert(b.end(), body.begin(), body.end());
-    return b;
+    put(b, size, 4);
+    return b + body;
 }
 
 Bytes riffForm(const char* formType, uint32_t size, const Bytes& body) {
     Bytes inner;
     tag(inner, formType);
-    inner.insert(inner.end(), body.begin(), body.end());
-    return chunk("RIFF", size, inner);
+    return chunk("RIFF", size, inner + body);
 }
 
 Bytes wav(uint32_t rate, uint16_t channels, uint16_t bits, const Bytes& samples) {
-    Bytes b;
-    uint16_t align = static_cast<uint16_t>(channels * bits / 8);
-    tag(b, "RIFF");
-    le32(b, static_cast<uint32_t>(4 + 8 + 16 + 8 + samples.size()));
-    tag(b, "WAVE");
-    tag(b, "fmt ");
-    le32(b, 16);
-    le16(b, 1);
-    le16(b, channels);
-    le32(b, rate);
-    le32(b, rate * align);
-    le16(b, align);
-    le16(b, bits);
-    tag(b, "data");
-    le32(b, static_cast<uint32_t>(samples.size()));
-    b.insert(b.end(), samples.begin(), samples.end());
-    return b;
+    const uint32_t align = channels * bits / 8u;
+    Bytes format;
+    for (auto [value, bytes] : {std::pair{1u, 2}, {uint32_t{channels}, 2}, {rate, 4}, {rate * align, 4}, {align, 2},
+                                {uint32_t{bits}, 2}})
+        put(format, value, bytes);
+    return riffForm("WAVE", static_cast<uint32_t>(4 + 8 + 16 + 8 + samples.size()),
+                    chunk("fmt ", 16, format) + chunk("data", static_cast<uint32_t>(samples.size()), samples));
 }
 
 Bytes sine16(uint32_t rate, uint32_t frames, double hz, double amplitude) {
     Bytes b;
     for (uint32_t i = 0; i < frames; ++i) {
         auto v = static_cast<int16_t>(std::lround(amplitude * 32767 * std::sin(2 * M_PI * hz * i / rate)));
-        le16(b, static_cast<uint16_t>(v));
+        put(b, static_cast<uint16_t>(v), 2);
     }
     return b;
 }
 
 std::string writeFile(const std::string& relative, const Bytes& bytes) {
-    std::string path = testhost::scratchDir() + "/" + relative;
-    std::string dir = path.substr(0, path.rfind('/'));
-    std::string cmd = "mkdir -p '" + dir + "'";
-    if (std::system(cmd.c_str()) != 0) return {};
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return {};
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    return path;
+    const std::string path = testhost::scratchDir() + "/" + relative;
+    std::error_code error;
+    std::filesystem::create_directories(path.substr(0, path.rfind('/')), error);
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return out ? path : std::string();
 }
 
 }  // namespace playtest

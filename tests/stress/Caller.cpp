@@ -12,6 +12,9 @@ const char* const kExportNames[] = {
 #undef TW_EXPORT_FN
 };
 
+const int32_t kChannels[] = {1, 2, 2};
+const int32_t kBits[] = {16, 16, 8, 24, 32};
+
 size_t codeIndex(int32_t code) {
     for (size_t i = 0; i < kCodeCount; ++i)
         if (tw::err::kAllCodes[i] == code) return i;
@@ -53,21 +56,21 @@ uint64_t Tally::calls(int e) const {
 
 // Weights per thousand, roughly as a busy host program mixes its calls.
 const Caller::Weighted Caller::kActions[] = {
-    {40, &Caller::soConfigure, kSOConfigure},
+    {40, &Caller::configure<false>, kSOConfigure},
     {70, &Caller::soWrite, kSOWrite},
-    {25, &Caller::soStart, kSOStart},
-    {25, &Caller::soStop, kSOStop},
-    {20, &Caller::soPause, kSOPause},
+    {25, &Caller::byRefnum<kSOStart>, kSOStart},
+    {25, &Caller::byRefnum<kSOStop>, kSOStop},
+    {20, &Caller::byRefnum<kSOPause>, kSOPause},
     {35, &Caller::soWait, kSOWait},
     {20, &Caller::soVolume, kSOVolume},
     {20, &Caller::soInfo, kSOInfo},
-    {20, &Caller::soClear, kSOClear},
+    {20, &Caller::clearOne<&Shared::outputs>, kSOClear},
     {20, &Caller::playSoundFile, kPlaySoundFile},
-    {35, &Caller::siConfigure, kSIConfigure},
+    {35, &Caller::configure<true>, kSIConfigure},
     {80, &Caller::siRead, kSIRead},
-    {25, &Caller::siStart, kSIStart},
-    {25, &Caller::siStop, kSIStop},
-    {20, &Caller::siClear, kSIClear},
+    {25, &Caller::byRefnum<kSIStart>, kSIStart},
+    {25, &Caller::byRefnum<kSIStop>, kSIStop},
+    {20, &Caller::clearOne<&Shared::inputs>, kSIClear},
     {25, &Caller::getConfFormat, kGetConfFormat},
     {25, &Caller::getConfState, kGetConfState},
     {25, &Caller::getStateDesc, kGetStateDesc},
@@ -75,12 +78,12 @@ const Caller::Weighted Caller::kActions[] = {
     {25, &Caller::soundDeviceInfo, kSoundDeviceInfo},
     {30, &Caller::readFileOpen, kSoundReadFileOpen},
     {50, &Caller::readFileData, kSoundReadFileData},
-    {20, &Caller::readFileSamplesRead, kSoundReadFileSamplesRead},
+    {20, &Caller::byRefnum<kSoundReadFileSamplesRead>, kSoundReadFileSamplesRead},
     {20, &Caller::fileInfoRef, kSoundFileInfoRef},
     {30, &Caller::writeFileOpen, kSoundWriteFileOpen},
     {50, &Caller::writeFileData, kSoundWriteFileData},
-    {20, &Caller::writeFileSamplesWritten, kSoundWriteFileSamplesWritten},
-    {25, &Caller::fileClose, kSoundFileClose},
+    {20, &Caller::byRefnum<kSoundWriteFileSamplesWritten>, kSoundWriteFileSamplesWritten},
+    {25, &Caller::clearOne<&Shared::files>, kSoundFileClose},
     {2, &Caller::setRuntimeModule, kSetVantorRTModule},
     {3, &Caller::failHostResize, kExportCount},
     {5, &Caller::staleClear, kExportCount},
@@ -138,14 +141,15 @@ void Caller::made(RefnumPool& pool, Export e, int32_t result, int32_t refnum) {
     clear(pool, pool.put(rng_, refnum));
 }
 
+int32_t Caller::clearNow(const RefnumPool& pool, int32_t refnum) const {
+    return &pool == &shared_.outputs  ? api_.SOClear(refnum)
+           : &pool == &shared_.inputs ? api_.SIClear(refnum)
+                                      : api_.SoundFileClose(refnum);
+}
+
 void Caller::clear(RefnumPool& pool, int32_t refnum) {
-    if (refnum < 0) return;
-    if (&pool == &shared_.outputs)
-        call(kSOClear, refnum, [&] { return api_.SOClear(refnum); });
-    else if (&pool == &shared_.inputs)
-        call(kSIClear, refnum, [&] { return api_.SIClear(refnum); });
-    else
-        call(kSoundFileClose, refnum, [&] { return api_.SoundFileClose(refnum); });
+    const Export e = &pool == &shared_.outputs ? kSOClear : &pool == &shared_.inputs ? kSIClear : kSoundFileClose;
+    if (refnum >= 0) call(e, refnum, [&] { return clearNow(pool, refnum); });
 }
 
 void Caller::clearEverything() {
@@ -153,14 +157,7 @@ void Caller::clearEverything() {
         for (size_t s = 0; s < RefnumPool::kSlots; ++s) clear(*pool, pool->takeSlot(s));
         // Whatever the run made is gone now: each refnum names nothing.
         for (int32_t refnum : pool->issued()) {
-            int32_t result = 0;
-            if (pool == &shared_.outputs)
-                result = api_.SOClear(refnum);
-            else if (pool == &shared_.inputs)
-                result = api_.SIClear(refnum);
-            else
-                result = api_.SoundFileClose(refnum);
-            if (result != TW_E_BAD_REFNUM)
+            if (const int32_t result = clearNow(*pool, refnum); result != TW_E_BAD_REFNUM)
                 shared_.problems.add("%s refnum %d still cleared with %d after the run had cleared everything",
                                      pool->name(), refnum, result);
         }
@@ -196,6 +193,24 @@ testhost::ArrayPtr Caller::samples(uint16_t typeCode, int32_t rows, int32_t cols
     return array;
 }
 
+// The exports that take a refnum alone (and a count the library writes).
+template <Export E>
+void Caller::byRefnum() {
+    constexpr bool input = E == kSIStart || E == kSIStop;
+    constexpr bool file = E == kSoundReadFileSamplesRead || E == kSoundWriteFileSamplesWritten;
+    const int32_t refnum = (input ? shared_.inputs : file ? shared_.files : shared_.outputs).pick(rng_);
+    int32_t count = -7;
+    call(E, refnum, [&] {
+        if constexpr (E == kSOStart) return api_.SOStart(refnum);
+        else if constexpr (E == kSOStop) return api_.SOStop(refnum);
+        else if constexpr (E == kSOPause) return api_.SOPause(refnum);
+        else if constexpr (E == kSIStart) return api_.SIStart(refnum);
+        else if constexpr (E == kSIStop) return api_.SIStop(refnum);
+        else if constexpr (E == kSoundReadFileSamplesRead) return api_.SoundReadFileSamplesRead(refnum, &count);
+        else return api_.SoundWriteFileSamplesWritten(refnum, &count);
+    });
+}
+
 // Now and then one argument the library has to refuse (or take).
 void Caller::spoil(TaskArgs& a, const OddArgs& odd) {
     switch (rng_() % 40) {
@@ -217,20 +232,24 @@ void Caller::spoil(TaskArgs& a, const OddArgs& odd) {
 
 // ---- Output tasks ---------------------------------------------------------
 
-void Caller::soConfigure() {
-    static const int32_t kDevices[] = {0, 0, 0, 1};
-    static const int32_t kBuffers[] = {256, 1024, 4096, 16384};
-    static const double kRates[] = {8000, 22050, 44100, 48000, 96000};
-    static const int32_t kChannels[] = {1, 2, 2};
-    static const int32_t kBits[] = {16, 16, 8, 24, 32};
+// A task of either kind, from values its devices take.
+template <bool input>
+void Caller::configure() {
+    static const std::vector<int32_t> kDevices[] = {{0, 0, 0, 1}, {0, 0, 1}};
+    static const std::vector<int32_t> kBuffers[] = {{256, 1024, 4096, 16384}, {512, 2048, 8192}};
+    static const std::vector<double> kRates[] = {{8000, 22050, 44100, 48000, 96000}, {8000, 22050, 44100, 48000}};
     static const int32_t kModes[] = {TW_MODE_CONTINUOUS, TW_MODE_CONTINUOUS, TW_MODE_ONE_SHOT};
-    TaskArgs a{any(kDevices), any(kBuffers), any(kChannels), any(kBits), any(kModes), any(kRates)};
-    spoil(a, {3, 1e7, 3});
+    TaskArgs a{any(kDevices[input]), any(kBuffers[input]), any(kChannels), any(kBits),
+               input ? (chance(70) ? 1 : 0) : any(kModes), any(kRates[input])};
+    // A capture at an odd rate or width would be taken and run.
+    spoil(a, input ? OddArgs{4, 0, 0} : OddArgs{3, 1e7, 3});
+    const Export e = input ? kSIConfigure : kSOConfigure;
+    const auto configureTask = input ? api_.SIConfigure : api_.SOConfigure;
     int32_t refnum = -1;
-    const int32_t r = call(kSOConfigure, kNoRefnum, [&] {
-        return api_.SOConfigure(a.device, a.buffer, &a.rate, &a.channels, &a.bits, a.mode, &refnum);
+    const int32_t r = call(e, kNoRefnum, [&] {
+        return configureTask(a.device, a.buffer, &a.rate, &a.channels, &a.bits, a.mode, &refnum);
     });
-    made(shared_.outputs, kSOConfigure, r, refnum);
+    made(input ? shared_.inputs : shared_.outputs, e, r, refnum);
 }
 
 void Caller::soWrite() {
@@ -241,21 +260,6 @@ void Caller::soWrite() {
     auto data = samples(type, rows, any(kCols));
     const double t = timeout();
     call(kSOWrite, refnum, [&] { return api_.SOWrite(refnum, data.get(), t, type); });
-}
-
-void Caller::soStart() {
-    const int32_t refnum = shared_.outputs.pick(rng_);
-    call(kSOStart, refnum, [&] { return api_.SOStart(refnum); });
-}
-
-void Caller::soStop() {
-    const int32_t refnum = shared_.outputs.pick(rng_);
-    call(kSOStop, refnum, [&] { return api_.SOStop(refnum); });
-}
-
-void Caller::soPause() {
-    const int32_t refnum = shared_.outputs.pick(rng_);
-    call(kSOPause, refnum, [&] { return api_.SOPause(refnum); });
 }
 
 void Caller::soWait() {
@@ -290,8 +294,6 @@ void Caller::soInfo() {
                              block[0], testhost::blockSize(volumes.get()));
 }
 
-void Caller::soClear() { clear(shared_.outputs, shared_.outputs.take(rng_)); }
-
 void Caller::playSoundFile() {
     static const int32_t kDevices[] = {0, 0, 0, 1, 5};
     const int32_t device = any(kDevices);
@@ -317,22 +319,6 @@ void Caller::playSoundFile() {
 
 // ---- Input tasks ----------------------------------------------------------
 
-void Caller::siConfigure() {
-    static const int32_t kDevices[] = {0, 0, 1};
-    static const int32_t kBuffers[] = {512, 2048, 8192};
-    static const double kRates[] = {8000, 22050, 44100, 48000};
-    static const int32_t kChannels[] = {1, 2, 2};
-    static const int32_t kBits[] = {16, 16, 8, 24, 32};
-    TaskArgs a{any(kDevices), any(kBuffers), any(kChannels), any(kBits), chance(70) ? 1 : 0, any(kRates)};
-    // A capture at an odd rate or width would be taken and run.
-    spoil(a, {4, 0, 0});
-    int32_t refnum = -1;
-    const int32_t r = call(kSIConfigure, kNoRefnum, [&] {
-        return api_.SIConfigure(a.device, a.buffer, &a.rate, &a.channels, &a.bits, a.mode, &refnum);
-    });
-    made(shared_.inputs, kSIConfigure, r, refnum);
-}
-
 void Caller::siRead() {
     const int32_t refnum = shared_.inputs.pick(rng_);
     static const int32_t kCounts[] = {0, 1, 100, 1024, 4096, -1};
@@ -350,23 +336,16 @@ void Caller::siRead() {
     checkArray(kSIRead, data.get(), type);
 }
 
-void Caller::siStart() {
-    const int32_t refnum = shared_.inputs.pick(rng_);
-    call(kSIStart, refnum, [&] { return api_.SIStart(refnum); });
-}
-
-void Caller::siStop() {
-    const int32_t refnum = shared_.inputs.pick(rng_);
-    call(kSIStop, refnum, [&] { return api_.SIStop(refnum); });
-}
-
-void Caller::siClear() { clear(shared_.inputs, shared_.inputs.take(rng_)); }
-
 // ---- Task state and devices ---------------------------------------------
 
+int32_t Caller::anyTask(uint8_t& input) {
+    input = chance(40) ? 1 : 0;
+    return (input ? shared_.inputs : shared_.outputs).pick(rng_);
+}
+
 void Caller::getConfFormat() {
-    uint8_t input = chance(40) ? 1 : 0;
-    const int32_t refnum = (input ? shared_.inputs : shared_.outputs).pick(rng_);
+    uint8_t input = 0;
+    const int32_t refnum = anyTask(input);
     double rate = 0;
     int32_t channels = 0, bits = 0;
     uint16_t type = 0;
@@ -374,8 +353,8 @@ void Caller::getConfFormat() {
 }
 
 void Caller::getConfState() {
-    uint8_t input = chance(40) ? 1 : 0;
-    const int32_t refnum = (input ? shared_.inputs : shared_.outputs).pick(rng_);
+    uint8_t input = 0;
+    const int32_t refnum = anyTask(input);
     uint8_t running = 7, continuous = 7;
     call(kGetConfState, refnum, [&] { return api_.GetConfState(refnum, &input, &running, &continuous); });
     if (running > 1 || continuous > 1)
@@ -383,8 +362,8 @@ void Caller::getConfState() {
 }
 
 void Caller::getStateDesc() {
-    uint8_t input = chance(40) ? 1 : 0;
-    const int32_t refnum = (input ? shared_.inputs : shared_.outputs).pick(rng_);
+    uint8_t input = 0;
+    const int32_t refnum = anyTask(input);
     auto text = testhost::makeString("");
     const int32_t r = call(kGetStateDesc, refnum, [&] { return api_.GetStateDesc(refnum, &input, text.get()); });
     const int32_t length = (*text.get())->length;
@@ -447,12 +426,6 @@ void Caller::readFileData() {
         shared_.problems.add("SoundReadFileData(refnum %d) wrote %d frames read and end flag %u", refnum, read, atEnd);
 }
 
-void Caller::readFileSamplesRead() {
-    const int32_t refnum = shared_.files.pick(rng_);
-    int32_t read = -7;
-    call(kSoundReadFileSamplesRead, refnum, [&] { return api_.SoundReadFileSamplesRead(refnum, &read); });
-}
-
 void Caller::fileInfoRef() {
     const int32_t refnum = shared_.files.pick(rng_);
     double rate = 0, duration = 0;
@@ -464,8 +437,6 @@ void Caller::fileInfoRef() {
 
 void Caller::writeFileOpen() {
     static const double kRates[] = {8000, 44100, 44100};
-    static const int32_t kChannels[] = {1, 2, 2};
-    static const int32_t kBits[] = {16, 16, 8, 24, 32};
     const std::vector<std::string>& paths = shared_.paths.written;
     std::string path = paths[rng_() % paths.size()];
     double rate = any(kRates);
@@ -493,14 +464,6 @@ void Caller::writeFileData() {
     int32_t written = -7;
     call(kSoundWriteFileData, refnum, [&] { return api_.SoundWriteFileData(refnum, data.get(), &written, type); });
 }
-
-void Caller::writeFileSamplesWritten() {
-    const int32_t refnum = shared_.files.pick(rng_);
-    int32_t written = -7;
-    call(kSoundWriteFileSamplesWritten, refnum, [&] { return api_.SoundWriteFileSamplesWritten(refnum, &written); });
-}
-
-void Caller::fileClose() { clear(shared_.files, shared_.files.take(rng_)); }
 
 // ---- The host's own moves -------------------------------------------------
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "Shared.h"
 #include "Watchdog.h"
@@ -66,6 +67,7 @@ private:
     // A configure or open left `result` and `refnum`: keep the object.
     void made(RefnumPool& pool, Export e, int32_t result, int32_t refnum);
     void clear(RefnumPool& pool, int32_t refnum);
+    int32_t clearNow(const RefnumPool& pool, int32_t refnum) const;
     // The array's stated size fits its block.
     void checkArray(Export e, TwArrayHandle data, uint16_t typeCode);
 
@@ -73,6 +75,10 @@ private:
     template <typename T, size_t N>
     T any(const T (&values)[N]) {
         return values[rng_() % N];
+    }
+    template <typename T>
+    T any(const std::vector<T>& values) {
+        return values[rng_() % values.size()];
     }
     uint16_t sampleType();
     double timeout();
@@ -91,21 +97,22 @@ private:
     };
     void spoil(TaskArgs& a, const OddArgs& odd);
 
-    void soConfigure();
+    template <bool input>
+    void configure();
+    template <Export E>
+    void byRefnum();
+    template <RefnumPool Shared::*pool>
+    void clearOne() {
+        clear(shared_.*pool, (shared_.*pool).take(rng_));
+    }
+    // A refnum of either kind of task; `input` says which.
+    int32_t anyTask(uint8_t& input);
     void soWrite();
-    void soStart();
-    void soStop();
-    void soPause();
     void soWait();
     void soVolume();
     void soInfo();
-    void soClear();
     void playSoundFile();
-    void siConfigure();
     void siRead();
-    void siStart();
-    void siStop();
-    void siClear();
     void getConfFormat();
     void getConfState();
     void getStateDesc();
@@ -113,12 +120,9 @@ private:
     void soundDeviceInfo();
     void readFileOpen();
     void readFileData();
-    void readFileSamplesRead();
     void fileInfoRef();
     void writeFileOpen();
     void writeFileData();
-    void writeFileSamplesWritten();
-    void fileClose();
     void setRuntimeModule();
     void failHostResize();
     void staleClear();

@@ -21,6 +21,7 @@
 // not grow over the second half beyond a small allowance.
 #include <dlfcn.h>
 
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -67,39 +68,26 @@ Options parse(int argc, char** argv) {
     Options o;
     if (const char* s = std::getenv("TONEWELL_STRESS_SECONDS")) o.seconds = std::atof(s);
     o.seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : "";
-        if (option == "--no-cleanup") {
-            o.cleanups = false;
-        } else if (option == "--seconds") {
-            o.seconds = std::atof(value);
-            ++i;
-        } else if (option == "--seed") {
-            o.seed = std::strtoull(value, nullptr, 0);
-            ++i;
-        } else if (option == "--threads") {
-            o.threads = std::max(1, std::atoi(value));
-            ++i;
-        } else if (option == "--only") {
-            o.exports.reset();
-            std::string list = value;
-            for (size_t at = 0; at <= list.size();) {
-                const size_t comma = std::min(list.find(',', at), list.size());
-                const std::string name = list.substr(at, comma - at);
-                if (const int e = exportByName(name); e >= 0)
-                    o.exports.set(static_cast<size_t>(e));
-                else {
-                    // A run that calls less than asked must not pass for one that did.
-                    std::fprintf(stderr, "stress_host: no export %s\n", name.c_str());
-                    std::exit(2);
-                }
-                at = comma + 1;
-            }
-            ++i;
-        } else {
-            std::fprintf(stderr, "stress_host: unknown option %s\n", option.c_str());
-        }
+    bool noCleanup = false;
+    std::vector<std::string> only;
+    CLI::App app{"stress host"};
+    app.add_option("--seconds", o.seconds);
+    app.add_option("--seed", o.seed);
+    app.add_option("--threads", o.threads)->check(CLI::PositiveNumber);
+    app.add_flag("--no-cleanup", noCleanup);
+    app.add_option("--only", only)->delimiter(',');
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        std::exit(app.exit(e));
+    }
+    o.cleanups = !noCleanup;
+    if (!only.empty()) o.exports.reset();
+    for (const std::string& name : only) {
+        const int e = exportByName(name);
+        // A run that calls less than asked must not pass for one that did.
+        if (e < 0) std::exit(app.exit(CLI::ValidationError("--only", "no export " + name)));
+        o.exports.set(static_cast<size_t>(e));
     }
     return o;
 }
