@@ -33,6 +33,7 @@ WavPipe::WavPipe(int fd, const Format& format) : fd_(fd), bytesPerSample_((forma
     // anything else needs the extensible record.
     const bool extensible = channels > 2 || format.bits > 16 || format.bits % 8 != 0;
     std::vector<uint8_t> h;
+    h.reserve(68);  // the extensible header's size
     tag(h, "RIFF");
     put32(h, 0xFFFFFFFFu);
     tag(h, "WAVE");

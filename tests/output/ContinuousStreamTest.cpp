@@ -124,8 +124,10 @@ TEST_F(ContinuousStream, OwedSilenceFollowsABlockEndingInsideAQuarter) {
 // one goes ahead of the cursor: nothing stale plays, and it is heard although
 // the stream would have ended at the next quarter.
 TEST_F(ContinuousStream, LateBlockIsHeardAheadOfTheCursor) {
-    Task task = configure(4096, 8000, 2, 16, TW_MODE_CONTINUOUS);  // quarters of 128 ms
+    ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(1), TWS_OK);
+    Task task = configure(4096, 8000, 2, 16, TW_MODE_CONTINUOUS);  // quarters of 1024 frames
     ASSERT_EQ(task.result, 0);
+    Pacer pacer({testhost::currentThreadId(), testhost::threadNamed("tw-output")});
     auto first = rampBlock(0, 1280);
     auto second = rampBlock(1280, 200);
     ASSERT_EQ(library()->SOWrite(task.refnum, first.get(), -1, TW_TYPE_I16), 0);
@@ -199,11 +201,12 @@ TEST_F(ContinuousStream, LostBufferIsRestoredOrFailsTheStream) {
         uint32_t failures;
         int32_t code;
     };
-    virtualDriver().tws_virtual_set_speed(2.0);
+    ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(1), TWS_OK);
     for (Case c : {Case{false, 1, 0}, Case{true, 2, 0}, Case{false, 1000000, TW_E_GENERIC}}) {
         SCOPED_TRACE(testing::Message() << (c.idle ? "idle, " : "playing, ") << c.failures << " failures");
         Task task = configure(kRingFrames, 8000, 2, 16, TW_MODE_CONTINUOUS);
         ASSERT_EQ(task.result, 0);
+        Pacer pacer({testhost::currentThreadId(), testhost::threadNamed("tw-output")});
         auto first = rampBlock(0, 3000);
         auto second = rampBlock(3000, 3000);
         auto lose = [&] { return virtualDriver().tws_virtual_lose_output(task.tap, c.failures); };

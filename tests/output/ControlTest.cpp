@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "OutputHarness.h"
+#include "host/ThreadHold.h"
 
 namespace outtest {
 namespace {
@@ -77,9 +78,10 @@ TEST_F(Control, VolumeReadsBackThroughTheCurve) {
 }
 
 TEST_F(Control, WaitPollsUntilTheBufferStopsOrTheLimit) {
-    virtualDriver().tws_virtual_set_speed(2.0);
+    ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(1), TWS_OK);
     Task task = configure(2048, 8000, 2, 16, TW_MODE_CONTINUOUS);
     ASSERT_EQ(task.result, 0);
+    Pacer pacer({testhost::currentThreadId(), testhost::threadNamed("tw-output")});
     const size_t registrations = testhost::registrationCount();
     EXPECT_EQ(library()->SOWait(task.refnum, 2), 0);  // stopped: at once
     auto block = rampBlock(0, 4096);

@@ -1,6 +1,7 @@
 // The hand-off between a continuous write and the worker: one write at a time,
 // and a write waiting for its block never outlives a stopped buffer.
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "OutputHarness.h"
@@ -14,12 +15,25 @@ protected:
     // Starts a write of four rings on its own thread and returns once it plays
     // (or at once).
     void startLongWrite(bool untilPlaying = true) {
-        virtualDriver().tws_virtual_set_speed(2.0);
+        pacer_.reset();
+        ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(1), TWS_OK);
         task_ = configure(2048, 8000, 2, 16, TW_MODE_CONTINUOUS);
         ASSERT_EQ(task_.result, 0);
         block_ = rampBlock(0, 4 * 2048);
-        writer_ = std::thread([this] { writeResult_ = library()->SOWrite(task_.refnum, block_.get(), -1, TW_TYPE_I16); });
+        std::atomic<pid_t> writerId{-1};
+        writer_ = std::thread([this, &writerId] {
+            writerId = testhost::currentThreadId();
+            writeResult_ = library()->SOWrite(task_.refnum, block_.get(), -1, TW_TYPE_I16);
+        });
+        while (writerId.load() < 0) std::this_thread::yield();
+        pacer_ = std::make_unique<Pacer>(
+            std::vector<pid_t>{testhost::currentThreadId(), writerId.load(), testhost::threadNamed("tw-output")});
         while (untilPlaying && !running(task_.refnum)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    void TearDown() override {
+        if (writer_.joinable()) writer_.join();
+        pacer_.reset();
+        OutputTest::TearDown();
     }
     int32_t joinWriter() {
         writer_.join();
@@ -27,6 +41,7 @@ protected:
     }
 
     Task task_;
+    std::unique_ptr<Pacer> pacer_;
     testhost::ArrayPtr block_;
     std::thread writer_;
     int32_t writeResult_ = -1;

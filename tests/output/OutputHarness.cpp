@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+
+#include "host/ThreadHold.h"
 
 namespace outtest {
 
@@ -80,6 +83,28 @@ void expectRamp(const RampReport& report, const std::set<uint32_t>& starts) {
     EXPECT_EQ(report.leadingSilence, 0u);
     for (const auto& [id, frames] : report.silenceBefore)
         EXPECT_TRUE(starts.count(id)) << frames << " silent frames inside a block, before id " << id;
+}
+
+Pacer::Pacer(std::vector<pid_t> threads, uint32_t stepFrames) {
+    thread_ = std::thread([this, threads = std::move(threads), stepFrames] {
+        const timespec pause{0, 1000000};
+        // Two looks in a row: one of them may have woken another in between.
+        for (int quiet = 0; !stop_.load();) {
+            bool all = true;
+            for (pid_t tid : threads) all = all && testhost::threadSleeps(tid);
+            quiet = all ? quiet + 1 : 0;
+            if (quiet == 2) {
+                virtualDriver().tws_virtual_advance(stepFrames);
+                quiet = 0;
+            }
+            nanosleep(&pause, nullptr);
+        }
+    });
+}
+
+Pacer::~Pacer() {
+    stop_ = true;
+    thread_.join();
 }
 
 void OutputTest::SetUp() {

@@ -6,10 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/Library.h"
@@ -49,6 +53,21 @@ struct RampReport {
 RampReport checkRamp(const std::vector<uint8_t>& tap, uint32_t count);
 // Fails the test unless the ramp is whole and silence precedes only ids in `starts`.
 void expectRamp(const RampReport& report, const std::set<uint32_t>& starts);
+
+// Drives the manual clock as a real one would run, but only while every
+// thread named sleeps: a stream then plays in real order on any machine, and
+// no host or worker is ever late. Stops when it goes out of scope.
+class Pacer {
+public:
+    Pacer(std::vector<pid_t> threads, uint32_t stepFrames = 64);
+    ~Pacer();
+    Pacer(const Pacer&) = delete;
+    Pacer& operator=(const Pacer&) = delete;
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 // Resets the virtual driver around every test and checks that both modules load.
 class OutputTest : public ::testing::Test {
