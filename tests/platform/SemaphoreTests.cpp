@@ -22,17 +22,6 @@ int drain(Semaphore& semaphore) {
   return taken;
 }
 
-TEST(Semaphore, WaitTakesOneCountAndEmptyTimesOut) {
-  Semaphore semaphore(2, 5);
-  EXPECT_EQ(waitForSingleObject(semaphore, 0), kWaitObject0);
-  EXPECT_EQ(waitForSingleObject(semaphore, 0), kWaitObject0);
-  EXPECT_EQ(waitForSingleObject(semaphore, 0), kWaitTimeout);
-  int32_t previous = -1;
-  ASSERT_TRUE(semaphore.release(3, &previous));
-  EXPECT_EQ(previous, 0);
-  EXPECT_EQ(drain(semaphore), 3);
-}
-
 // Releases beyond the maximum (near the int32 limit too) fail and change
 // nothing; counts given at construction are clamped into range.
 TEST(Semaphore, CountStaysBetweenZeroAndTheMaximum) {
