@@ -30,9 +30,7 @@ TEST_F(DeviceTest, DefaultDevicesFollowThePrimaryEntry) {
         EXPECT_EQ(list[1].description, e.firstName);
         EXPECT_TRUE(sameGuid(list[2].guid, *e.second));
         EXPECT_EQ(list[2].description, e.secondName);
-        EXPECT_FALSE(sameGuid(*e.first, *e.second));
     }
-    EXPECT_FALSE(sameGuid(kInput1, kOutput1));
 }
 
 TEST_F(DeviceTest, EnumerationStopsWhenTheCallbackSaysSo) {
@@ -59,12 +57,6 @@ TEST_F(DeviceTest, DeviceSetReplacesBothDirections) {
     ASSERT_EQ(ins.size(), 2u);
     EXPECT_EQ(outs[1].description, "Only Out");
     EXPECT_EQ(ins[1].description, "Only In");
-
-    tws_capture_caps caps{sizeof caps, 0, 0, 0};
-    tws_capture* c = capture(&devices[0].guid);
-    ASSERT_EQ(c->vtbl->get_caps(c, &caps), TWS_OK);
-    EXPECT_EQ(caps.dwFormats, TWS_FORMAT_1M08 | TWS_FORMAT_96S16);
-    EXPECT_EQ(caps.dwChannels, 1u);
 
     // No devices at all: only the primary entries remain.
     ASSERT_EQ(m.tws_virtual_set_devices(nullptr, 0), TWS_OK);

@@ -201,11 +201,5 @@ TEST_F(PlaybackTest, CallbacksMayStopOrReleaseTheirBuffer) {
     EXPECT_EQ(m.tws_virtual_advance(1), TWS_OK);
 }
 
-TEST_F(PlaybackTest, ManualAdvanceIsRefusedOnTheRealClock) {
-    m.tws_virtual_set_manual_clock(0);
-    EXPECT_EQ(m.tws_virtual_advance(1), TWS_ERR_INVALIDCALL);
-    EXPECT_EQ(m.tws_virtual_flush(), TWS_OK);
-}
-
 }  // namespace
 }  // namespace soundtest

@@ -57,6 +57,8 @@ TEST_F(RealTimeTest, CursorFollowsTheSampleRateTimesTheSpeed) {
         forget(b);
     }
     EXPECT_EQ(m.tws_virtual_set_speed(0.0), TWS_E_INVALIDARG);
+    EXPECT_EQ(m.tws_virtual_advance(1), TWS_ERR_INVALIDCALL) << "manual steps on the real clock";
+    EXPECT_EQ(m.tws_virtual_flush(), TWS_OK);
 }
 
 // Waits for the notifications rather than the clock: a loaded machine only
