@@ -49,46 +49,40 @@ TEST_P(Enumeration, PrimaryFirstThenTheServerDevicesWithStableIds) {
 INSTANTIATE_TEST_SUITE_P(Directions, Enumeration, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Capture" : "Output"; });
 
-const Device* findDefault(const std::vector<Device>& list) {
-    for (const auto& d : list)
-        if (d.alsaName == "default") return &d;
-    return nullptr;
-}
-
-TEST(Devices, OutputCapabilitiesComeFromTheHardwareParameters) {
+// The capabilities of the default device of each direction come from its
+// hardware parameters; the server converts, so every standard format is taken.
+TEST(Devices, DefaultDeviceCapabilitiesComeFromTheHardwareParameters) {
     REQUIRE_SOUND_SERVER();
-    const auto list = enumerate(false);
-    const Device* d = findDefault(list);
-    ASSERT_NE(d, nullptr);
+    const tws_guid* ids[2] = {};
+    const std::vector<Device> lists[2] = {enumerate(false), enumerate(true)};
+    for (int capture = 0; capture < 2; ++capture)
+        for (const auto& d : lists[capture])
+            if (d.alsaName == "default") ids[capture] = &d.guid;
+    ASSERT_NE(ids[0], nullptr);
+    ASSERT_NE(ids[1], nullptr);
+
     tws_sound* sound = nullptr;
-    ASSERT_EQ(module().soundCreate(&d->guid, &sound), TWS_OK);
+    ASSERT_EQ(module().soundCreate(ids[0], &sound), TWS_OK);
     tws_caps caps{};
     caps.dwSize = sizeof caps;
-    ASSERT_EQ(sound->vtbl->get_caps(sound, &caps), TWS_OK);
+    EXPECT_EQ(sound->vtbl->get_caps(sound, &caps), TWS_OK);
+    sound->vtbl->release(sound);
     const uint32_t all = TWS_CAPS_PRIMARYMONO | TWS_CAPS_PRIMARYSTEREO | TWS_CAPS_PRIMARY8BIT |
                          TWS_CAPS_PRIMARY16BIT;
     EXPECT_EQ(caps.dwFlags & all, all);
     EXPECT_EQ((caps.dwFlags >> 8) & all, all) << "secondary group repeats the primary one";
     EXPECT_LE(caps.dwMinSecondarySampleRate, 8000u);
     EXPECT_GE(caps.dwMaxSecondarySampleRate, 96000u);
-    sound->vtbl->release(sound);
-}
 
-TEST(Devices, CaptureCapabilitiesTestEachStandardFormat) {
-    REQUIRE_SOUND_SERVER();
-    const auto list = enumerate(true);
-    const Device* d = findDefault(list);
-    ASSERT_NE(d, nullptr);
     tws_capture* capture = nullptr;
-    ASSERT_EQ(module().captureCreate(&d->guid, &capture), TWS_OK);
-    tws_capture_caps caps{};
-    caps.dwSize = sizeof caps;
-    ASSERT_EQ(capture->vtbl->get_caps(capture, &caps), TWS_OK);
-    // The server converts: every standard format is taken.
-    EXPECT_EQ(caps.dwFormats, TWS_FORMAT_ALL);
-    EXPECT_GE(caps.dwChannels, 2u);
-    EXPECT_LE(caps.dwChannels, 8u) << "no more than a buffer can have";
+    ASSERT_EQ(module().captureCreate(ids[1], &capture), TWS_OK);
+    tws_capture_caps captureCaps{};
+    captureCaps.dwSize = sizeof captureCaps;
+    EXPECT_EQ(capture->vtbl->get_caps(capture, &captureCaps), TWS_OK);
     capture->vtbl->release(capture);
+    EXPECT_EQ(captureCaps.dwFormats, TWS_FORMAT_ALL);
+    EXPECT_GE(captureCaps.dwChannels, 2u);
+    EXPECT_LE(captureCaps.dwChannels, 8u) << "no more than a buffer can have";
 }
 
 TEST(Devices, UnknownIdsAreNoDriverAndNullIdIsTheDefault) {
