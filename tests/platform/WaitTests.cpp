@@ -24,9 +24,8 @@ long long msSince(Clock::time_point start) {
 
 TEST(Wait, TimeOutsOfZeroAndSmallValues) {
   Event event(true, false);
-  auto start = Clock::now();
   EXPECT_EQ(waitForSingleObject(event, 0), kWaitTimeout);
-  start = Clock::now();
+  auto start = Clock::now();
   EXPECT_EQ(waitForSingleObject(event, 40), kWaitTimeout);
   EXPECT_GE(msSince(start), 39);
   Waitable* objects[] = {&event};

@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -96,10 +95,9 @@ bool sameGuid(const tws_guid& a, const tws_guid& b) { return std::memcmp(&a, &b,
 
 std::vector<Enumerated> enumerate(bool capture, tws_result* result) {
     std::vector<Enumerated> list;
-    auto callback = [](const tws_guid* guid, const char* description, const char* mod,
-                       void* context) -> int32_t {
+    auto callback = [](const tws_guid* guid, const char* description, const char*, void* context) -> int32_t {
         auto* out = static_cast<std::vector<Enumerated>*>(context);
-        out->push_back({guid != nullptr, guid ? *guid : tws_guid{}, description, mod});
+        out->push_back({guid != nullptr, guid ? *guid : tws_guid{}, description});
         return 1;
     };
     auto& m = module();

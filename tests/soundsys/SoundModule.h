@@ -51,7 +51,6 @@ struct Enumerated {
     bool hasGuid;
     tws_guid guid;
     std::string description;
-    std::string module;
 };
 std::vector<Enumerated> enumerate(bool capture, tws_result* result = nullptr);
 
