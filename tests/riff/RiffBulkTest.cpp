@@ -27,14 +27,6 @@ using test::ScratchFile;
 
 constexpr FourCC kData = makeFourCC('d', 'a', 't', 'a');
 
-Bytes withDataHeader(const Bytes& samples) {
-    Bytes out;
-    append(out, "data");
-    append32(out, static_cast<uint32_t>(samples.size()));
-    out.insert(out.end(), samples.begin(), samples.end());
-    return out;
-}
-
 // Long files get space reserved ahead of their writes; none of it may stay
 // allocated past the end once the file is closed.
 TEST(RiffBulk, SpaceReservedAheadIsGivenBackAtClose) {
@@ -89,8 +81,8 @@ TEST(RiffBulk, MixedPieceSizesAreBitExact) {
     got.resize(samples.size());
     EXPECT_EQ(got, samples);
     ASSERT_EQ(f.close(), RiffResult::ok);
-    Bytes expected = withDataHeader(samples);
-    expected.push_back(0);
+    Bytes expected;
+    test::appendChunk(expected, "data", samples);  // with its pad byte
     EXPECT_EQ(readAll(file.path()), expected);
 }
 
