@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -127,27 +126,14 @@ int bulkWritePastLimit(const char* path) {
 }
 
 int directWritePastLimit(const char* path) {
-    const Bytes& samples = limitedSamples();
     RiffFile f;
     if (f.open(path, RiffFile::Mode::createReadWrite, 4096) != 0) return 1;
     RiffChunkInfo data;
     data.ckid = kData;
     if (f.createChunk(data, 0) != RiffResult::ok) return 2;
-    RiffBufferInfo info;
-    f.getInfo(info);
-    for (size_t done = 0; done < samples.size();) {
-        if (info.pchNext == info.pchEndWrite) {
-            info.dwFlags |= kRiffDirty;
-            const RiffResult r = f.advance(info, RiffAdvance::write);
-            if (r == RiffResult::cannotWrite && f.lastError() == EFBIG) break;
-            if (r != RiffResult::ok) return 3;
-        }
-        const size_t n = std::min<size_t>(samples.size() - done, static_cast<size_t>(info.pchEndWrite - info.pchNext));
-        std::memcpy(info.pchNext, samples.data() + done, n);
-        info.pchNext += n;
-        done += n;
-        if (done == samples.size()) return 4;  // the limit was never met
-    }
+    const RiffResult r = test::writeDirect(f, limitedSamples());
+    if (r == RiffResult::ok) return 4;  // the limit was never met
+    if (r != RiffResult::cannotWrite || f.lastError() != EFBIG) return 3;
     if (f.ascend(data) != RiffResult::cannotWrite) return 5;
     if (f.close() != RiffResult::cannotWrite || f.lastError() != EFBIG) return 6;
     return 0;
