@@ -1,5 +1,5 @@
 // Known values of the sample converters: full-scale integer conversions,
-// float scaling and clipping, channel fan-out and refused jobs.
+// float scaling and clipping, and refused jobs.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -90,33 +90,6 @@ TEST(SampleConverter, FloatSamplesScaleAndClip) {
     EXPECT_EQ(fromDevice<double>(TW_TYPE_F64, {0}, 1), -1.0);
     EXPECT_EQ(fromDevice<double>(TW_TYPE_F64, {255}, 1), 1.0);
     EXPECT_EQ(fromDevice<double>(TW_TYPE_F64, {128}, 1), 128 / 127.5 - 1.0);
-}
-
-TEST(SampleConverter, MonoRowFeedsEveryDeviceChannel) {
-    int16_t host[3] = {1, -2, 3};
-    Bytes device(3 * 2 * 2);
-    EXPECT_EQ(tw::convertBlock(job(TW_TYPE_I16, 2, 2, host, 1, 3, device, ConvertDirection::HostToDevice)), 0);
-    int16_t out[6];
-    std::memcpy(out, device.data(), sizeof out);
-    EXPECT_EQ(std::vector<int16_t>(out, out + 6), (std::vector<int16_t>{1, 1, -2, -2, 3, 3}));
-
-    // Two rows on four channels: channels 2 and 3 take row 1.
-    int16_t stereo[2][2] = {{10, 11}, {20, 21}};
-    Bytes quad(2 * 4 * 2);
-    EXPECT_EQ(tw::convertBlock(job(TW_TYPE_I16, 2, 4, stereo, 2, 2, quad, ConvertDirection::HostToDevice)), 0);
-    int16_t frames[8];
-    std::memcpy(frames, quad.data(), sizeof frames);
-    EXPECT_EQ(std::vector<int16_t>(frames, frames + 8), (std::vector<int16_t>{10, 20, 20, 20, 11, 21, 21, 21}));
-}
-
-TEST(SampleConverter, OneClippedSampleStillConvertsTheRest) {
-    double host[2][3] = {{2.0, 0.5, -0.5}, {0.25, 0.0, -0.25}};
-    Bytes device(3 * 2 * 2, 0xEE);
-    EXPECT_EQ(tw::convertBlock(job(TW_TYPE_F64, 2, 2, host, 2, 3, device, ConvertDirection::HostToDevice)),
-              TW_W_CLIPPED);
-    int16_t out[6];
-    std::memcpy(out, device.data(), sizeof out);
-    EXPECT_EQ(std::vector<int16_t>(out, out + 6), (std::vector<int16_t>{32767, 8191, 16383, 0, -16383, -8191}));
 }
 
 TEST(SampleConverter, RefusedJobsWriteNothing) {

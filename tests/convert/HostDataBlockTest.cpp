@@ -60,18 +60,6 @@ TEST(HostDataBlock, CopiesWholeFramesAndCountsThem) {
     EXPECT_EQ(frames, 0u);
 }
 
-TEST(HostDataBlock, TwoRowsOnFourChannelsCountFrames) {
-    auto array = testhost::makeArray2D(TW_TYPE_U8, 2, 3);
-    HostDataBlock block(nullptr, 0, 4, 0);
-    block.setFormat(4, 2);
-    block.attach(h(array), TW_TYPE_U8);
-    std::vector<uint8_t> device(3 * 8);
-    uint32_t frames = 0;
-    EXPECT_EQ(block.copyToDevice(device.data(), 24, frames), 0);
-    EXPECT_EQ(frames, 3u);
-    EXPECT_EQ(block.samplesRemaining(), 0u);
-}
-
 TEST(HostDataBlock, ClippedOrUnconvertibleCopiesStillAdvance) {
     auto floats = testhost::makeArray2D(TW_TYPE_F64, 1, 4);
     set2D<double>(h(floats), 0, 1, 3.0);

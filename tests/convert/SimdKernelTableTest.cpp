@@ -1,10 +1,7 @@
 // The tables of vector kernels: every pair at most once, every AVX-512 row
 // backed by the AVX2 row that converts its last frames, and what AVX2 covers.
-// Prints which pairs each instruction set covers.
 #include <gtest/gtest.h>
 
-#include <iomanip>
-#include <iostream>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -49,40 +46,25 @@ TEST(SimdKernelTables, RowsAreWellFormedAndUnique) {
 TEST(SimdKernelTables, EveryAvx512RowHasAnAvx2RowForItsTail) {
     const std::set<Key> avx2 = keys(tw::convert::avx2Kernels());
     for (const Key& k : keys(tw::convert::avx512Kernels()))
-        EXPECT_EQ(avx2.count(k), 1u) << describe(std::get<0>(k), std::get<1>(k), std::get<2>(k), std::get<3>(k))
+        EXPECT_EQ(avx2.count(k), 1u) << describe(std::get<0>(k), std::get<1>(k), std::get<2>(k),
+                                                 std::get<3>(k))
                                      << " has no AVX2 kernel for its tail";
 }
 
 // AVX2 is what most hosts run: it covers every mono and stereo pair but the
 // plain copies (same width and integer type, mono), which the caller does
-// with memcpy. Prints the coverage matrix of both sets (channel counts
-// covered per host type, direction and device width; - = portable loops).
+// with memcpy.
 TEST(SimdKernelTables, Avx2CoversEveryPairButMonoCopies) {
-    const std::set<Key> avx2 = keys(tw::convert::avx2Kernels()), avx512 = keys(tw::convert::avx512Kernels());
-    std::ostringstream matrix;
-    matrix << "Kernels by channel counts covered (- = portable loops)\n"
-           << "           AVX2               AVX-512\n"
-           << "pair       w1 w2 w3 w4        w1 w2 w3 w4\n";
-    auto cell = [](const std::set<Key>& has, uint16_t type, uint32_t w, Direction d) {
-        const bool mono = has.count({type, w, 1, d}) != 0, stereo = has.count({type, w, 2, d}) != 0;
-        return mono && stereo ? " 12" : mono ? "  1" : stereo ? "  2" : "  -";
-    };
+    const std::set<Key> avx2 = keys(tw::convert::avx2Kernels());
     for (uint16_t type : tw::convert::kSampleTypeCodes)
-        for (Direction d : {Direction::toDevice, Direction::fromDevice}) {
+        for (Direction d : {Direction::toDevice, Direction::fromDevice})
             for (uint32_t w = 1; w <= 4; ++w)
                 for (uint32_t c = 1; c <= 2; ++c) {
-                    const bool copy = c == 1 && ((type == TW_TYPE_U8 && w == 1) || (type == TW_TYPE_I16 && w == 2) ||
-                                                 (type == TW_TYPE_I32 && w == 4));
+                    const bool copy =
+                        c == 1 && ((type == TW_TYPE_U8 && w == 1) || (type == TW_TYPE_I16 && w == 2) ||
+                                   (type == TW_TYPE_I32 && w == 4));
                     EXPECT_EQ(avx2.count({type, w, c, d}), copy ? 0u : 1u) << describe(type, w, c, d);
                 }
-            matrix << std::left << std::setw(4) << sampleTypeName(type) << (d == Direction::toDevice ? "->" : "<-");
-            for (const std::set<Key>* has : {&avx2, &avx512}) {
-                matrix << (has == &avx2 ? "    " : "       ");
-                for (uint32_t w = 1; w <= 4; ++w) matrix << cell(*has, type, w, d);
-            }
-            matrix << "\n";
-        }
-    std::cout << matrix.str();
 }
 
 }  // namespace

@@ -135,6 +135,7 @@ TEST_F(FileErrors, DataChunkLongerThanTheFileEndsWithTheFile) {
     EXPECT_EQ(testhost::get2D<int16_t>(a.data.get(), 0, 9), 10);
     a = readData(r.refnum, 0x7FFFFFFF, TW_TYPE_F64, 0, 0);
     EXPECT_EQ(a.frames, 10) << "sized by the file, not by the count";
+    EXPECT_EQ(a.eof, 1);
     EXPECT_EQ(testhost::blockSize(a.data.get()), 8u + 10 * 8);
     EXPECT_EQ(api().SoundFileClose(r.refnum), 0);
 }

@@ -96,21 +96,6 @@ TEST_F(Reader, PartialLastFrameIsConsumedByTheNextRead) {
     EXPECT_EQ(api().SoundFileClose(r), 0);
 }
 
-TEST_F(Reader, CountsBeyondTheDataGiveAShortRead) {
-    const TaskRefnum r = openCounting("short.wav", 100);
-    ReadResult a = readData(r, 60, TW_TYPE_I16);
-    EXPECT_EQ(a.frames, 60);
-    EXPECT_EQ(a.eof, 0);
-    ReadResult b = readData(r, 0x7FFFFFFF, TW_TYPE_F64);
-    EXPECT_EQ(b.result, 0);
-    EXPECT_EQ(b.frames, 40);
-    EXPECT_EQ(b.eof, 1);
-    EXPECT_EQ(testhost::cols(b.data.get()), 40);
-    EXPECT_EQ(testhost::get2D<double>(b.data.get(), 0, 0), 60.0 / 32768.0);
-    EXPECT_EQ(testhost::get2D<double>(b.data.get(), 1, 39), -99.0 / 32768.0);
-    EXPECT_EQ(api().SoundFileClose(r), 0);
-}
-
 // Nothing to fill comes before a type without converter.
 TEST_F(Reader, CountZeroOrNoArrayGives61AndAnEmptyArray) {
     const TaskRefnum r = openCounting("zero.wav", 10);

@@ -108,26 +108,6 @@ TEST_F(WriterBytes, EveryFormatGivesTheExactFileWhileOpenAndAfterClosing) {
     }
 }
 
-TEST_F(WriterBytes, SuccessiveCallsAppendAndCount) {
-    const std::string path = scratchPath("append.wav");
-    Opened w = openWrite(path, 8000.0, 1, 16);
-    ASSERT_EQ(w.result, 0);
-    for (int call = 0; call < 2; ++call) {
-        auto data = makeSamples(TW_TYPE_I16, 1, 1000, [call](int32_t, int32_t c) { return call * 1000 + c; });
-        int32_t written = 0;
-        ASSERT_EQ(api().SoundWriteFileData(w.refnum, data.get(), &written, TW_TYPE_I16), 0);
-        EXPECT_EQ(written, 1000);
-    }
-    int32_t total = -1;
-    EXPECT_EQ(api().SoundWriteFileSamplesWritten(w.refnum, &total), 0);
-    EXPECT_EQ(total, 2000);
-    ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
-    const Bytes file = readFile(path);
-    ASSERT_EQ(file.size(), 56u + 4000u);
-    EXPECT_EQ(get32(file, 52), 4000u);
-    for (int i = 0; i < 2000; ++i) ASSERT_EQ(static_cast<int16_t>(get16(file, 56 + 2 * i)), i) << i;
-}
-
 TEST_F(WriterBytes, FewerRowsThanChannelsRepeatTheLastRow) {
     const std::string path = scratchPath("monoarray.wav");
     Opened w = openWrite(path, 8000.0, 2, 16);

@@ -16,27 +16,6 @@ using namespace test;
 
 constexpr FourCC kData = makeFourCC('d', 'a', 't', 'a');
 
-// Stores bytes at pchNext, advancing whenever the buffer is full, the way a
-// sample writer streams into the file.
-void writeDirect(RiffFile& f, const Bytes& bytes) {
-    RiffBufferInfo info;
-    ASSERT_EQ(f.getInfo(info), RiffResult::ok);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        if (info.pchNext == info.pchEndWrite) {
-            info.dwFlags |= kRiffDirty;
-            ASSERT_EQ(f.advance(info, RiffAdvance::write), RiffResult::ok);
-            ASSERT_LT(info.pchNext, info.pchEndWrite);
-        }
-        const size_t n = std::min<size_t>(bytes.size() - done, static_cast<size_t>(info.pchEndWrite - info.pchNext));
-        std::memcpy(info.pchNext, bytes.data() + done, n);
-        info.pchNext += n;
-        done += n;
-    }
-    info.dwFlags |= kRiffDirty;
-    ASSERT_EQ(f.setInfo(info), RiffResult::ok);
-}
-
 // Takes up to `limit` bytes from the buffer, refilling it as it empties;
 // stops early at the end of the file.
 Bytes readDirect(RiffFile& f, size_t limit) {
@@ -74,7 +53,7 @@ TEST(RiffBuffer, DirectWriteAndReadAcrossBufferBoundaries) {
         RiffChunkInfo data;
         data.ckid = kData;
         ASSERT_EQ(f.createChunk(data, 0), RiffResult::ok);
-        writeDirect(f, samples);
+        ASSERT_EQ(writeDirect(f, samples), RiffResult::ok);
         EXPECT_EQ(f.tell(), 20 + 1001);
         ASSERT_EQ(f.ascend(data), RiffResult::ok);
         ASSERT_EQ(f.ascend(riff), RiffResult::ok);

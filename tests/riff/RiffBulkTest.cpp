@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -26,14 +25,6 @@ using test::readAll;
 using test::ScratchFile;
 
 constexpr FourCC kData = makeFourCC('d', 'a', 't', 'a');
-
-Bytes withDataHeader(const Bytes& samples) {
-    Bytes out;
-    append(out, "data");
-    append32(out, static_cast<uint32_t>(samples.size()));
-    out.insert(out.end(), samples.begin(), samples.end());
-    return out;
-}
 
 // Long files get space reserved ahead of their writes; none of it may stay
 // allocated past the end once the file is closed.
@@ -89,8 +80,8 @@ TEST(RiffBulk, MixedPieceSizesAreBitExact) {
     got.resize(samples.size());
     EXPECT_EQ(got, samples);
     ASSERT_EQ(f.close(), RiffResult::ok);
-    Bytes expected = withDataHeader(samples);
-    expected.push_back(0);
+    Bytes expected;
+    test::appendChunk(expected, "data", samples);  // with its pad byte
     EXPECT_EQ(readAll(file.path()), expected);
 }
 
@@ -135,27 +126,14 @@ int bulkWritePastLimit(const char* path) {
 }
 
 int directWritePastLimit(const char* path) {
-    const Bytes& samples = limitedSamples();
     RiffFile f;
     if (f.open(path, RiffFile::Mode::createReadWrite, 4096) != 0) return 1;
     RiffChunkInfo data;
     data.ckid = kData;
     if (f.createChunk(data, 0) != RiffResult::ok) return 2;
-    RiffBufferInfo info;
-    f.getInfo(info);
-    for (size_t done = 0; done < samples.size();) {
-        if (info.pchNext == info.pchEndWrite) {
-            info.dwFlags |= kRiffDirty;
-            const RiffResult r = f.advance(info, RiffAdvance::write);
-            if (r == RiffResult::cannotWrite && f.lastError() == EFBIG) break;
-            if (r != RiffResult::ok) return 3;
-        }
-        const size_t n = std::min<size_t>(samples.size() - done, static_cast<size_t>(info.pchEndWrite - info.pchNext));
-        std::memcpy(info.pchNext, samples.data() + done, n);
-        info.pchNext += n;
-        done += n;
-        if (done == samples.size()) return 4;  // the limit was never met
-    }
+    const RiffResult r = test::writeDirect(f, limitedSamples());
+    if (r == RiffResult::ok) return 4;  // the limit was never met
+    if (r != RiffResult::cannotWrite || f.lastError() != EFBIG) return 3;
     if (f.ascend(data) != RiffResult::cannotWrite) return 5;
     if (f.close() != RiffResult::cannotWrite || f.lastError() != EFBIG) return 6;
     return 0;

@@ -1,16 +1,19 @@
 // Scratch files and byte helpers for the RIFF file tests.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
+#include "file/RiffFile.h"
 
 namespace tw::test {
 
@@ -75,6 +78,31 @@ inline Bytes pattern(size_t size, uint32_t seed = 1) {
         b = static_cast<unsigned char>(x);
     }
     return out;
+}
+
+// Stores bytes at pchNext, advancing whenever the buffer is full, the way a
+// sample writer streams into the file. Gives the first failure of advance,
+// else the result of handing the buffer back.
+inline RiffResult writeDirect(RiffFile& f, const Bytes& bytes) {
+    RiffBufferInfo info;
+    if (const RiffResult r = f.getInfo(info); r != RiffResult::ok) return r;
+    for (size_t done = 0; done < bytes.size();) {
+        if (info.pchNext == info.pchEndWrite) {
+            info.dwFlags |= kRiffDirty;
+            if (const RiffResult r = f.advance(info, RiffAdvance::write); r != RiffResult::ok) return r;
+            if (info.pchNext == info.pchEndWrite) {
+                ADD_FAILURE() << "advance left no room to write";
+                return RiffResult::cannotWrite;
+            }
+        }
+        const size_t n =
+            std::min<size_t>(bytes.size() - done, static_cast<size_t>(info.pchEndWrite - info.pchNext));
+        std::memcpy(info.pchNext, bytes.data() + done, n);
+        info.pchNext += n;
+        done += n;
+    }
+    info.dwFlags |= kRiffDirty;
+    return f.setInfo(info);
 }
 
 }  // namespace tw::test
