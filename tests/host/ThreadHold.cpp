@@ -23,7 +23,9 @@ void holdHandler(int) {
 
 }  // namespace
 
-pid_t currentThreadId() { return static_cast<pid_t>(::syscall(SYS_gettid)); }
+pid_t currentThreadId() {
+    return static_cast<pid_t>(::syscall(SYS_gettid));
+}
 
 pid_t threadNamed(const std::string& name) {
     pid_t found = -1;
@@ -61,15 +63,16 @@ void awaitSleeping(pid_t tid) {
     while (!threadSleeps(tid)) nanosleep(&pause, nullptr);
 }
 
-void awaitAllSleeping(std::initializer_list<pid_t> tids) {
+bool allSleeping(const std::vector<pid_t>& tids) {
     const timespec pause{0, 1000000};
-    // Twice in a row: one of them may have woken another between two looks.
-    for (int quiet = 0; quiet < 2;) {
+    // Twice: one of them may have woken another between two looks.
+    for (int look = 0; look < 2; ++look) {
         bool all = true;
         for (pid_t tid : tids) all = all && threadSleeps(tid);
-        quiet = all ? quiet + 1 : 0;
         nanosleep(&pause, nullptr);
+        if (!all) return false;
     }
+    return true;
 }
 
 void holdThread(pid_t tid) {
@@ -85,6 +88,8 @@ void holdThread(pid_t tid) {
     while (!gHeld.load()) nanosleep(&pause, nullptr);
 }
 
-void letGoThread() { gLetGo = true; }
+void letGoThread() {
+    gLetGo = true;
+}
 
 }  // namespace testhost

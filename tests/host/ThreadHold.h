@@ -6,8 +6,8 @@
 
 #include <sys/types.h>
 
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace testhost {
 
@@ -18,8 +18,10 @@ pid_t threadNamed(const std::string& name);
 bool threadSleeps(pid_t tid);
 // Returns once the thread sleeps so (polling every millisecond).
 void awaitSleeping(pid_t tid);
-// Returns once all of them sleep at once: none is left to wake the others.
-void awaitAllSleeping(std::initializer_list<pid_t> tids);
+// Do all of them sleep at once, so none is left to wake the others? Looks
+// twice, a millisecond apart (and pauses after a failed look too, so a caller
+// that loops on it does not spin).
+bool allSleeping(const std::vector<pid_t>& tids);
 // Returns once the thread is held. One thread at a time.
 void holdThread(pid_t tid);
 void letGoThread();

@@ -88,6 +88,7 @@ TEST_F(InputDataPath, ReadsThatTimeOutLoseNothing) {
     ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
     TaskRefnum refnum = open(64);  // quarters of 16 frames
     const pid_t worker = testhost::threadNamed("tw-capture");
+    EXPECT_EQ(read(refnum, 0, 0.05).result, 4822) << "a read of nothing waits for its time-out too";
     uint64_t next = 0;
     int32_t held = 0, completed = 0;
     // Quarters captured before each read of 32 frames.
@@ -99,6 +100,7 @@ TEST_F(InputDataPath, ReadsThatTimeOutLoseNothing) {
         const int32_t got = std::min(held, 32);
         Read r = read(refnum, 32, 0.05);
         EXPECT_EQ(r.result, got == 32 ? 0 : 4822);
+        ASSERT_EQ(r.rows, 2) << "the array keeps one row a channel";
         ASSERT_EQ(r.cols, got);
         ASSERT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, next));
         next += static_cast<uint64_t>(got);

@@ -26,56 +26,6 @@ protected:
     }
 };
 
-TEST_F(InputReadEndings, TimeOutShrinksTheArrayAndKeepsTheTotal) {
-    TaskRefnum refnum = open(64);  // quarters of 16 frames
-    Read empty = read(refnum, 16, 0.05);
-    EXPECT_EQ(empty.result, 4822);
-    EXPECT_EQ(empty.rows, 2);
-    EXPECT_EQ(empty.cols, 0);
-    EXPECT_EQ(empty.total, 0);
-
-    advance(24);
-    Read part = read(refnum, 32, 0.05);
-    EXPECT_EQ(part.result, 4822);
-    EXPECT_EQ(part.cols, 16) << "one whole quarter was there";
-    EXPECT_TRUE(holdsFrames(part.array.get(), TW_TYPE_I16, 16, 2, 0));
-    EXPECT_EQ(part.total, 0);
-
-    advance(40);
-    Read full = read(refnum, 32, 0.05);
-    EXPECT_EQ(full.result, 0);
-    EXPECT_TRUE(holdsFrames(full.array.get(), TW_TYPE_I16, 16, 2, 16));
-    EXPECT_EQ(full.total, 32);
-}
-
-// A stop while a read waits hands it back what it has, which counts as no
-// full array; a read of nothing waits for its time-out or the stop.
-TEST_F(InputReadEndings, StopWhileAReadWaitsHandsBackWhatItHas) {
-    for (int32_t samples : {32, 0}) {
-        SCOPED_TRACE(testing::Message() << "samples " << samples);
-        TaskRefnum refnum = open(64);
-        advance(24);
-        Read timedOut = read(refnum, 0, 0.05);
-        EXPECT_EQ(timedOut.result, 4822);
-        EXPECT_EQ(timedOut.rows, 2);
-        EXPECT_EQ(timedOut.cols, 0);
-        Read r;
-        std::thread reader = waitingRead(refnum, samples, r);
-        EXPECT_EQ(api().SIStop(refnum), 0);
-        vd().tws_virtual_flush();
-        reader.join();
-        EXPECT_EQ(r.result, 0);
-        EXPECT_EQ(r.cols, samples ? 16 : 0);
-        EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
-        EXPECT_EQ(r.total, 0) << "an array not filled does not count";
-
-        EXPECT_EQ(read(refnum, 8).result, 4823);
-        EXPECT_EQ(api().SIStart(refnum), 4823);
-        EXPECT_EQ(api().SIStop(refnum), 0);
-        EXPECT_FALSE(running(refnum));
-    }
-}
-
 // Several quarters passed before the worker looked: it counts them all, and
 // a wake for a quarter already counted changes nothing. Four laps of such
 // wakes, two quarters at a time, with no false overrun.
@@ -94,23 +44,33 @@ TEST_F(InputReadEndings, LateWakesLoseNoQuarter) {
     }
 }
 
+// A read that waits as the one-shot ring fills gets the rest of the ring,
+// however many samples it asked for; only a full array counts.
 TEST_F(InputReadEndings, OneShotRingIsDeliveredToTheLastFrame) {
-    TaskRefnum refnum = open(64, {}, 0);
-    advance(32);
-    Read first = read(refnum, 20);
-    EXPECT_EQ(first.result, 0);
-    EXPECT_TRUE(holdsFrames(first.array.get(), TW_TYPE_I16, 16, 2, 0));
-
-    Read last;
-    std::thread reader = waitingRead(refnum, 44, last);
-    advance(32);  // the ring is full and stops
-    reader.join();
-    EXPECT_EQ(last.result, 0);
-    EXPECT_EQ(last.cols, 44);
-    EXPECT_TRUE(holdsFrames(last.array.get(), TW_TYPE_I16, 16, 2, 20));
-    EXPECT_EQ(last.total, 64);
-    EXPECT_EQ(read(refnum, 1).result, 4823);
-    EXPECT_FALSE(running(refnum));
+    struct Case {
+        int32_t before, waiting, cols, total;
+    };
+    for (Case c : {Case{20, 44, 44, 64}, Case{0, 80, 64, 0}}) {
+        SCOPED_TRACE(testing::Message() << c.before << " read before, " << c.waiting << " waiting");
+        TaskRefnum refnum = open(64, {}, 0);
+        advance(32);
+        if (c.before > 0) {
+            Read first = read(refnum, c.before);
+            EXPECT_EQ(first.result, 0);
+            EXPECT_TRUE(holdsFrames(first.array.get(), TW_TYPE_I16, 16, 2, 0));
+        }
+        Read last;
+        std::thread reader = waitingRead(refnum, c.waiting, last);
+        advance(32);  // the ring is full and stops
+        reader.join();
+        EXPECT_EQ(last.result, 0);
+        EXPECT_EQ(last.cols, c.cols);
+        EXPECT_TRUE(holdsFrames(last.array.get(), TW_TYPE_I16, 16, 2, c.before));
+        EXPECT_EQ(last.total, c.total);
+        EXPECT_EQ(read(refnum, 1).result, 4823);
+        EXPECT_FALSE(running(refnum));
+        EXPECT_EQ(api().SIClear(refnum), 0);
+    }
 }
 
 // A one-shot ring fills while the worker is held up: the read's own first
@@ -130,18 +90,6 @@ TEST_F(InputReadEndings, FirstPassThatFindsTheCaptureStoppedReportsIt) {
     EXPECT_EQ(read(refnum, 1).result, 4823);
 }
 
-TEST_F(InputReadEndings, OneShotReadLongerThanTheRingGetsTheRing) {
-    TaskRefnum refnum = open(64, {}, 0);
-    Read r;
-    std::thread reader = waitingRead(refnum, 80, r);
-    advance(64);
-    reader.join();
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.cols, 64);
-    EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
-    EXPECT_EQ(r.total, 0);
-}
-
 // A read without time-out, even one of 0 samples (complete from the start),
 // ends when the host cleans the task up, clears it or stops it.
 TEST_F(InputReadEndings, ReadWithoutTimeOutEndsOnCleanUpClearAndStop) {
@@ -159,11 +107,13 @@ TEST_F(InputReadEndings, ReadWithoutTimeOutEndsOnCleanUpClearAndStop) {
                 ended = true;
             });
             awaitAttached(before);
-            const std::vector<int32_t> results = ending == kCleanUp ? testhost::runCleanups() : std::vector<int32_t>{};
+            const std::vector<int32_t> results =
+                ending == kCleanUp ? testhost::runCleanups() : std::vector<int32_t>{};
             for (int32_t result : results) EXPECT_EQ(result, 0);
             EXPECT_EQ(ending == kStop ? api().SIStop(refnum) : 0, 0);
             EXPECT_EQ(ending == kClear ? api().SIClear(refnum) : 0, 0);
-            for (int i = 0; i < 500 && !ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            for (int i = 0; i < 500 && !ended; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             if (!ended) {
                 ADD_FAILURE() << "the read did not end";
                 std::fflush(stdout);
@@ -178,7 +128,8 @@ TEST_F(InputReadEndings, ReadWithoutTimeOutEndsOnCleanUpClearAndStop) {
                 EXPECT_EQ(read(refnum, 8).result, 4801) << "the refnum is gone";
                 continue;
             }
-            EXPECT_EQ(read(refnum, 8).result, ending == kStop ? 4823 : 4801) << "no buffer after the clean-up";
+            EXPECT_EQ(read(refnum, 8).result, ending == kStop ? 4823 : 4801)
+                << "no buffer after the clean-up";
             EXPECT_FALSE(running(refnum));
             EXPECT_EQ(api().SIClear(refnum), 0);
         }
@@ -206,7 +157,10 @@ TEST_F(InputReadEndings, CaptureFailuresMidReadLoseNothingDelivered) {
         Read r;
         std::thread reader = waitingRead(refnum, 48, r);
         for (int quarter = 0; quarter < 3; ++quarter) {
-            EXPECT_EQ(quarter == 1 ? vd().tws_virtual_fault_method(c.method, TWS_VIRTUAL_CAPTURE, TWS_E_FAIL, c.count) : 0, 0);
+            EXPECT_EQ(quarter == 1
+                          ? vd().tws_virtual_fault_method(c.method, TWS_VIRTUAL_CAPTURE, TWS_E_FAIL, c.count)
+                          : 0,
+                      0);
             advance(16);
             std::this_thread::sleep_for(std::chrono::milliseconds(30));  // one worker pass per quarter
         }

@@ -1,5 +1,4 @@
 // Continuous streaming, judged by what the virtual device heard.
-#include <atomic>
 #include <thread>
 #include <utility>
 
@@ -31,24 +30,18 @@ TEST_F(ContinuousStream, EverySampleOnceInOrderThenTheStreamEnds) {
         std::set<uint32_t> starts;
         uint32_t total = 0;
         for (uint32_t frames : sizes) starts.insert(std::exchange(total, total + frames));
-        std::atomic<pid_t> writerId{-1};
-        std::atomic<bool> written{false};
-        std::thread writer([&] {
-            writerId = testhost::currentThreadId();
+        WriterThread writer([&] {
             uint32_t first = 0;
             for (uint32_t frames : sizes) {
                 auto block = rampBlock(first, frames);
-                EXPECT_EQ(library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16), 0) << "block at " << first;
+                EXPECT_EQ(library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16), 0)
+                    << "block at " << first;
                 first += frames;
             }
-            written = true;
         });
-        while (writerId.load() < 0) std::this_thread::yield();
-        for (int step = 0; step < 1000 && !(written && !running(task.refnum)); ++step) {
-            testhost::awaitAllSleeping({writerId, testhost::threadNamed("tw-output")});
-            virtualDriver().tws_virtual_advance(ring / 4);
-        }
+        Pacer pacer({writer.id(), testhost::threadNamed("tw-output")}, ring / 4);
         writer.join();
+        while (running(task.refnum)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         EXPECT_FALSE(running(task.refnum));
 
         std::vector<uint8_t> tap = heard(task);
@@ -75,7 +68,7 @@ TEST_F(ContinuousStream, BlocksThatComeInTimeFollowWithoutAGap) {
     ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(1), TWS_OK);
     Task task = configure(kRingFrames, 8000, 2, 16, TW_MODE_CONTINUOUS);
     ASSERT_EQ(task.result, 0);
-    const std::vector<std::vector<uint32_t>> steps = {{700, 300, 1000, 48}, {512}, {100, 412}, {511, 1},
+    const std::vector<std::vector<uint32_t>> steps = {{700, 300, 1000, 48}, {512},      {100, 412}, {511, 1},
                                                       {1, 255, 256},        {300, 212}, {512}};
     uint32_t total = 0;
     for (const auto& step : steps) {
@@ -88,11 +81,8 @@ TEST_F(ContinuousStream, BlocksThatComeInTimeFollowWithoutAGap) {
             total += frames;
         }
     }
-    for (int step = 0; step < 8 && running(task.refnum); ++step) {
-        virtualDriver().tws_virtual_advance(kQuarter);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    EXPECT_FALSE(running(task.refnum));
+    Pacer pacer({testhost::currentThreadId(), testhost::threadNamed("tw-output")}, kQuarter);
+    ASSERT_EQ(library()->SOWait(task.refnum, -1), 0);
     RampReport report = checkRamp(heard(task), total);
     expectRamp(report, {});
     // The data ends on a boundary: the buffer stops there.
@@ -180,7 +170,8 @@ TEST_F(ContinuousStream, EightBitSilenceIsMidScale) {
     Task task = configure(4000, 8000, 1, 8, TW_MODE_CONTINUOUS);
     ASSERT_EQ(task.result, 0);
     auto block = testhost::makeArray2D(TW_TYPE_U8, 1, 1500);
-    for (int32_t i = 0; i < 1500; ++i) testhost::set2D<uint8_t>(block.get(), 0, i, static_cast<uint8_t>(i % 100 + 1));
+    for (int32_t i = 0; i < 1500; ++i)
+        testhost::set2D<uint8_t>(block.get(), 0, i, static_cast<uint8_t>(i % 100 + 1));
     ASSERT_EQ(library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_U8), 0);
     ASSERT_EQ(library()->SOWait(task.refnum, -1), 0);
 

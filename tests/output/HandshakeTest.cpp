@@ -1,6 +1,5 @@
 // The hand-off between a continuous write and the worker: one write at a time,
 // and a write waiting for its block never outlives a stopped buffer.
-#include <atomic>
 #include <memory>
 #include <thread>
 
@@ -20,30 +19,27 @@ protected:
         task_ = configure(2048, 8000, 2, 16, TW_MODE_CONTINUOUS);
         ASSERT_EQ(task_.result, 0);
         block_ = rampBlock(0, 4 * 2048);
-        std::atomic<pid_t> writerId{-1};
-        writer_ = std::thread([this, &writerId] {
-            writerId = testhost::currentThreadId();
-            writeResult_ = library()->SOWrite(task_.refnum, block_.get(), -1, TW_TYPE_I16);
-        });
-        while (writerId.load() < 0) std::this_thread::yield();
-        pacer_ = std::make_unique<Pacer>(
-            std::vector<pid_t>{testhost::currentThreadId(), writerId.load(), testhost::threadNamed("tw-output")});
-        while (untilPlaying && !running(task_.refnum)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        writer_ = std::make_unique<WriterThread>(
+            [this] { writeResult_ = library()->SOWrite(task_.refnum, block_.get(), -1, TW_TYPE_I16); });
+        pacer_ = std::make_unique<Pacer>(std::vector<pid_t>{testhost::currentThreadId(), writer_->id(),
+                                                            testhost::threadNamed("tw-output")});
+        while (untilPlaying && !running(task_.refnum))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     void TearDown() override {
-        if (writer_.joinable()) writer_.join();
+        writer_.reset();
         pacer_.reset();
         OutputTest::TearDown();
     }
     int32_t joinWriter() {
-        writer_.join();
+        writer_->join();
         return writeResult_;
     }
 
     Task task_;
     std::unique_ptr<Pacer> pacer_;
     testhost::ArrayPtr block_;
-    std::thread writer_;
+    std::unique_ptr<WriterThread> writer_;
     int32_t writeResult_ = -1;
 };
 
@@ -79,13 +75,8 @@ TEST_F(Handshake, StopAndPauseLetAWaitingWriteGo) {
 TEST_F(Handshake, ClearBehindAWaitingWriteEndsWhenTheHostTearsDown) {
     startLongWrite();
     int32_t clearResult = -1;
-    std::atomic<pid_t> clearerId{-1};
-    std::thread clearer([&] {
-        clearerId = testhost::currentThreadId();
-        clearResult = library()->SOClear(task_.refnum);
-    });
-    while (clearerId.load() < 0) std::this_thread::yield();
-    testhost::awaitSleeping(clearerId);  // queued up behind the write
+    WriterThread clearer([&] { clearResult = library()->SOClear(task_.refnum); });
+    testhost::awaitSleeping(clearer.id());  // queued up behind the write
     for (int32_t result : testhost::runCleanups()) EXPECT_EQ(result, 0);
     clearer.join();
     EXPECT_EQ(joinWriter(), TW_E_INCOMPLETE);
@@ -100,13 +91,9 @@ TEST_F(Handshake, EndOfDataBeforeTheWriteReturnsIsReportedByIt) {
     ASSERT_EQ(task.result, 0);
     auto block = rampBlock(0, 2048 + 512);
     int32_t result = -1;
-    std::atomic<pid_t> writerId{-1};
-    std::thread writer([&] {
-        writerId = testhost::currentThreadId();
-        result = library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16);
-    });
+    WriterThread writer([&] { result = library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16); });
     while (!running(task.refnum)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    testhost::holdThread(writerId);
+    testhost::holdThread(writer.id());
     ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(0), TWS_OK);
     virtualDriver().tws_virtual_set_speed(8.0);
     while (running(task.refnum)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -134,9 +121,13 @@ TEST_F(Handshake, FailedStreamStopsItsBufferAndReportsItsError) {
                    Case{TWS_VIRTUAL_METHOD_PLAY, 1, false, TW_E_DEVICE},
                    Case{TWS_VIRTUAL_METHOD_GET_POSITION, 1000000, true, TW_E_GENERIC},
                    Case{TWS_VIRTUAL_METHOD_GET_POSITION, 1, true, 0}}) {
-        SCOPED_TRACE(testing::Message() << "method " << c.method << (c.midStream ? ", mid-stream" : ", first chunk"));
+        SCOPED_TRACE(testing::Message()
+                     << "method " << c.method << (c.midStream ? ", mid-stream" : ", first chunk"));
         virtualDriver().tws_virtual_clear_faults();
-        auto inject = [&] { return virtualDriver().tws_virtual_fault_method(c.method, TWS_VIRTUAL_OUTPUT, TWS_E_FAIL, c.count); };
+        auto inject = [&] {
+            return virtualDriver().tws_virtual_fault_method(c.method, TWS_VIRTUAL_OUTPUT, TWS_E_FAIL,
+                                                            c.count);
+        };
         EXPECT_EQ(c.midStream ? TWS_OK : inject(), TWS_OK);
         startLongWrite(c.midStream);
         EXPECT_EQ(c.midStream ? inject() : TWS_OK, TWS_OK);

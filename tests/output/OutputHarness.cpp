@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "host/ThreadHold.h"
 
@@ -13,7 +12,7 @@ constexpr uint32_t kIdSpan = 30000;
 // The virtual driver, also when ctest does not pass the variable on; read
 // when the sound module loads, after this.
 const bool kVirtualDriver = [] { return ::setenv("TONEWELL_SOUND_DRIVER", "virtual", 0) == 0; }();
-}
+}  // namespace
 
 Task configure(int32_t frames, double rate, int32_t channels, int32_t bits, int32_t mode, int32_t device) {
     Task task;
@@ -21,7 +20,8 @@ Task configure(int32_t frames, double rate, int32_t channels, int32_t bits, int3
     task.rate = rate;
     task.channels = channels;
     task.bits = bits;
-    task.result = library()->SOConfigure(device, frames, &task.rate, &task.channels, &task.bits, mode, &task.refnum);
+    task.result =
+        library()->SOConfigure(device, frames, &task.rate, &task.channels, &task.bits, mode, &task.refnum);
     return task;
 }
 
@@ -43,8 +43,10 @@ testhost::ArrayPtr rampBlock(uint32_t first, uint32_t frames) {
     auto array = testhost::makeArray2D(TW_TYPE_I16, 2, static_cast<int32_t>(frames));
     for (uint32_t i = 0; i < frames; ++i) {
         const uint32_t id = first + i;
-        testhost::set2D<int16_t>(array.get(), 0, static_cast<int32_t>(i), static_cast<int16_t>(id % kIdSpan + 1));
-        testhost::set2D<int16_t>(array.get(), 1, static_cast<int32_t>(i), static_cast<int16_t>(id / kIdSpan + 1));
+        testhost::set2D<int16_t>(array.get(), 0, static_cast<int32_t>(i),
+                                 static_cast<int16_t>(id % kIdSpan + 1));
+        testhost::set2D<int16_t>(array.get(), 1, static_cast<int32_t>(i),
+                                 static_cast<int16_t>(id / kIdSpan + 1));
     }
     return array;
 }
@@ -63,8 +65,8 @@ RampReport checkRamp(const std::vector<uint8_t>& tap, uint32_t count) {
         }
         const uint32_t id = static_cast<uint32_t>(r - 1) * kIdSpan + static_cast<uint32_t>(l - 1);
         if (id != next && report.fault.empty())
-            report.fault = "frame " + std::to_string(at / 4) + " carries id " + std::to_string(id) + ", expected " +
-                           std::to_string(next);
+            report.fault = "frame " + std::to_string(at / 4) + " carries id " + std::to_string(id) +
+                           ", expected " + std::to_string(next);
         if (next == 0)
             report.leadingSilence = silence;
         else if (silence > 0)
@@ -87,18 +89,8 @@ void expectRamp(const RampReport& report, const std::set<uint32_t>& starts) {
 
 Pacer::Pacer(std::vector<pid_t> threads, uint32_t stepFrames) {
     thread_ = std::thread([this, threads = std::move(threads), stepFrames] {
-        const timespec pause{0, 1000000};
-        // Two looks in a row: one of them may have woken another in between.
-        for (int quiet = 0; !stop_.load();) {
-            bool all = true;
-            for (pid_t tid : threads) all = all && testhost::threadSleeps(tid);
-            quiet = all ? quiet + 1 : 0;
-            if (quiet == 2) {
-                virtualDriver().tws_virtual_advance(stepFrames);
-                quiet = 0;
-            }
-            nanosleep(&pause, nullptr);
-        }
+        while (!stop_.load())
+            if (testhost::allSleeping(threads)) virtualDriver().tws_virtual_advance(stepFrames);
     });
 }
 
@@ -107,12 +99,32 @@ Pacer::~Pacer() {
     thread_.join();
 }
 
+WriterThread::WriterThread(std::function<void()> write) {
+    std::atomic<pid_t> id{-1};
+    thread_ = std::thread([&id, write = std::move(write)] {
+        id = testhost::currentThreadId();
+        write();
+    });
+    while (id.load() < 0) std::this_thread::yield();
+    id_ = id.load();
+}
+
+WriterThread::~WriterThread() {
+    join();
+}
+
+void WriterThread::join() {
+    if (thread_.joinable()) thread_.join();
+}
+
 void OutputTest::SetUp() {
     ASSERT_TRUE(library().loaded()) << library().error();
     ASSERT_TRUE(virtualDriver().loaded());
     virtualDriver().tws_virtual_reset();
 }
 
-void OutputTest::TearDown() { virtualDriver().tws_virtual_reset(); }
+void OutputTest::TearDown() {
+    virtualDriver().tws_virtual_reset();
+}
 
 }  // namespace outtest

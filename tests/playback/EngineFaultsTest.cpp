@@ -11,12 +11,8 @@
 namespace playtest {
 namespace {
 
-std::string shortWave() { return writeFile("faults/s.wav", wav(8000, 1, 16, sine16(8000, 8000, 400, 0.4))); }
-
-twm_control_counts counts() {
-    twm_control_counts c{};
-    music().twm_control_live_counts(&c);
-    return c;
+std::string shortWave() {
+    return writeFile("faults/s.wav", wav(8000, 1, 16, sine16(8000, 8000, 400, 0.4)));
 }
 
 TEST_F(PlaybackTest, RefusedStepsMapToTheirCodes) {
@@ -37,7 +33,7 @@ TEST_F(PlaybackTest, RefusedStepsMapToTheirCodes) {
         TaskRefnum refnum = 9;
         EXPECT_EQ(playFile(*c.file == 'm' ? mid : wave, &refnum), c.code);
         EXPECT_EQ(refnum, -1);
-        EXPECT_EQ(counts().segments, 0u) << "the failed task's segment is gone";
+        EXPECT_EQ(liveCounts().segments, 0u) << "the failed task's segment is gone";
     }
 }
 
@@ -95,8 +91,8 @@ TEST_F(PlaybackTest, HostCleanupFreesTheSegmentAndTheTaskReportsStopped) {
     testhost::awaitSleeping(waiterId);  // in its poll
     for (int32_t r : testhost::runCleanups()) EXPECT_EQ(r, 0);
     waiter.join();
-    EXPECT_EQ(counts().segments, 0u);
-    EXPECT_EQ(counts().plays, 0u);
+    EXPECT_EQ(liveCounts().segments, 0u);
+    EXPECT_EQ(liveCounts().plays, 0u);
 
     EXPECT_EQ(stateDesc(refnum), "IsPlaying= F");
     EXPECT_FALSE(running(refnum));
@@ -131,13 +127,13 @@ TEST_F(PlaybackTest, ClearingStopsThePlayAndFreesEverything) {
     ASSERT_EQ(playFile(shortWave(), &b), 0);
     EXPECT_TRUE(running(a));
     EXPECT_TRUE(running(b));
-    EXPECT_EQ(counts().plays, 2u) << "two tasks of one file play apart";
+    EXPECT_EQ(liveCounts().plays, 2u) << "two tasks of one file play apart";
     EXPECT_EQ(api().SOClear(a), 0);
     EXPECT_TRUE(running(b));
     EXPECT_EQ(api().SOClear(b), 0);
-    EXPECT_EQ(counts().segments, 0u);
-    EXPECT_EQ(counts().plays, 0u);
-    EXPECT_EQ(counts().cached, 0u);
+    EXPECT_EQ(liveCounts().segments, 0u);
+    EXPECT_EQ(liveCounts().plays, 0u);
+    EXPECT_EQ(liveCounts().cached, 0u);
 }
 
 }  // namespace

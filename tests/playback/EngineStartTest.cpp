@@ -11,27 +11,21 @@
 namespace playtest {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-std::string wave() { return writeFile("start/s.wav", wav(8000, 1, 16, sine16(8000, 400, 400, 0.4))); }
-
-twm_control_counts counts() {
-    twm_control_counts c{};
-    music().twm_control_live_counts(&c);
-    return c;
+std::string wave() {
+    return writeFile("start/s.wav", wav(8000, 1, 16, sine16(8000, 400, 400, 0.4)));
 }
 
 double timedPlay(uint32_t delayMs) {
     TaskRefnum refnum = -1;
     auto t = Clock::now();
     EXPECT_EQ(playFile(wave(), &refnum, 0, delayMs), 0);
-    double seconds = std::chrono::duration<double>(Clock::now() - t).count();
+    const double seconds = secondsSince(t);
     testhost::library()->SOClear(refnum);
     return seconds;
 }
 
 TEST_F(PlaybackTest, StartupDelayCountsOnlyWhenTheContextIsMade) {
-    if (counts().performances > 0) GTEST_SKIP() << "the engine context was made by an earlier test";
+    if (liveCounts().performances > 0) GTEST_SKIP() << "the engine context was made by an earlier test";
     EXPECT_GE(timedPlay(400), 0.4);
     // Were the delay counted again, this one would take 30 s.
     EXPECT_LT(timedPlay(30000), 15.0);
@@ -49,16 +43,16 @@ TEST_F(PlaybackTest, RacingFirstCallsMakeOneContext) {
         EXPECT_GE(refnums[i], 0);
         testhost::library()->SOClear(refnums[i]);
     }
-    EXPECT_EQ(counts().loaders, 1u);
-    EXPECT_EQ(counts().performances, 1u);
-    EXPECT_EQ(counts().threads, 1u);
+    EXPECT_EQ(liveCounts().loaders, 1u);
+    EXPECT_EQ(liveCounts().performances, 1u);
+    EXPECT_EQ(liveCounts().threads, 1u);
 }
 
 TEST_F(PlaybackTest, WithoutTheEngineModuleTheSearchDirectoryIsRefused) {
     std::string dir = testhost::scratchDir() + "/no-engine";
     std::string lib = testhost::libraryDir();
-    std::string cmd = "mkdir -p '" + dir + "' && cp '" + lib + "/libtonewell.so' '" + lib + "/libtonewell-sound.so' '" +
-                      dir + "/'";
+    std::string cmd = "mkdir -p '" + dir + "' && cp '" + lib + "/libtonewell.so' '" + lib +
+                      "/libtonewell-sound.so' '" + dir + "/'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     // Kept loaded: the library's process-wide objects live until the process ends.
     static testhost::Library* loadedCopy = new testhost::Library(dir + "/libtonewell.so");

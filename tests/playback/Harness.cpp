@@ -29,6 +29,12 @@ bool haveSoundFont() {
     return ::stat("/usr/share/sounds/sf2/default-GM.sf2", &st) == 0;
 }
 
+twm_control_counts liveCounts() {
+    twm_control_counts c{};
+    music().twm_control_live_counts(&c);
+    return c;
+}
+
 twm_segment_info lastSegment() {
     twm_segment_info info{};
     music().twm_control_last_segment(&info);

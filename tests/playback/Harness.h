@@ -3,11 +3,12 @@
 // PlaySoundFile with a path.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "host/Library.h"
 #include "host/VirtualDriver.h"
@@ -20,12 +21,17 @@ struct MusicControl {
 #include "tonewell_music_controls.inc"
 #undef TWM_CONTROL
     decltype(&::twm_loader_create) loaderCreate = nullptr;
-    bool loaded() const { return twm_control_last_segment != nullptr; }
+    bool loaded() const {
+        return twm_control_last_segment != nullptr;
+    }
 };
 
 // libtonewell-music.so from TONEWELL_LIB_DIR, loaded once.
 MusicControl& music();
 bool haveSoundFont();
+
+// What the engine holds now.
+twm_control_counts liveCounts();
 
 // The info of the segment loaded last; kind 0 when there is none.
 twm_segment_info lastSegment();
@@ -45,6 +51,11 @@ int32_t playFile(const std::string& path, TaskRefnum* refnum, int32_t device = 0
 std::string stateDesc(TaskRefnum refnum);
 using testhost::running;
 int32_t setVolume(TaskRefnum refnum, int32_t volume);
+
+using Clock = std::chrono::steady_clock;
+inline double secondsSince(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
 
 // Base fixture: library and engine loaded, faults cleared after each test.
 class PlaybackTest : public ::testing::Test {

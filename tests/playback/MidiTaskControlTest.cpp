@@ -11,12 +11,10 @@
 namespace playtest {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
-
 // Eight eighth notes: two seconds of music.
-std::string twoSeconds() { return writeFile("control/eight.mid", notes(8, 240)); }
+std::string twoSeconds() {
+    return writeFile("control/eight.mid", notes(8, 240));
+}
 
 std::vector<int16_t> head(std::vector<int16_t> samples, size_t frames) {
     samples.resize(std::min(samples.size(), frames * 2));
@@ -28,7 +26,8 @@ void playedAtLeast(uint32_t tap, uint64_t frames) {
     auto until = Clock::now() + std::chrono::seconds(10);
     tws_virtual_tap info{};
     while (Clock::now() < until) {
-        if (testhost::virtualDriver().tws_virtual_tap_info(tap, &info) == 0 && info.total >= frames * 4) return;
+        if (testhost::virtualDriver().tws_virtual_tap_info(tap, &info) == 0 && info.total >= frames * 4)
+            return;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ADD_FAILURE() << "tap " << tap << " played only " << info.total << " bytes";

@@ -13,10 +13,6 @@
 namespace playtest {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
-
 TEST_F(MidiPlaybackTest, MidiFilePlaysItsNotesAndEnds) {
     // Four eighth notes at 120 a minute: one second of music.
     std::string path = writeFile("play/four.mid", notes(4, 240));
@@ -79,7 +75,8 @@ TEST_F(PlaybackTest, WaveFilePlaysItsSamplesUnchanged) {
     std::vector<int16_t> heard = tapSamples(tap);
     ASSERT_GE(heard.size() * 2, samples.size());
     EXPECT_EQ(std::memcmp(heard.data(), samples.data(), samples.size()), 0) << "the file's samples, in order";
-    for (size_t i = samples.size() / 2; i < heard.size(); ++i) ASSERT_EQ(heard[i], 0) << "silence after the end";
+    for (size_t i = samples.size() / 2; i < heard.size(); ++i)
+        ASSERT_EQ(heard[i], 0) << "silence after the end";
 }
 
 // Calls that make no task: what each answers, and the refnum it leaves (a
@@ -115,13 +112,12 @@ TEST_F(PlaybackTest, RefusedCallsMakeNoTask) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TaskRefnum refnum = 77;
-        EXPECT_EQ(c.path ? playFile(*c.path, &refnum, c.device) : api().PlaySoundFile(c.device, nullptr, 0, &refnum),
+        EXPECT_EQ(c.path ? playFile(*c.path, &refnum, c.device)
+                         : api().PlaySoundFile(c.device, nullptr, 0, &refnum),
                   c.result);
         EXPECT_EQ(refnum, c.refnum);
     }
-    twm_control_counts counts{};
-    music().twm_control_live_counts(&counts);
-    EXPECT_EQ(counts.segments, 0u);
+    EXPECT_EQ(liveCounts().segments, 0u);
 }
 
 TEST_F(PlaybackTest, WriteTakesNoSampleData) {
