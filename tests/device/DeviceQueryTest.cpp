@@ -3,8 +3,6 @@
 // faults or devices set before the first device call) runs itself in a
 // process of its own.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "host/Library.h"
+#include "host/Process.h"
 #include "host/TestHost.h"
 #include "host/VirtualDriver.h"
 
@@ -48,25 +47,17 @@ int32_t numDevices(bool input) {
     return count;
 }
 
-// Runs the current test again in a new process of this program; its exit status.
-int runInNewProcess() {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::setenv("TW_DEVICE_TEST_CHILD", "1", 1);
-        ::execl("/proc/self/exe", "device_tests", filter.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
-
-#define IN_A_NEW_PROCESS()                                           \
-    if (std::getenv("TW_DEVICE_TEST_CHILD") == nullptr) {            \
-        EXPECT_EQ(runInNewProcess(), 0) << "the test failed there"; \
-        return;                                                      \
+// The test shapes the process's one enumeration: it runs again in a new
+// process of this program, and passes there or fails here.
+#define IN_A_NEW_PROCESS()                                                                             \
+    if (std::getenv("TW_DEVICE_TEST_CHILD") == nullptr) {                                              \
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();                    \
+        const testhost::ProcessResult child =                                                          \
+            testhost::runProcess({"/proc/self/exe", std::string("--gtest_filter=") +                   \
+                                                        test->test_suite_name() + "." + test->name()}, \
+                                 {"TW_DEVICE_TEST_CHILD=1"});                                          \
+        EXPECT_EQ(child.status, 0) << child.out;                                                       \
+        return;                                                                                        \
     }
 
 class Devices : public ::testing::Test {
@@ -170,15 +161,44 @@ TEST_F(Devices, OnlyPrimaryEntriesMeanNoDevices) {
 
 TEST_F(Devices, CaptureRateRangeSpansTheFormatGroups) {
     tws_virtual_device devices[4] = {};
-    devices[0] = {TWS_VIRTUAL_CAPTURE, TWS_VIRTUAL_INPUT1_GUID_INIT, "Edges", 0, 0, 0,
-                  TWS_FORMAT_1M08 | TWS_FORMAT_96S16, 3, 0};
-    devices[1] = {TWS_VIRTUAL_CAPTURE, TWS_VIRTUAL_INPUT2_GUID_INIT, "No standard formats", 0, 0, 0, 0xFFF00000,
-                  0xFFFFFFFF, 0};
-    devices[2] = {TWS_VIRTUAL_OUTPUT, TWS_VIRTUAL_OUTPUT1_GUID_INIT, "Mono 8", TWS_CAPS_SECONDARYMONO |
-                  TWS_CAPS_SECONDARY8BIT | TWS_CAPS_PRIMARYMONO | TWS_CAPS_PRIMARY8BIT, 4000, 22050, 0, 0, 0};
+    devices[0] = {TWS_VIRTUAL_CAPTURE,
+                  TWS_VIRTUAL_INPUT1_GUID_INIT,
+                  "Edges",
+                  0,
+                  0,
+                  0,
+                  TWS_FORMAT_1M08 | TWS_FORMAT_96S16,
+                  3,
+                  0};
+    devices[1] = {TWS_VIRTUAL_CAPTURE,
+                  TWS_VIRTUAL_INPUT2_GUID_INIT,
+                  "No standard formats",
+                  0,
+                  0,
+                  0,
+                  0xFFF00000,
+                  0xFFFFFFFF,
+                  0};
+    devices[2] = {
+        TWS_VIRTUAL_OUTPUT,
+        TWS_VIRTUAL_OUTPUT1_GUID_INIT,
+        "Mono 8",
+        TWS_CAPS_SECONDARYMONO | TWS_CAPS_SECONDARY8BIT | TWS_CAPS_PRIMARYMONO | TWS_CAPS_PRIMARY8BIT,
+        4000,
+        22050,
+        0,
+        0,
+        0};
     // The low flag group alone (0x1, 0x4) says nothing of channels or sizes.
-    devices[3] = {TWS_VIRTUAL_OUTPUT, TWS_VIRTUAL_OUTPUT2_GUID_INIT, "Low group only",
-                  TWS_CAPS_PRIMARYMONO | TWS_CAPS_PRIMARY8BIT, 4000, 22050, 0, 0, 0};
+    devices[3] = {TWS_VIRTUAL_OUTPUT,
+                  TWS_VIRTUAL_OUTPUT2_GUID_INIT,
+                  "Low group only",
+                  TWS_CAPS_PRIMARYMONO | TWS_CAPS_PRIMARY8BIT,
+                  4000,
+                  22050,
+                  0,
+                  0,
+                  0};
     ASSERT_EQ(virtualDriver().tws_virtual_set_devices(devices, 4), 0);
     Info edges = deviceInfo(0, true);
     EXPECT_EQ(edges.result, 0);
