@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
 
-#include "host/Library.h"
+#include "host/Process.h"
 #include "host/TestHost.h"
 
 namespace {
@@ -23,15 +23,8 @@ std::set<std::string> exportList(const std::string& path = EXPORT_LIST_PATH) {
 // Defined symbols of the library's dynamic symbol table.
 std::set<std::string> dynamicSymbols(const std::string& path) {
     std::set<std::string> names;
-    std::string cmd = "nm -D --defined-only '" + path + "'";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return names;
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, p)) {
-        char addr[64], type[8], name[400];
-        if (std::sscanf(buf, "%63s %7s %399s", addr, type, name) == 3) names.insert(name);
-    }
-    pclose(p);
+    std::istringstream nm(testhost::runProcess({"nm", "-D", "--defined-only", path}).out);
+    for (std::string address, type, name; nm >> address >> type >> name;) names.insert(name);
     return names;
 }
 

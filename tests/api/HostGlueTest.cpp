@@ -1,27 +1,10 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <string>
 
+#include "host/Process.h"
+
 namespace {
-
-struct RunResult {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr together
-};
-
-RunResult runBareHost(const std::string& mode, const char* program = BARE_HOST_PATH) {
-    RunResult r;
-    std::string cmd = std::string(program) + " '" + FAKE_RT_DIR + "' " + mode + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, p)) r.output += buf;
-    int status = pclose(p);
-    if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
-    return r;
-}
 
 // Where the library finds its host's run-time module, and how it ends the
 // process when there is none or an operation is missing.
@@ -46,13 +29,14 @@ TEST(HostGlue, FindsTheHostRuntimeOrEndsWithAFatalMessage) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
-        const RunResult r = runBareHost(c.mode, c.program);
-        EXPECT_EQ(r.exitCode, c.exitCode);
+        const testhost::ProcessResult run = testhost::runProcess({c.program, FAKE_RT_DIR, c.mode});
+        const std::string output = run.out + run.err;
+        EXPECT_EQ(run.status, c.exitCode);
         if (c.exitCode == 0)
-            EXPECT_EQ(r.output, c.output);
+            EXPECT_EQ(output, c.output);
         else
-            EXPECT_NE(r.output.find(c.output), std::string::npos) << r.output;
-        EXPECT_EQ(r.output.find("not reached"), std::string::npos);
+            EXPECT_NE(output.find(c.output), std::string::npos) << output;
+        EXPECT_EQ(output.find("not reached"), std::string::npos);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -17,7 +18,20 @@ struct Tracked {
     int id;
 };
 
+// Its deletion lasts until `go`, so a remove stays inside the registry.
+struct SlowTracked : Tracked {
+    SlowTracked(std::vector<int>* log, std::atomic<bool>& inside, std::atomic<bool>& go)
+        : Tracked(log, 1), inside(inside), go(go) {}
+    ~SlowTracked() override {
+        inside = true;
+        while (!go) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::atomic<bool>& inside;
+    std::atomic<bool>& go;
+};
+
 using Registry = tw::RefnumRegistry<Tracked>;
+using namespace std::chrono_literals;
 
 TEST(RefnumRegistry, RefnumsCountUpAndAreNeverReused) {
     std::vector<int> log;
@@ -122,6 +136,49 @@ TEST(RefnumRegistry, ManyThreadsAddAcquireRemove) {
     EXPECT_EQ(r.count(), 0);
     EXPECT_EQ(static_cast<int>(log.size()), kThreads * kRounds);
     EXPECT_EQ(r.add(new Tracked(&log, 0)), kThreads * kRounds);
+}
+
+// Passing acquires (the calls that end waits) join the users inside while an
+// add or remove waits for them, and never enter while one is inside.
+TEST(PassingAcquire, GetsPastARemoveWaitingForUsers) {
+    std::vector<int> log;
+    Registry r;
+    const tw::TaskRefnum waiting = r.add(new Tracked(&log, 0)), doomed = r.add(new Tracked(&log, 0));
+    ASSERT_NE(r.acquire(waiting, false), nullptr);  // a call that waits for the one below
+    auto remover = std::async(std::launch::async, [&] { return r.remove(doomed); });
+    std::this_thread::sleep_for(30ms);
+    auto passing = std::async(std::launch::async, [&] {
+        bool found = r.acquirePassing(waiting) != nullptr;
+        r.release(waiting, false);
+        return found;
+    });
+    ASSERT_EQ(passing.wait_for(5s), std::future_status::ready) << "queued behind the remove";
+    EXPECT_TRUE(passing.get());
+    EXPECT_EQ(remover.wait_for(30ms), std::future_status::timeout) << "the first user is still inside";
+    r.release(waiting, false);
+    EXPECT_EQ(remover.get(), 0);
+    EXPECT_EQ(r.count(), 1);
+}
+
+TEST(PassingAcquire, WaitsWhileARemoveIsInside) {
+    std::vector<int> log;
+    Registry r;
+    std::atomic<bool> inside{false}, go{false};
+    const tw::TaskRefnum keep = r.add(new Tracked(&log, 0)), slow = r.add(new SlowTracked(&log, inside, go));
+    auto remover = std::async(std::launch::async, [&] { return r.remove(slow); });
+    while (!inside) std::this_thread::sleep_for(1ms);
+    auto passing = std::async(std::launch::async, [&] {
+        Tracked* item = r.acquirePassing(keep);
+        const bool removed = r.acquirePassing(slow) == nullptr;
+        r.release(slow, false);
+        r.release(keep, false);
+        return item != nullptr && removed;
+    });
+    EXPECT_EQ(passing.wait_for(50ms), std::future_status::timeout) << "entered during the removal";
+    go = true;
+    EXPECT_EQ(remover.get(), 0);
+    EXPECT_TRUE(passing.get());
+    EXPECT_EQ(r.holders(), 0);
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 // faults or devices set before the first device call) runs itself in a
 // process of its own.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "host/Library.h"
+#include "host/Process.h"
 #include "host/TestHost.h"
 #include "host/VirtualDriver.h"
 
@@ -48,25 +47,17 @@ int32_t numDevices(bool input) {
     return count;
 }
 
-// Runs the current test again in a new process of this program; its exit status.
-int runInNewProcess() {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::setenv("TW_DEVICE_TEST_CHILD", "1", 1);
-        ::execl("/proc/self/exe", "device_tests", filter.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
-
-#define IN_A_NEW_PROCESS()                                           \
-    if (std::getenv("TW_DEVICE_TEST_CHILD") == nullptr) {            \
-        EXPECT_EQ(runInNewProcess(), 0) << "the test failed there"; \
-        return;                                                      \
+// The test shapes the process's one enumeration: it runs again in a new
+// process of this program, and passes there or fails here.
+#define IN_A_NEW_PROCESS()                                                                             \
+    if (std::getenv("TW_DEVICE_TEST_CHILD") == nullptr) {                                              \
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();                    \
+        const testhost::ProcessResult child =                                                          \
+            testhost::runProcess({"/proc/self/exe", std::string("--gtest_filter=") +                   \
+                                                        test->test_suite_name() + "." + test->name()}, \
+                                 {"TW_DEVICE_TEST_CHILD=1"});                                          \
+        EXPECT_EQ(child.status, 0) << child.out;                                                       \
+        return;                                                                                        \
     }
 
 class Devices : public ::testing::Test {
@@ -77,20 +68,15 @@ protected:
     }
 };
 
-TEST_F(Devices, DefaultVirtualDevicesSkipThePrimaryEntry) {
-    EXPECT_EQ(numDevices(false), 2);
-    EXPECT_EQ(numDevices(true), 2);
-    struct Expect {
-        int32_t index;
-        bool input;
-        const char* name;
-        std::vector<int32_t> channels, bits;
-        double minRate, maxRate;
-    };
-    const Expect devices[] = {{0, false, "Virtual Output 1", {1, 2}, {8, 16}, 100.0, 200000.0},
-                              {1, false, "Virtual Output 2", {2}, {16}, 8000.0, 48000.0},
-                              {0, true, "Virtual Input 1", {1, 2}, {8, 16}, 11025.0, 96000.0},
-                              {1, true, "Virtual Input 2", {1, 2}, {16}, 44100.0, 44100.0}};
+struct Expect {
+    int32_t index;
+    bool input;
+    const char* name;
+    std::vector<int32_t> channels, bits;
+    double minRate, maxRate;
+};
+
+void expectDevices(std::initializer_list<Expect> devices) {
     for (const Expect& e : devices) {
         SCOPED_TRACE(e.name);
         Info info = deviceInfo(e.index, e.input);
@@ -101,6 +87,15 @@ TEST_F(Devices, DefaultVirtualDevicesSkipThePrimaryEntry) {
         EXPECT_EQ(info.minRate, e.minRate);
         EXPECT_EQ(info.maxRate, e.maxRate);
     }
+}
+
+TEST_F(Devices, DefaultVirtualDevicesSkipThePrimaryEntry) {
+    EXPECT_EQ(numDevices(false), 2);
+    EXPECT_EQ(numDevices(true), 2);
+    expectDevices({{0, false, "Virtual Output 1", {1, 2}, {8, 16}, 100.0, 200000.0},
+                   {1, false, "Virtual Output 2", {2}, {16}, 8000.0, 48000.0},
+                   {0, true, "Virtual Input 1", {1, 2}, {8, 16}, 11025.0, 96000.0},
+                   {1, true, "Virtual Input 2", {1, 2}, {16}, 44100.0, 44100.0}});
 }
 
 TEST_F(Devices, MissingIndexGives4800WithEmptyResults) {
@@ -169,36 +164,26 @@ TEST_F(Devices, OnlyPrimaryEntriesMeanNoDevices) {
 }
 
 TEST_F(Devices, CaptureRateRangeSpansTheFormatGroups) {
-    tws_virtual_device devices[4] = {};
-    devices[0] = {TWS_VIRTUAL_CAPTURE, TWS_VIRTUAL_INPUT1_GUID_INIT, "Edges", 0, 0, 0,
-                  TWS_FORMAT_1M08 | TWS_FORMAT_96S16, 3, 0};
-    devices[1] = {TWS_VIRTUAL_CAPTURE, TWS_VIRTUAL_INPUT2_GUID_INIT, "No standard formats", 0, 0, 0, 0xFFF00000,
-                  0xFFFFFFFF, 0};
-    devices[2] = {TWS_VIRTUAL_OUTPUT, TWS_VIRTUAL_OUTPUT1_GUID_INIT, "Mono 8", TWS_CAPS_SECONDARYMONO |
-                  TWS_CAPS_SECONDARY8BIT | TWS_CAPS_PRIMARYMONO | TWS_CAPS_PRIMARY8BIT, 4000, 22050, 0, 0, 0};
-    // The low flag group alone (0x1, 0x4) says nothing of channels or sizes.
-    devices[3] = {TWS_VIRTUAL_OUTPUT, TWS_VIRTUAL_OUTPUT2_GUID_INIT, "Low group only",
-                  TWS_CAPS_PRIMARYMONO | TWS_CAPS_PRIMARY8BIT, 4000, 22050, 0, 0, 0};
+    constexpr uint32_t kMono8 = TWS_CAPS_PRIMARYMONO | TWS_CAPS_PRIMARY8BIT;
+    // clang-format off
+    const tws_virtual_device devices[] = {
+        {TWS_VIRTUAL_CAPTURE, TWS_VIRTUAL_INPUT1_GUID_INIT, "Edges", 0, 0, 0, TWS_FORMAT_1M08 | TWS_FORMAT_96S16, 3, 0},
+        {TWS_VIRTUAL_CAPTURE, TWS_VIRTUAL_INPUT2_GUID_INIT, "No standard formats", 0, 0, 0, 0xFFF00000, 0xFFFFFFFF, 0},
+        {TWS_VIRTUAL_OUTPUT, TWS_VIRTUAL_OUTPUT1_GUID_INIT, "Mono 8",
+         TWS_CAPS_SECONDARYMONO | TWS_CAPS_SECONDARY8BIT | kMono8, 4000, 22050, 0, 0, 0},
+        {TWS_VIRTUAL_OUTPUT, TWS_VIRTUAL_OUTPUT2_GUID_INIT, "Low group only", kMono8, 4000, 22050, 0, 0, 0}};
+    // clang-format on
     ASSERT_EQ(virtualDriver().tws_virtual_set_devices(devices, 4), 0);
-    Info edges = deviceInfo(0, true);
-    EXPECT_EQ(edges.result, 0);
-    EXPECT_EQ(edges.minRate, 11025.0);
-    EXPECT_EQ(edges.maxRate, 96000.0);
-    EXPECT_EQ(edges.channels, (std::vector<int32_t>{1, 2, 3}));
-    EXPECT_EQ(edges.bits, (std::vector<int32_t>{8, 16}));
+    // The low flag group alone (0x1, 0x4) says nothing of channels or sizes.
+    expectDevices({{0, true, "Edges", {1, 2, 3}, {8, 16}, 11025.0, 96000.0},
+                   {0, false, "Mono 8", {1}, {8}, 4000.0, 22050.0},
+                   {1, false, "Low group only", {}, {}, 4000.0, 22050.0}});
     Info none = deviceInfo(1, true);
     EXPECT_EQ(none.result, 0);
     EXPECT_EQ(none.minRate, 0.0);
     EXPECT_EQ(none.maxRate, 0.0);
     EXPECT_TRUE(none.bits.empty());
     EXPECT_LE(none.channels.size(), 256u) << "a bogus channel count must not size a huge array";
-    Info mono = deviceInfo(0, false);
-    EXPECT_EQ(mono.channels, std::vector<int32_t>{1});
-    EXPECT_EQ(mono.bits, std::vector<int32_t>{8});
-    EXPECT_EQ(mono.minRate, 4000.0);
-    Info low = deviceInfo(1, false);
-    EXPECT_TRUE(low.channels.empty());
-    EXPECT_TRUE(low.bits.empty());
 }
 
 TEST_F(Devices, RacingFirstCallsSeeOneEnumeration) {

@@ -1,7 +1,5 @@
 #include "Watchdog.h"
 
-#include <dirent.h>
-#include <execinfo.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -13,17 +11,53 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 extern char** environ;
 
 namespace stress {
+
+namespace {
 
 int64_t monotonicNs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
 }
+
+// Every thread's stack to stderr, through gdb (a dependency of the build
+// machines).
+void dumpAllStacks() {
+    std::fprintf(stderr, "Stacks of every thread:\n");
+    std::fflush(stderr);
+    const std::string pid = std::to_string(::getpid());
+    const char* argv[] = {"gdb",  "-batch",
+                          "-nx",  "-q",
+                          "-p",   pid.c_str(),
+                          "-ex",  "set pagination off",
+                          "-ex",  "thread apply all bt",
+                          nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
+    pid_t child = 0;
+    const int spawned = posix_spawnp(&child, "gdb", &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        std::fprintf(stderr, "(no gdb to print them)\n");
+        return;
+    }
+    // gdb stops every thread while it walks them; give it a minute.
+    for (int i = 0; i < 600; ++i) {
+        int status = 0;
+        const pid_t done = ::waitpid(child, &status, WNOHANG);
+        if (done == child) return;
+        ::usleep(100 * 1000);
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+}
+
+}  // namespace
 
 void CallSlot::begin(const char* call, int32_t refnum) {
     // Each phase runs on new threads.
@@ -79,8 +113,8 @@ void Watchdog::fire(const CallSlot& stuck) {
     int32_t refnum = 0;
     double seconds = 0;
     const char* call = stuck.current(refnum, seconds);
-    std::fprintf(stderr, "\nSTRESS FAILURE: %s has not returned from %s%s after %.1f s\n", stuck.label().c_str(),
-                 call ? call : "?", refnumText(refnum).c_str(), seconds);
+    std::fprintf(stderr, "\nSTRESS FAILURE: %s has not returned from %s%s after %.1f s\n",
+                 stuck.label().c_str(), call ? call : "?", refnumText(refnum).c_str(), seconds);
     std::fprintf(stderr, "Calls in progress:\n");
     for (const CallSlot& s : slots_) {
         if (const char* c = s.current(refnum, seconds))
@@ -94,85 +128,16 @@ void Watchdog::fire(const CallSlot& stuck) {
     ::_exit(3);
 }
 
-namespace {
-
-bool gdbStacks() {
-    const std::string pid = std::to_string(::getpid());
-    const char* argv[] = {"gdb", "-batch", "-nx", "-q", "-p", pid.c_str(), "-ex", "set pagination off",
-                          "-ex", "thread apply all bt", nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
-    pid_t child = 0;
-    const int spawned = posix_spawnp(&child, "gdb", &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return false;
-    // gdb stops every thread while it walks them; give it a minute.
-    for (int i = 0; i < 600; ++i) {
-        int status = 0;
-        const pid_t done = ::waitpid(child, &status, WNOHANG);
-        if (done == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        ::usleep(100 * 1000);
-    }
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-    return false;
-}
-
-std::atomic<bool> gStackDone{false};
-
-void stackHandler(int) {
-    void* frames[64];
-    const int n = ::backtrace(frames, 64);
-    char header[64];
-    const int len = std::snprintf(header, sizeof header, "--- thread %ld ---\n", ::syscall(SYS_gettid));
-    if (::write(STDERR_FILENO, header, static_cast<size_t>(len)) < 0) {
-    }
-    ::backtrace_symbols_fd(frames, n, STDERR_FILENO);
-    gStackDone.store(true);
-}
-
-void signalStacks() {
-    struct sigaction sa {};
-    sa.sa_handler = stackHandler;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    ::sigaction(SIGUSR2, &sa, nullptr);
-    std::vector<pid_t> tids;
-    if (DIR* dir = ::opendir("/proc/self/task")) {
-        while (dirent* e = ::readdir(dir))
-            if (e->d_name[0] != '.') tids.push_back(static_cast<pid_t>(std::atoi(e->d_name)));
-        ::closedir(dir);
-    }
-    const auto self = static_cast<pid_t>(::syscall(SYS_gettid));
-    for (pid_t tid : tids) {
-        if (tid == self) continue;
-        gStackDone.store(false);
-        if (::syscall(SYS_tgkill, ::getpid(), tid, SIGUSR2) != 0) continue;
-        for (int i = 0; i < 200 && !gStackDone.load(); ++i) ::usleep(10 * 1000);
-    }
-}
-
-}  // namespace
-
 static void crashHandler(int signal) {
     char text[96];
-    const int len = std::snprintf(text, sizeof text, "\nSTRESS FAILURE: the process received %s\n", strsignal(signal));
+    const int len =
+        std::snprintf(text, sizeof text, "\nSTRESS FAILURE: the process received %s\n", strsignal(signal));
     if (::write(STDERR_FILENO, text, static_cast<size_t>(len)) < 0) {
     }
     dumpAllStacks();
     std::fprintf(stderr, "stress: FAILED (crash)\n");
     std::fflush(stderr);
     ::raise(signal);  // the default action now: the handler was reset
-}
-
-void dumpAllStacks() {
-    std::fprintf(stderr, "Stacks of every thread:\n");
-    std::fflush(stderr);
-    if (gdbStacks()) return;
-    std::fprintf(stderr, "(gdb could not attach; stacks from each thread's signal handler, resolve with addr2line)\n");
-    std::fflush(stderr);
-    signalStacks();
 }
 
 void reportCrashes() {

@@ -54,10 +54,6 @@ private:
     std::thread thread_;
 };
 
-int64_t monotonicNs();
-// Prints the stack of every thread of this process to stderr: through gdb
-// when it can attach, else from a signal handler on each thread.
-void dumpAllStacks();
 // A crash (abort, bad access) prints every thread's stack before it ends
 // the process.
 void reportCrashes();

@@ -1,12 +1,9 @@
 // The tonewell tool, run as a child process: help, bad command lines and
 // values, missing files and devices, and recordings stopped by signals or a
 // closed pipe, whose files must be valid WAV files afterwards.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
-#include <spawn.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,16 +16,13 @@
 #include <thread>
 #include <vector>
 
+#include "host/Process.h"
 #include "host/TestHost.h"
-
-extern char** environ;
 
 namespace {
 
-struct Result {
-    int status = -1;  // exit code, or 128 + signal
-    std::string out, err;
-};
+using testhost::finishProcess;
+using Result = testhost::ProcessResult;
 
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -37,43 +31,23 @@ std::string slurp(const std::string& path) {
     return s.str();
 }
 
-std::string scratch(const std::string& name) { return testhost::scratchDir() + "/" + name; }
-
-// Starts the tool with its output going to files (or to `stdoutFd`).
-pid_t spawnTool(const std::vector<std::string>& args, const std::string& tag, int stdoutFd = -1) {
-    std::vector<std::string> argv = {TONEWELL_TOOL};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (auto& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
-    else posix_spawn_file_actions_addopen(&actions, 1, scratch(tag + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, scratch(tag + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    const int r = posix_spawn(&pid, TONEWELL_TOOL, &actions, nullptr, raw.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return r == 0 ? pid : -1;
+std::string scratch(const std::string& name) {
+    return testhost::scratchDir() + "/" + name;
 }
 
-Result finish(pid_t pid, const std::string& tag) {
-    Result r;
-    int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid)
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = slurp(scratch(tag + ".out"));
-    r.err = slurp(scratch(tag + ".err"));
-    return r;
+// Starts the tool with its output going to files (or to `stdoutFd`).
+pid_t spawnTool(std::vector<std::string> args, const std::string& tag, int stdoutFd = -1) {
+    args.insert(args.begin(), TONEWELL_TOOL);
+    return testhost::spawnProcess(args, tag, {}, stdoutFd);
 }
 
 Result runTool(const std::vector<std::string>& args, const std::string& tag = "run") {
-    return finish(spawnTool(args, tag), tag);
+    return finishProcess(spawnTool(args, tag), tag);
 }
 
 uint32_t le32(const std::string& b, size_t at) {
-    return static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8 | static_cast<uint8_t>(b[at + 2]) << 16 |
+    return static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8 |
+           static_cast<uint8_t>(b[at + 2]) << 16 |
            static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
 }
 
@@ -138,8 +112,10 @@ protected:
             const Result r = runTool(c.args);
             EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
             const std::string all = r.out + r.err;
-            if (c.expect.empty()) EXPECT_EQ(all, "") << line;
-            else EXPECT_NE(all.find(c.expect), std::string::npos) << line << "\n" << all;
+            if (c.expect.empty())
+                EXPECT_EQ(all, "") << line;
+            else
+                EXPECT_NE(all.find(c.expect), std::string::npos) << line << "\n" << all;
         }
     }
 };
@@ -168,7 +144,9 @@ TEST_F(ToolTest, BadCommandLinesAndValuesAreUsageErrors) {
         {{"tone", "--rate", "abc"}, 1, "--rate"},
         {{"tone", "--amplitude", "2"}, 1, "--amplitude"},
         {{"tone", "30000"}, 1, "needs a sample rate above 60000 Hz"},
-        {{"record", scratch("x.wav"), "-r", "192000"}, 1, "192000 Hz is outside the rates of capture device 0"},
+        {{"record", scratch("x.wav"), "-r", "192000"},
+         1,
+         "192000 Hz is outside the rates of capture device 0"},
         {{"record", scratch("x.wav"), "-c", "3"}, 1, "does not take 3 channels"},
         // 50000 s of CD-quality stereo is more than a WAV file's 4 GiB.
         {{"record", scratch("x.wav"), "--seconds", "50000"}, 1, "too long for one WAV file"},
@@ -181,9 +159,13 @@ TEST_F(ToolTest, UnknownDevicesAndUnreadableFilesSayWhatIsWrong) {
     const std::string text = scratch("not-sound.wav");
     std::ofstream(text) << "this is not a sound file\n";
     check({
-        {{"play", recording(), "-d", "abc"}, 1, "no output device is named 'abc': there are 0 (Virtual Output 1)"},
+        {{"play", recording(), "-d", "abc"},
+         1,
+         "no output device is named 'abc': there are 0 (Virtual Output 1)"},
         {{"play", recording(), "-d", "9"}, 1, "there is no output device 9"},
-        {{"record", scratch("x.wav"), "-d", "Input 2", "-s", "0.05"}, 0, "capture device 1 (Virtual Input 2)"},
+        {{"record", scratch("x.wav"), "-d", "Input 2", "-s", "0.05"},
+         0,
+         "capture device 1 (Virtual Input 2)"},
         {{"level", "-d", "Virtual"}, 1, "'Virtual' names more than one capture device"},
         {{"play", scratch("missing.wav")}, 2, "file or folder not found (error 7, TW_E_NOT_FOUND)\n  Check"},
         {{"info", text}, 2, "error 4810, TW_E_FILE"},
@@ -248,7 +230,7 @@ TEST_F(ToolTest, AStoppedRecordingIsAValidFile) {
         for (int i = 0; i < 200 && (::stat(path.c_str(), &st) != 0 || st.st_size < 20000); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         ::kill(pid, s.signal);
-        const Result r = finish(pid, tag);
+        const Result r = finishProcess(pid, tag);
         EXPECT_EQ(r.status, s.status) << strsignal(s.signal) << "\n" << r.err;
         std::string why;
         EXPECT_GT(validWavData(path, why), 0) << strsignal(s.signal) << ": " << why;
@@ -271,7 +253,7 @@ TEST_F(ToolTest, AClosedPipeEndsARecordingToStandardOutput) {
         got += static_cast<size_t>(n);
     }
     ::close(fds[0]);
-    const Result r = finish(pid, "pipe");
+    const Result r = finishProcess(pid, "pipe");
     EXPECT_EQ(r.status, 128 + SIGPIPE) << r.err;
     ASSERT_EQ(got, head.size());
     EXPECT_EQ(head.compare(0, 4, "RIFF"), 0);
