@@ -17,3 +17,6 @@ set(CMAKE_CROSSCOMPILING_EMULATOR wine)
 # no mingw DLLs beside it.
 set(CMAKE_SHARED_LINKER_FLAGS_INIT -static)
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+# SSE2 as the baseline: the sample kernels set the SSE rounding mode.
+set(CMAKE_C_FLAGS_INIT -msse2)
+set(CMAKE_CXX_FLAGS_INIT -msse2)

@@ -76,7 +76,8 @@ ThreadId currentThreadId() {
 }
 
 bool postThreadMessage(ThreadId thread, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    return PostThreadMessageW(thread, message, wParam, lParam) != 0;
+    // Wine takes thread 0 as the caller; Windows refuses it.
+    return thread != 0 && PostThreadMessageW(thread, message, wParam, lParam) != 0;
 }
 
 bool peekMessage(Message& out, bool remove) {
