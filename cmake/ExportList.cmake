@@ -1,7 +1,8 @@
 # One list of exported symbols per shared object, and everything made from it:
 # the linker version script that hides every other symbol, and X-macro
 # includes that programs use to look the symbols up (one MACRO(name) line per
-# symbol whose name matches REGEX).
+# symbol whose name matches REGEX). On Windows the same list becomes the
+# module-definition (.def) file that names the DLL's exports.
 #
 #   tonewell_export_list(TARGET <shared library> LIST <file>
 #                        [INCLUDE <file name> <MACRO> <REGEX>]...)
@@ -44,19 +45,31 @@ function(tonewell_export_list)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ARG_LIST})
 
   file(RELATIVE_PATH source ${PROJECT_SOURCE_DIR} ${ARG_LIST})
-  set(map "/* Made from ${source}; do not edit. */\n{\n  global:\n")
-  foreach(sym ${symbols})
-    string(APPEND map "    ${sym};\n")
-  endforeach()
-  string(APPEND map "  local: *;\n};\n")
-  set(map_file ${TONEWELL_GENERATED_DIR}/${ARG_TARGET}.map)
-  tonewell_write_if_changed(${map_file} "${map}")
-  target_link_options(${ARG_TARGET} PRIVATE
-    -Wl,--version-script=${map_file} -Wl,--no-undefined -Wl,-z,defs)
-  set_property(TARGET ${ARG_TARGET} APPEND PROPERTY LINK_DEPENDS ${map_file})
-  if(TONEWELL_ASAN OR TONEWELL_TSAN)
-    # Sanitizer runtimes come from the executable that loads the object.
-    target_link_options(${ARG_TARGET} PRIVATE -Wl,--allow-shlib-undefined)
+  if(WIN32)
+    set(def "; Made from ${source}; do not edit.\nEXPORTS\n")
+    foreach(sym ${symbols})
+      string(APPEND def "  ${sym}\n")
+    endforeach()
+    set(def_file ${TONEWELL_GENERATED_DIR}/${ARG_TARGET}.def)
+    tonewell_write_if_changed(${def_file} "${def}")
+    # A .def file among the sources replaces mingw's export-everything default.
+    target_sources(${ARG_TARGET} PRIVATE ${def_file})
+    target_link_options(${ARG_TARGET} PRIVATE -Wl,--no-undefined)
+  else()
+    set(map "/* Made from ${source}; do not edit. */\n{\n  global:\n")
+    foreach(sym ${symbols})
+      string(APPEND map "    ${sym};\n")
+    endforeach()
+    string(APPEND map "  local: *;\n};\n")
+    set(map_file ${TONEWELL_GENERATED_DIR}/${ARG_TARGET}.map)
+    tonewell_write_if_changed(${map_file} "${map}")
+    target_link_options(${ARG_TARGET} PRIVATE
+      -Wl,--version-script=${map_file} -Wl,--no-undefined -Wl,-z,defs)
+    set_property(TARGET ${ARG_TARGET} APPEND PROPERTY LINK_DEPENDS ${map_file})
+    if(TONEWELL_ASAN OR TONEWELL_TSAN)
+      # Sanitizer runtimes come from the executable that loads the object.
+      target_link_options(${ARG_TARGET} PRIVATE -Wl,--allow-shlib-undefined)
+    endif()
   endif()
 
   set(includes ${ARG_INCLUDE})

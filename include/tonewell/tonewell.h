@@ -88,7 +88,12 @@ extern "C" {
 #endif
 
 #if defined(TONEWELL_BUILDING_LIBRARY)
+#if defined(_WIN32)
+/* The module-definition file names the exports. */
+#define TONEWELL_API
+#else
 #define TONEWELL_API __attribute__((visibility("default")))
+#endif
 #else
 #define TONEWELL_API
 #endif

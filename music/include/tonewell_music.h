@@ -34,7 +34,12 @@ extern "C" {
 #endif
 
 #if defined(TWM_BUILDING_MODULE)
+#if defined(_WIN32)
+/* The module-definition file names the exports. */
+#define TWM_EXPORT
+#else
 #define TWM_EXPORT __attribute__((visibility("default")))
+#endif
 #else
 #define TWM_EXPORT
 #endif
@@ -42,7 +47,11 @@ extern "C" {
 /* ---- Module and entry points -------------------------------------------- */
 
 /* File name of the module, found next to the library that loads it. */
+#if defined(_WIN32)
+#define TWM_MODULE_FILE "tonewell-music.dll"
+#else
 #define TWM_MODULE_FILE "libtonewell-music.so"
+#endif
 
 #define TWM_ENTRY_LOADER_CREATE "twm_loader_create"
 #define TWM_ENTRY_PERFORMANCE_CREATE "twm_performance_create"

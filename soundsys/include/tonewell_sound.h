@@ -28,7 +28,12 @@ extern "C" {
 #endif
 
 #if defined(TWS_BUILDING_MODULE)
+#if defined(_WIN32)
+/* The module-definition file names the exports. */
+#define TWS_EXPORT
+#else
 #define TWS_EXPORT __attribute__((visibility("default")))
+#endif
 #else
 #define TWS_EXPORT
 #endif
@@ -36,7 +41,11 @@ extern "C" {
 /* ---- Module and entry points -------------------------------------------- */
 
 /* File name of the module, found next to the library that loads it. */
+#if defined(_WIN32)
+#define TWS_MODULE_FILE "tonewell-sound.dll"
+#else
 #define TWS_MODULE_FILE "libtonewell-sound.so"
+#endif
 
 #define TWS_ENTRY_SOUND_CREATE "tws_sound_create"
 #define TWS_ENTRY_CAPTURE_CREATE "tws_capture_create"

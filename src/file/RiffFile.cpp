@@ -1,17 +1,13 @@
 #include "file/RiffFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 
-namespace tw {
+#include "platform/File.h"
 
-static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit");
+namespace tw {
 
 RiffFile::~RiffFile() {
     close();
@@ -24,22 +20,14 @@ int RiffFile::open(const char* path, Mode mode, uint32_t bufferSize) {
     if (bufferSize < 16) bufferSize = 16;
 
     const bool writable = mode == Mode::createReadWrite;
-    // No O_TRUNC: ext4 flushes a file truncated at open when it is closed,
-    // which would stall every close of a file the writer just created empty.
-    const int flags = writable ? (O_RDWR | O_CREAT | O_CLOEXEC) : (O_RDONLY | O_CLOEXEC);
-    int fd;
-    do {
-        fd = ::open(path, flags, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return errno;
-    struct stat st;
-    int statError = fstat(fd, &st) != 0 ? errno : 0;
-    if (statError == 0 && S_ISDIR(st.st_mode)) statError = EISDIR;
-    if (statError == 0 && writable && S_ISREG(st.st_mode) && st.st_size > 0 && ::ftruncate(fd, 0) != 0)
-        statError = errno;
+    platform::FileHandle file;
+    if (const int error = platform::openFile(path, writable, file); error != 0) return error;
+    int64_t size = 0;
+    int statError = platform::fileSize(file, size);
+    if (statError == 0 && writable && size > 0) statError = platform::truncateFile(file, 0);
     // A file read needs no more buffer than it holds, in whole pages.
-    if (statError == 0 && !writable && S_ISREG(st.st_mode)) {
-        const uint64_t pages = (static_cast<uint64_t>(st.st_size) + 4095) / 4096 * 4096;
+    if (statError == 0 && !writable) {
+        const uint64_t pages = (static_cast<uint64_t>(size) + 4095) / 4096 * 4096;
         bufferSize = static_cast<uint32_t>(std::min<uint64_t>(bufferSize, std::max<uint64_t>(pages, 4096)));
     }
     std::unique_ptr<char[]> buffer;
@@ -48,10 +36,10 @@ int RiffFile::open(const char* path, Mode mode, uint32_t bufferSize) {
         if (!buffer) statError = ENOMEM;
     }
     if (statError != 0) {
-        ::close(fd);
+        platform::closeFile(file);
         return statError;
     }
-    mFd = fd;
+    mFd = file;
     mWritable = writable;
     mBuffer = std::move(buffer);
     mCapacity = bufferSize;
@@ -62,12 +50,13 @@ int RiffFile::open(const char* path, Mode mode, uint32_t bufferSize) {
 }
 
 RiffResult RiffFile::close() {
-    if (mFd < 0) return RiffResult::notOpen;
+    if (mFd == platform::kNoFile) return RiffResult::notOpen;
     const bool written = writeBack();
     releaseReserve();
-    const bool closed = ::close(mFd) == 0 || errno == EINTR;
-    if (!closed) mLastError = errno;
-    mFd = -1;
+    const int closeError = platform::closeFile(mFd);
+    const bool closed = closeError == 0;
+    if (!closed) mLastError = closeError;
+    mFd = platform::kNoFile;
     mWritable = false;
     mBuffer.reset();
     mCapacity = 0;
@@ -78,12 +67,12 @@ RiffResult RiffFile::close() {
 }
 
 RiffResult RiffFile::flush() {
-    if (mFd < 0) return RiffResult::notOpen;
+    if (mFd == platform::kNoFile) return RiffResult::notOpen;
     return writeBack() ? RiffResult::ok : RiffResult::cannotWrite;
 }
 
 RiffResult RiffFile::truncate(int64_t position) {
-    if (mFd < 0) return RiffResult::notOpen;
+    if (mFd == platform::kNoFile) return RiffResult::notOpen;
     if (!mWritable) return RiffResult::cannotWrite;
     if (position < 0) return RiffResult::invalidParam;
     if (position <= mBufferOffset) {
@@ -94,18 +83,14 @@ RiffResult RiffFile::truncate(int64_t position) {
         if (!writeBack()) return RiffResult::cannotWrite;
         rebase(position);
     }
-    struct stat st;
-    if (fstat(mFd, &st) != 0) {
-        mLastError = errno;
+    int64_t size = 0;
+    if (const int error = platform::fileSize(mFd, size); error != 0) {
+        mLastError = error;
         return RiffResult::cannotWrite;
     }
-    if (st.st_size > position) {
-        int rc;
-        do {
-            rc = ::ftruncate(mFd, position);
-        } while (rc != 0 && errno == EINTR);
-        if (rc != 0) {
-            mLastError = errno;
+    if (size > position) {
+        if (const int error = platform::truncateFile(mFd, position); error != 0) {
+            mLastError = error;
             return RiffResult::cannotWrite;
         }
         mReservedEnd = std::min(mReservedEnd, position);
@@ -126,12 +111,9 @@ bool RiffFile::writeAt(const char* from, size_t size, int64_t offset) {
     reserveThrough(offset + static_cast<int64_t>(size));
     size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::pwrite(mFd, from + done, size - done, offset + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            mLastError = n < 0 ? errno : EIO;
-            return false;
-        }
+        const int64_t n = platform::writeFileAt(mFd, from + done, size - done,
+                                                offset + static_cast<int64_t>(done), mLastError);
+        if (n < 0) return false;
         done += static_cast<size_t>(n);
     }
     return true;
@@ -147,7 +129,7 @@ void RiffFile::reserveThrough(int64_t end) {
     constexpr int64_t kReserveStep = int64_t{8} << 20;
     if (!mReserving || end <= mReservedEnd || end < kReserveFrom) return;
     const int64_t to = (end + kReserveStep - 1) / kReserveStep * kReserveStep;
-    if (::fallocate(mFd, FALLOC_FL_KEEP_SIZE, mReservedEnd, to - mReservedEnd) != 0) {
+    if (!platform::reserveFileSpace(mFd, mReservedEnd, to - mReservedEnd)) {
         mReserving = false;
         return;
     }
@@ -156,12 +138,9 @@ void RiffFile::reserveThrough(int64_t end) {
 
 // Frees reserved space past the end of the file.
 void RiffFile::releaseReserve() {
-    struct stat st;
-    if (mReservedEnd > 0 && fstat(mFd, &st) == 0 && st.st_size < mReservedEnd) {
-        int rc;
-        do {
-            rc = ::ftruncate(mFd, st.st_size);
-        } while (rc != 0 && errno == EINTR);
+    int64_t size = 0;
+    if (mReservedEnd > 0 && platform::fileSize(mFd, size) == 0 && size < mReservedEnd) {
+        platform::truncateFile(mFd, size);
     }
     mReservedEnd = 0;
 }
@@ -177,10 +156,9 @@ void RiffFile::rebase(int64_t offset) {
 bool RiffFile::fill() {
     size_t got = 0;
     while (got < mCapacity) {
-        const ssize_t n = ::pread(mFd, mBuffer.get() + got, mCapacity - got, mBufferOffset + static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR) continue;
+        const int64_t n = platform::readFileAt(mFd, mBuffer.get() + got, mCapacity - got,
+                                               mBufferOffset + static_cast<int64_t>(got), mLastError);
         if (n < 0) {
-            mLastError = errno;
             mValid = 0;
             return false;
         }
@@ -192,7 +170,7 @@ bool RiffFile::fill() {
 }
 
 int64_t RiffFile::read(void* dst, size_t size) {
-    if (mFd < 0 || (dst == nullptr && size > 0)) return -1;
+    if (mFd == platform::kNoFile || (dst == nullptr && size > 0)) return -1;
     char* out = static_cast<char*>(dst);
     const size_t buffered = std::min(size, mValid - mNext);
     if (buffered == size) {
@@ -210,10 +188,9 @@ int64_t RiffFile::read(void* dst, size_t size) {
     if (remaining >= mCapacity) {
         size_t got = 0;
         while (got < remaining) {
-            const ssize_t n = ::pread(mFd, out + buffered + got, remaining - got, resume + static_cast<off_t>(got));
-            if (n < 0 && errno == EINTR) continue;
+            const int64_t n = platform::readFileAt(mFd, out + buffered + got, remaining - got,
+                                                   resume + static_cast<int64_t>(got), mLastError);
             if (n < 0) {
-                mLastError = errno;
                 rebase(start);
                 return -1;
             }
@@ -234,7 +211,7 @@ int64_t RiffFile::read(void* dst, size_t size) {
 }
 
 int64_t RiffFile::write(const void* src, size_t size) {
-    if (mFd < 0 || !mWritable || (src == nullptr && size > 0)) return -1;
+    if (mFd == platform::kNoFile || !mWritable || (src == nullptr && size > 0)) return -1;
     const int64_t start = tell();
     if (size > static_cast<uint64_t>(INT64_MAX - start)) {
         mLastError = EFBIG;
@@ -268,20 +245,20 @@ bool RiffFile::readExact(void* dst, size_t size) {
 }
 
 int64_t RiffFile::seek(int64_t offset, int origin) {
-    if (mFd < 0) return -1;
+    if (mFd == platform::kNoFile) return -1;
     int64_t base;
     if (origin == SEEK_SET) {
         base = 0;
     } else if (origin == SEEK_CUR) {
         base = tell();
     } else if (origin == SEEK_END) {
-        struct stat st;
-        if (fstat(mFd, &st) != 0) {
-            mLastError = errno;
+        int64_t size = 0;
+        if (const int error = platform::fileSize(mFd, size); error != 0) {
+            mLastError = error;
             return -1;
         }
         // Buffered bytes may reach past what the file holds yet.
-        base = std::max<int64_t>(st.st_size, mDirty ? mBufferOffset + static_cast<int64_t>(mValid) : 0);
+        base = std::max<int64_t>(size, mDirty ? mBufferOffset + static_cast<int64_t>(mValid) : 0);
     } else {
         return -1;
     }
@@ -297,7 +274,7 @@ int64_t RiffFile::seek(int64_t offset, int origin) {
 }
 
 RiffResult RiffFile::getInfo(RiffBufferInfo& info) const {
-    if (mFd < 0) return RiffResult::notOpen;
+    if (mFd == platform::kNoFile) return RiffResult::notOpen;
     info.dwFlags = mDirty ? kRiffDirty : 0;
     info.cchBuffer = static_cast<uint32_t>(mCapacity);
     info.pchBuffer = mBuffer.get();
@@ -311,7 +288,7 @@ RiffResult RiffFile::getInfo(RiffBufferInfo& info) const {
 // A record must describe our buffer; pchNext may only pass the valid bytes
 // when the caller declares them written.
 RiffResult RiffFile::checkInfo(const RiffBufferInfo& info) const {
-    if (mFd < 0) return RiffResult::notOpen;
+    if (mFd == platform::kNoFile) return RiffResult::notOpen;
     // Compared as addresses: a stray pchNext need not point into the buffer.
     const auto begin = reinterpret_cast<uintptr_t>(mBuffer.get());
     const auto at = reinterpret_cast<uintptr_t>(info.pchNext);

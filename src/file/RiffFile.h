@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "file/RiffTypes.h"
+#include "platform/File.h"
 
 namespace tw {
 
@@ -28,7 +29,7 @@ public:
     // A file opened for reading gets no more buffer than it holds (at least
     // a page).
     int open(const char* path, Mode mode, uint32_t bufferSize = kDefaultBufferSize);
-    bool isOpen() const { return mFd >= 0; }
+    bool isOpen() const { return mFd != platform::kNoFile; }
     bool isWritable() const { return mWritable; }
 
     // Writes the buffer back and closes. The file is closed even when that
@@ -91,7 +92,7 @@ private:
     bool writeSizeField(uint64_t fieldOffset, uint32_t value);
     bool readHeader(RiffChunkInfo& ck, uint64_t limit);
 
-    int mFd = -1;
+    platform::FileHandle mFd = platform::kNoFile;
     bool mWritable = false;
     int mLastError = 0;
     std::unique_ptr<char[]> mBuffer;

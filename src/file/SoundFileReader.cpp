@@ -1,7 +1,5 @@
 #include "file/SoundFileReader.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -15,6 +13,7 @@
 #include "core/ErrorCodes.h"
 #include "device/DirectSoundLibrary.h"
 #include "host/HostData.h"
+#include "platform/File.h"
 
 namespace tw {
 
@@ -115,12 +114,10 @@ void SoundFileReader::open(TwStringHandle handle) {
 }
 
 int32_t SoundFileReader::checkPath(const char* path) {
-    struct stat st;
-    if (::stat(path, &st) != 0) return mapRuntimeError(errno);
-    if (S_ISDIR(st.st_mode)) return err::kIsDirectory;
-    std::FILE* f = std::fopen(path, "r");
-    if (f == nullptr) return mapRuntimeError(errno);
-    std::fclose(f);
+    platform::PathInfo info;
+    if (const int error = platform::pathInfo(path, info); error != 0) return mapRuntimeError(error);
+    if (info.directory) return err::kIsDirectory;
+    if (const int error = platform::touchFile(path, false); error != 0) return mapRuntimeError(error);
     return err::kOk;
 }
 

@@ -1,7 +1,5 @@
 #include "file/SoundFileWriter.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 
@@ -10,6 +8,7 @@
 #include "core/ErrorCodes.h"
 #include "device/DirectSoundLibrary.h"
 #include "host/HostData.h"
+#include "platform/File.h"
 
 namespace tw {
 
@@ -92,16 +91,14 @@ void SoundFileWriter::open(TwStringHandle handle, double sampleRate, int32_t cha
 }
 
 int32_t SoundFileWriter::checkPath(const char* path) {
-    struct stat st;
-    if (::stat(path, &st) != 0) {
+    platform::PathInfo info;
+    if (platform::pathInfo(path, info) != 0) {
         // Not there (or not visible): create it empty.
-        std::FILE* f = std::fopen(path, "w");
-        if (f == nullptr) return mapRuntimeError(errno);
-        std::fclose(f);
+        if (const int error = platform::touchFile(path, true); error != 0) return mapRuntimeError(error);
         return err::kOk;
     }
-    if (S_ISDIR(st.st_mode)) return err::kIsDirectory;
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return err::kAccess;
+    if (info.directory) return err::kIsDirectory;
+    if (!info.writable) return err::kAccess;
     return err::kOk;
 }
 

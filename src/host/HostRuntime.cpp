@@ -1,9 +1,8 @@
 #include "host/HostRuntime.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/Module.h"
@@ -19,12 +18,12 @@ constexpr const char* kSlotNames[kSlotCount] = {"HostCopyText", "HostSizeHandle"
 std::atomic<void*> gSlots[kSlotCount];
 
 // The only output the library ever makes: the process cannot go on without
-// its host. _exit, because unload work run from inside a call that holds a
+// its host. _Exit, because unload work run from inside a call that holds a
 // registry lock would deadlock.
 [[noreturn]] void fatal(const char* text) {
     std::fprintf(stderr, "Fatal Error: %s\n", text);
     std::fflush(stderr);
-    ::_exit(1);
+    std::_Exit(1);
 }
 
 // The main program counts as the host only when a probe symbol really lies
@@ -41,8 +40,13 @@ void* findHostModule() {
     if (void* stored = gModule.load()) return stored;
     platform::ModuleHandle main = platform::mainProgramModule();
     if (main && mainProgramIsHost(main)) return main;
+#ifdef _WIN32
+    if (void* rt = platform::findLoadedModule("vantorrt.dll")) return rt;
+    return platform::findLoadedModule("vantorffrt.dll");
+#else
     if (void* rt = platform::findLoadedModule("libvantorrt.so")) return rt;
     return platform::findLoadedModule("libvantorffrt.so");
+#endif
 }
 
 void* bind(Slot slot) {

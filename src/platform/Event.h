@@ -15,11 +15,13 @@ class Event : public Waitable {
   bool isSet() const;
 
  private:
+#ifndef _WIN32
   bool signalledLocked() const override;
   void consumeLocked() override;
 
   const bool manualReset_;
   bool signalled_;
+#endif
 };
 
 }  // namespace tw::platform

@@ -6,7 +6,8 @@
 
 namespace tw::platform {
 
-// Nonzero, unique per thread for the process lifetime.
+// Nonzero; unique per thread for the process lifetime (on Windows, the
+// system's thread id: unique among the threads alive at one time).
 using ThreadId = uint32_t;
 
 ThreadId currentThreadId();

@@ -7,7 +7,8 @@ namespace tw::platform {
 
 using ModuleHandle = void*;
 
-// dlopen RTLD_NOW|RTLD_LOCAL; null on failure or for a null or empty path.
+// dlopen RTLD_NOW|RTLD_LOCAL (LoadLibrary of the UTF-8 path on Windows); null
+// on failure or for a null or empty path.
 ModuleHandle loadModule(const char* path);
 // The handle of an already loaded module, or null; never loads and, like
 // asking the system for a module handle, takes no reference of its own.

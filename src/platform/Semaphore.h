@@ -17,12 +17,14 @@ class Semaphore : public Waitable {
   // exceed the maximum or count <= 0.
   bool release(int32_t count = 1, int32_t* previousCount = nullptr);
 
+#ifndef _WIN32
  private:
   bool signalledLocked() const override;
   void consumeLocked() override;
 
   int32_t count_;
   const int32_t maximum_;
+#endif
 };
 
 }  // namespace tw::platform

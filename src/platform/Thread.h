@@ -33,6 +33,11 @@ class Thread : public Waitable {
   ~Thread() override;
 
  private:
+#ifdef _WIN32
+  Thread(void* handle, ThreadId id);
+
+  const ThreadId id_;
+#else
   explicit Thread(ThreadId id);
   void run(std::function<uint32_t()>& body);
   bool signalledLocked() const override;
@@ -43,6 +48,7 @@ class Thread : public Waitable {
   std::mutex joinMutex_;
   bool finished_ = false;          // kernel lock
   uint32_t exitCode_ = kStillActive;  // kernel lock
+#endif
 };
 
 void sleepMs(uint32_t ms);

@@ -1,7 +1,9 @@
 // Base of every object a thread can wait on (semaphores, events, threads).
-// Each module that links the platform layer has its own copy of the kernel
-// lock and queues, so objects never cross module boundaries: a module that
-// must wake another module's thread calls back into that module instead.
+// On Windows each one is a kernel object and the waits are the system's own;
+// elsewhere the objects below stand in for them. Each module that links the
+// platform layer has its own copy of the kernel lock and queues, so objects
+// never cross module boundaries: a module that must wake another module's
+// thread calls back into that module instead.
 #pragma once
 
 #include <vector>
@@ -19,6 +21,16 @@ class Waitable {
   Waitable(const Waitable&) = delete;
   Waitable& operator=(const Waitable&) = delete;
 
+#ifdef _WIN32
+  // The kernel object, closed with the Waitable.
+  void* nativeHandle() const { return handle_; }
+
+ protected:
+  explicit Waitable(void* handle);
+
+ private:
+  void* handle_;
+#else
  protected:
   Waitable();
 
@@ -33,6 +45,7 @@ class Waitable {
  private:
   friend class detail::Kernel;
   std::vector<detail::Waiter*> waiters_;  // arrival order
+#endif
 };
 
 }  // namespace tw::platform

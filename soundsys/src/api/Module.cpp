@@ -5,13 +5,24 @@
 
 #include "core/Dispatcher.h"
 #include "core/Globals.h"
-#include "alsa/AlsaDriver.h"
 #include "virtual/VirtualDriver.h"
+#ifndef _WIN32
+#include "alsa/AlsaDriver.h"
+#endif
 
 namespace tws {
 
 namespace {
 
+#ifdef _WIN32
+// Windows has no device driver here yet: "virtual" (also when unset); any
+// other name leaves the module without a driver.
+Driver* chooseDriver(Driver& simulated) {
+    const char* name = std::getenv("TONEWELL_SOUND_DRIVER");
+    if (name == nullptr || *name == '\0' || std::strcmp(name, "virtual") == 0) return &simulated;
+    return nullptr;
+}
+#else
 // "alsa" (also when unset) or "virtual"; any other name leaves the module
 // without a driver: no silent fallback.
 Driver* chooseDriver(Driver& alsa, Driver& simulated) {
@@ -20,6 +31,7 @@ Driver* chooseDriver(Driver& alsa, Driver& simulated) {
     if (std::strcmp(name, "virtual") == 0) return &simulated;
     return nullptr;
 }
+#endif
 
 // Members are destroyed in reverse order: the driver (and its clock thread)
 // goes before the dispatcher it delivers through.
@@ -27,8 +39,12 @@ struct Runtime {
     Dispatcher dispatcher;
     LiveCounts counts;
     VirtualDriver virtualDriver;
+#ifdef _WIN32
+    Driver* active = chooseDriver(virtualDriver);
+#else
     AlsaDriver alsaDriver;
     Driver* active = chooseDriver(alsaDriver, virtualDriver);
+#endif
 };
 
 Runtime runtime;
