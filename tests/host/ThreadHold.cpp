@@ -44,7 +44,7 @@ pid_t threadNamed(const std::string& name) {
     return found;
 }
 
-bool threadSleeps(pid_t tid) {
+bool threadSleeps(pid_t tid, bool timedSleeps) {
     const std::string task = "/proc/self/task/" + std::to_string(tid);
     std::ifstream syscall(task + "/syscall");
     long call = -1;
@@ -55,7 +55,7 @@ bool threadSleeps(pid_t tid) {
     std::getline(std::ifstream(task + "/stat"), stat);
     const size_t name = stat.rfind(')');
     if (name == std::string::npos || name + 2 >= stat.size() || stat[name + 2] != 'S') return false;
-    return call == SYS_futex || call == SYS_nanosleep || call == SYS_clock_nanosleep;
+    return call == SYS_futex || (timedSleeps && (call == SYS_nanosleep || call == SYS_clock_nanosleep));
 }
 
 void awaitSleeping(pid_t tid) {
@@ -63,12 +63,13 @@ void awaitSleeping(pid_t tid) {
     while (!threadSleeps(tid)) nanosleep(&pause, nullptr);
 }
 
-bool allSleeping(const std::vector<pid_t>& tids) {
+bool allSleeping(const std::vector<pid_t>& tids, const std::vector<pid_t>& waiting) {
     const timespec pause{0, 1000000};
     // Twice: one of them may have woken another between two looks.
     for (int look = 0; look < 2; ++look) {
         bool all = true;
         for (pid_t tid : tids) all = all && threadSleeps(tid);
+        for (pid_t tid : waiting) all = all && threadSleeps(tid, false);
         nanosleep(&pause, nullptr);
         if (!all) return false;
     }

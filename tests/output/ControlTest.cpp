@@ -81,7 +81,7 @@ TEST_F(Control, WaitPollsUntilTheBufferStopsOrTheLimit) {
     ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(1), TWS_OK);
     Task task = configure(2048, 8000, 2, 16, TW_MODE_CONTINUOUS);
     ASSERT_EQ(task.result, 0);
-    Pacer pacer({testhost::currentThreadId(), testhost::threadNamed("tw-output")});
+    Pacer pacer({testhost::currentThreadId()});
     const size_t registrations = testhost::registrationCount();
     EXPECT_EQ(library()->SOWait(task.refnum, 2), 0);  // stopped: at once
     auto block = rampBlock(0, 4096);

@@ -21,8 +21,7 @@ protected:
         block_ = rampBlock(0, 4 * 2048);
         writer_ = std::make_unique<WriterThread>(
             [this] { writeResult_ = library()->SOWrite(task_.refnum, block_.get(), -1, TW_TYPE_I16); });
-        pacer_ = std::make_unique<Pacer>(std::vector<pid_t>{testhost::currentThreadId(), writer_->id(),
-                                                            testhost::threadNamed("tw-output")});
+        pacer_ = std::make_unique<Pacer>(std::vector<pid_t>{testhost::currentThreadId(), writer_->id()});
         while (untilPlaying && !running(task_.refnum))
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

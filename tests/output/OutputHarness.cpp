@@ -87,16 +87,20 @@ void expectRamp(const RampReport& report, const std::set<uint32_t>& starts) {
         EXPECT_TRUE(starts.count(id)) << frames << " silent frames inside a block, before id " << id;
 }
 
-Pacer::Pacer(std::vector<pid_t> threads, uint32_t stepFrames) {
-    thread_ = std::thread([this, threads = std::move(threads), stepFrames] {
+Pacer::Pacer(std::vector<pid_t> hosts, uint32_t stepFrames) {
+    thread_ = std::thread([this, hosts = std::move(hosts), worker = testhost::threadNamed("tw-output"), stepFrames] {
         while (!stop_.load())
-            if (testhost::allSleeping(threads)) virtualDriver().tws_virtual_advance(stepFrames);
+            if (testhost::allSleeping(hosts, {worker})) virtualDriver().tws_virtual_advance(stepFrames);
     });
 }
 
 Pacer::~Pacer() {
+    stop();
+}
+
+void Pacer::stop() {
     stop_ = true;
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 WriterThread::WriterThread(std::function<void()> write) {

@@ -54,13 +54,17 @@ RampReport checkRamp(const std::vector<uint8_t>& tap, uint32_t count);
 // Fails the test unless the ramp is whole and silence precedes only ids in `starts`.
 void expectRamp(const RampReport& report, const std::set<uint32_t>& starts);
 
-// Drives the manual clock as a real one would run, but only while every
-// thread named sleeps: a stream then plays in real order on any machine, and
-// no host or worker is ever late. Stops when it goes out of scope.
+// Drives the manual clock as a real one would run, but only while the host
+// threads sleep and the task's worker waits: a stream then plays in real
+// order on any machine, and no host or worker is ever late. A worker in a
+// timed sleep of its own (retrying a lost buffer) could wake between a look
+// and a step, so the clock waits for it. Stops when it goes out of scope, or
+// earlier through stop(): the clock then stands still again.
 class Pacer {
 public:
-    Pacer(std::vector<pid_t> threads, uint32_t stepFrames = 64);
+    explicit Pacer(std::vector<pid_t> hosts, uint32_t stepFrames = 64);
     ~Pacer();
+    void stop();
     Pacer(const Pacer&) = delete;
     Pacer& operator=(const Pacer&) = delete;
 
