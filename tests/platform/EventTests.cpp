@@ -15,40 +15,22 @@ namespace {
 
 constexpr uint32_t kGenerousMs = 10000;
 
-// Starts `n` threads that each wait once on `event` and then release `woke`.
-std::vector<std::unique_ptr<Thread>> startWaiters(int n, Event& event, Semaphore& woke) {
-  std::vector<std::unique_ptr<Thread>> waiters;
-  for (int i = 0; i < n; ++i) {
-    waiters.push_back(Thread::start([&] {
-      const uint32_t result = waitForSingleObject(event, kInfinite);
-      woke.release();
-      return result;
-    }));
+TEST(Event, AWaitConsumesTheSignalOfAnAutoResetEventOnly) {
+  for (bool manual : {false, true}) {
+    SCOPED_TRACE(manual ? "manual reset" : "auto reset");
+    Event event(manual, true);
+    EXPECT_TRUE(event.isSet());
+    EXPECT_EQ(waitForSingleObject(event, 0), kWaitObject0);
+    EXPECT_EQ(event.isSet(), manual);
+    EXPECT_EQ(waitForSingleObject(event, 0), manual ? kWaitObject0 : kWaitTimeout);
+    event.reset();
+    EXPECT_FALSE(event.isSet());
+    EXPECT_EQ(waitForSingleObject(event, 0), kWaitTimeout);
+    event.set();
+    event.set();  // a second set of a signalled event adds nothing
+    EXPECT_EQ(waitForSingleObject(event, 0), kWaitObject0);
+    EXPECT_EQ(waitForSingleObject(event, 0), manual ? kWaitObject0 : kWaitTimeout);
   }
-  return waiters;
-}
-
-TEST(Event, AutoResetConsumesTheSignal) {
-  Event event(false, true);
-  EXPECT_TRUE(event.isSet());
-  EXPECT_EQ(waitForSingleObject(event, 0), kWaitObject0);
-  EXPECT_FALSE(event.isSet());
-  EXPECT_EQ(waitForSingleObject(event, 0), kWaitTimeout);
-  event.set();
-  event.set();  // a second set of a signalled event adds nothing
-  EXPECT_EQ(waitForSingleObject(event, 0), kWaitObject0);
-  EXPECT_EQ(waitForSingleObject(event, 0), kWaitTimeout);
-}
-
-TEST(Event, ManualResetStaysSignalledUntilReset) {
-  Event event(true, false);
-  EXPECT_EQ(waitForSingleObject(event, 0), kWaitTimeout);
-  event.set();
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(waitForSingleObject(event, 0), kWaitObject0);
-  EXPECT_TRUE(event.isSet());
-  event.reset();
-  EXPECT_FALSE(event.isSet());
-  EXPECT_EQ(waitForSingleObject(event, 0), kWaitTimeout);
 }
 
 // An auto-reset set wakes exactly one of many waiters and is used up; a
@@ -59,7 +41,14 @@ TEST(Event, SetWakesOneWaiterOrAll) {
     SCOPED_TRACE(manual ? "manual reset" : "auto reset");
     Event event(manual, false);
     Semaphore woke(0, kWaiters);
-    auto waiters = startWaiters(kWaiters, event, woke);
+    std::vector<std::unique_ptr<Thread>> waiters;
+    for (int i = 0; i < kWaiters; ++i) {
+      waiters.push_back(Thread::start([&] {
+        const uint32_t result = waitForSingleObject(event, kInfinite);
+        woke.release();
+        return result;
+      }));
+    }
     for (int i = 0; i < (manual ? 1 : kWaiters); ++i) {
       event.set();
       for (int k = 0; k < (manual ? kWaiters : 1); ++k)

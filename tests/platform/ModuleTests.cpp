@@ -41,7 +41,7 @@ std::string moduleDirectory() {
   return realDirectory(path.substr(0, path.rfind('/')).c_str());
 }
 
-TEST(Module, MissingOrEmptyPathsLoadNothing) {
+TEST(Module, MissingPathsAndAddressesOutsideAnyModuleFindNothing) {
   EXPECT_EQ(loadModule("/nonexistent/dir/libnothing.so"), nullptr);
   EXPECT_EQ(loadModule(nullptr), nullptr);
   EXPECT_EQ(loadModule(""), nullptr);
@@ -49,49 +49,6 @@ TEST(Module, MissingOrEmptyPathsLoadNothing) {
   EXPECT_EQ(findLoadedModule(""), nullptr);
   EXPECT_EQ(findLoadedModule("libnothing-at-all.so"), nullptr);
   unloadModule(nullptr);
-}
-
-TEST(Module, FindLoadedNeverLoadsAndHoldsNoReference) {
-  ASSERT_FALSE(mappedInProcess(PLATFORM_TEST_MODULE_PATH));
-  EXPECT_EQ(findLoadedModule(PLATFORM_TEST_MODULE_PATH), nullptr);
-  EXPECT_EQ(findLoadedModule(PLATFORM_TEST_MODULE_NAME), nullptr);
-  EXPECT_FALSE(mappedInProcess(PLATFORM_TEST_MODULE_PATH));
-
-  ModuleHandle module = loadModule(PLATFORM_TEST_MODULE_PATH);
-  ASSERT_NE(module, nullptr);
-  EXPECT_EQ(findLoadedModule(PLATFORM_TEST_MODULE_PATH), module);
-  EXPECT_EQ(findLoadedModule(PLATFORM_TEST_MODULE_NAME), module);
-  unloadModule(module);
-  EXPECT_FALSE(mappedInProcess(PLATFORM_TEST_MODULE_PATH));
-  EXPECT_EQ(findLoadedModule(PLATFORM_TEST_MODULE_PATH), nullptr);
-}
-
-TEST(Module, SymbolsAndDirectoryOfALoadedModule) {
-  ModuleHandle module = loadModule(PLATFORM_TEST_MODULE_PATH);
-  ASSERT_NE(module, nullptr);
-  auto value = reinterpret_cast<int (*)()>(findSymbol(module, "platformTestModuleValue"));
-  ASSERT_NE(value, nullptr);
-  EXPECT_EQ(value(), 7);
-  EXPECT_EQ(findSymbol(module, "noSuchSymbol"), nullptr);
-  EXPECT_EQ(findSymbol(module, nullptr), nullptr);
-  // A null module must not turn into a search of every module.
-  EXPECT_EQ(findSymbol(nullptr, "platformTestModuleValue"), nullptr);
-  EXPECT_FALSE(addressInMainProgram(reinterpret_cast<const void*>(value)));
-  EXPECT_EQ(moduleDirectoryOf(reinterpret_cast<const void*>(value)), moduleDirectory());
-  unloadModule(module);
-}
-
-TEST(Module, MainProgramSymbolsAndDirectory) {
-  ModuleHandle self = mainProgramModule();
-  ASSERT_NE(self, nullptr);
-  void* marker = findSymbol(self, "platformTestsMarker");
-  ASSERT_EQ(marker, reinterpret_cast<void*>(&platformTestsMarker));
-  EXPECT_TRUE(addressInMainProgram(marker));
-  EXPECT_EQ(moduleDirectoryOf(marker), realDirectory(PLATFORM_TEST_BINARY_DIR));
-  EXPECT_FALSE(moduleDirectoryOf(marker).empty());
-}
-
-TEST(Module, AddressesOutsideAnyModule) {
   auto heap = std::make_unique<int>(0);
   int onStack = 0;
   EXPECT_FALSE(addressInMainProgram(heap.get()));
@@ -102,6 +59,40 @@ TEST(Module, AddressesOutsideAnyModule) {
   // Code of the C library is in a shared module, not the executable.
   EXPECT_FALSE(addressInMainProgram(reinterpret_cast<const void*>(&free)));
   EXPECT_FALSE(moduleDirectoryOf(reinterpret_cast<const void*>(&free)).empty());
+}
+
+TEST(Module, LoadedModuleSymbolsAndDirectoryAndFindLoadedHoldsNoReference) {
+  ASSERT_FALSE(mappedInProcess(PLATFORM_TEST_MODULE_PATH));
+  EXPECT_EQ(findLoadedModule(PLATFORM_TEST_MODULE_PATH), nullptr);
+  EXPECT_EQ(findLoadedModule(PLATFORM_TEST_MODULE_NAME), nullptr);
+  EXPECT_FALSE(mappedInProcess(PLATFORM_TEST_MODULE_PATH));
+
+  ModuleHandle module = loadModule(PLATFORM_TEST_MODULE_PATH);
+  ASSERT_NE(module, nullptr);
+  EXPECT_EQ(findLoadedModule(PLATFORM_TEST_MODULE_PATH), module);
+  EXPECT_EQ(findLoadedModule(PLATFORM_TEST_MODULE_NAME), module);
+  auto value = reinterpret_cast<int (*)()>(findSymbol(module, "platformTestModuleValue"));
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(value(), 7);
+  EXPECT_EQ(findSymbol(module, "noSuchSymbol"), nullptr);
+  EXPECT_EQ(findSymbol(module, nullptr), nullptr);
+  // A null module must not turn into a search of every module.
+  EXPECT_EQ(findSymbol(nullptr, "platformTestModuleValue"), nullptr);
+  EXPECT_FALSE(addressInMainProgram(reinterpret_cast<const void*>(value)));
+  EXPECT_EQ(moduleDirectoryOf(reinterpret_cast<const void*>(value)), moduleDirectory());
+  unloadModule(module);
+  EXPECT_FALSE(mappedInProcess(PLATFORM_TEST_MODULE_PATH));
+  EXPECT_EQ(findLoadedModule(PLATFORM_TEST_MODULE_PATH), nullptr);
+}
+
+TEST(Module, MainProgramSymbolsAndDirectory) {
+  ModuleHandle self = mainProgramModule();
+  ASSERT_NE(self, nullptr);
+  void* marker = findSymbol(self, "platformTestsMarker");
+  ASSERT_EQ(marker, reinterpret_cast<void*>(&platformTestsMarker));
+  EXPECT_TRUE(addressInMainProgram(marker));
+  EXPECT_EQ(moduleDirectoryOf(marker), realDirectory(PLATFORM_TEST_BINARY_DIR));
+  EXPECT_FALSE(moduleDirectoryOf(marker).empty());
 }
 
 }  // namespace

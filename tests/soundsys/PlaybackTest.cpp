@@ -10,115 +10,93 @@
 namespace soundtest {
 namespace {
 
-// Records the order in which notification callbacks come.
-struct Journal {
-    std::vector<std::string> events;
-    static void note(void* context) {
-        auto* entry = static_cast<std::pair<Journal*, std::string>*>(context);
-        entry->first->events.push_back(entry->second);
-    }
-};
-
 class PlaybackTest : public SoundTest {
 protected:
     // Mono 16-bit at 1000 Hz: one frame is 2 bytes, 10 ms is 10 frames.
     void SetUp() override {
         SoundTest::SetUp();
+        events.clear();
         ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 16), 400, &b), TWS_OK);  // 200 frames
-    }
-    uint32_t play() {
-        uint32_t p = 0;
-        EXPECT_EQ(b->vtbl->get_current_position(b, &p, nullptr), TWS_OK);
-        return p;
     }
     uint32_t write() {
         uint32_t w = 0;
         EXPECT_EQ(b->vtbl->get_current_position(b, nullptr, &w), TWS_OK);
         return w;
     }
-    uint32_t status() {
-        uint32_t s = 0;
-        EXPECT_EQ(b->vtbl->get_status(b, &s), TWS_OK);
-        return s;
-    }
+    // Each offset's notification adds its name ("stop" for the stop offset) to `events`.
+    static void note(void* name) { events.push_back(*static_cast<std::string*>(name)); }
     void watch(std::vector<uint32_t> offsets) {
-        entries.clear();
-        entries.reserve(offsets.size());
+        names.clear();
+        for (uint32_t offset : offsets) names.push_back(offset == TWS_BPN_OFFSETSTOP ? "stop" : std::to_string(offset));
         std::vector<tws_position_notify> positions;
-        for (uint32_t offset : offsets) {
-            std::string name = offset == TWS_BPN_OFFSETSTOP ? "stop" : std::to_string(offset);
-            entries.push_back({&journal, name});
-        }
-        for (size_t i = 0; i < offsets.size(); ++i)
-            positions.push_back({offsets[i], Journal::note, &entries[i]});
-        ASSERT_EQ(b->vtbl->set_notification_positions(b, static_cast<uint32_t>(positions.size()),
-                                                      positions.data()),
+        for (size_t i = 0; i < offsets.size(); ++i) positions.push_back({offsets[i], note, &names[i]});
+        ASSERT_EQ(b->vtbl->set_notification_positions(b, static_cast<uint32_t>(positions.size()), positions.data()),
                   TWS_OK);
     }
 
     tws_buffer* b = nullptr;
-    Journal journal;
-    std::vector<std::pair<Journal*, std::string>> entries;
+    static inline std::vector<std::string> events;
+    std::vector<std::string> names;
 };
 
 TEST_F(PlaybackTest, CursorMovesExactlyAsAdvanced) {
-    EXPECT_EQ(play(), 0u);
+    EXPECT_EQ(cursorOf(b), 0u);
     EXPECT_EQ(m.tws_virtual_advance(50), TWS_OK);
-    EXPECT_EQ(play(), 0u);  // not playing: nothing moves
+    EXPECT_EQ(cursorOf(b), 0u);  // not playing: nothing moves
     ASSERT_EQ(b->vtbl->play(b, 0), TWS_OK);
-    EXPECT_EQ(status(), TWS_BSTATUS_PLAYING);
+    EXPECT_EQ(statusOf(b), TWS_BSTATUS_PLAYING);
     ASSERT_EQ(m.tws_virtual_advance(37), TWS_OK);
-    EXPECT_EQ(play(), 74u);
+    EXPECT_EQ(cursorOf(b), 74u);
     EXPECT_EQ(write(), 94u);  // 10 ms ahead
     ASSERT_EQ(m.tws_virtual_advance(100), TWS_OK);
-    EXPECT_EQ(play(), 274u);
+    EXPECT_EQ(cursorOf(b), 274u);
     ASSERT_EQ(b->vtbl->stop(b), TWS_OK);
-    EXPECT_EQ(status(), 0u);
+    EXPECT_EQ(statusOf(b), 0u);
     EXPECT_EQ(write(), 274u);  // stopped: both at the position
     ASSERT_EQ(m.tws_virtual_advance(10), TWS_OK);
-    EXPECT_EQ(play(), 274u);
+    EXPECT_EQ(cursorOf(b), 274u);
     ASSERT_EQ(b->vtbl->play(b, 0), TWS_OK);  // resumes where it stopped
     ASSERT_EQ(m.tws_virtual_advance(1), TWS_OK);
-    EXPECT_EQ(play(), 276u);
+    EXPECT_EQ(cursorOf(b), 276u);
 }
 
 TEST_F(PlaybackTest, OneShotStopsAtTheEnd) {
     watch({199, 399, TWS_BPN_OFFSETSTOP});
     ASSERT_EQ(b->vtbl->play(b, 0), TWS_OK);
     ASSERT_EQ(m.tws_virtual_advance(99), TWS_OK);  // cursor at 198: byte 199 not played yet
-    EXPECT_TRUE(journal.events.empty());
+    EXPECT_TRUE(events.empty());
     ASSERT_EQ(m.tws_virtual_advance(51), TWS_OK);
-    EXPECT_EQ(journal.events, (std::vector<std::string>{"199"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"199"}));
     ASSERT_EQ(m.tws_virtual_advance(150), TWS_OK);
-    EXPECT_EQ(journal.events, (std::vector<std::string>{"199", "399", "stop"}));
-    EXPECT_EQ(status(), 0u);
-    EXPECT_EQ(play(), 0u);
+    EXPECT_EQ(events, (std::vector<std::string>{"199", "399", "stop"}));
+    EXPECT_EQ(statusOf(b), 0u);
+    EXPECT_EQ(cursorOf(b), 0u);
     ASSERT_EQ(m.tws_virtual_advance(150), TWS_OK);
-    EXPECT_EQ(journal.events.size(), 3u);
+    EXPECT_EQ(events.size(), 3u);
 }
 
 TEST_F(PlaybackTest, LoopingWrapsAndFiresAcrossTheWrap) {
     watch({50, 150, 398, TWS_BPN_OFFSETSTOP});
     ASSERT_EQ(b->vtbl->set_current_position(b, 300), TWS_OK);
     ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
-    EXPECT_EQ(status(), TWS_BSTATUS_PLAYING | TWS_BSTATUS_LOOPING);
+    EXPECT_EQ(statusOf(b), TWS_BSTATUS_PLAYING | TWS_BSTATUS_LOOPING);
     ASSERT_EQ(m.tws_virtual_advance(70), TWS_OK);  // frame 150 -> 20, wrapped
-    EXPECT_EQ(play(), 40u);
-    EXPECT_EQ(journal.events, (std::vector<std::string>{"398"}));
+    EXPECT_EQ(cursorOf(b), 40u);
+    EXPECT_EQ(events, (std::vector<std::string>{"398"}));
     ASSERT_EQ(m.tws_virtual_advance(450), TWS_OK);  // more than two laps: frame 20 -> 70
-    EXPECT_EQ(play(), 140u);
-    EXPECT_EQ(journal.events, (std::vector<std::string>{"398", "50", "150", "398", "50", "150", "398", "50"}));
-    EXPECT_EQ(status() & TWS_BSTATUS_PLAYING, TWS_BSTATUS_PLAYING);
+    EXPECT_EQ(cursorOf(b), 140u);
+    EXPECT_EQ(events, (std::vector<std::string>{"398", "50", "150", "398", "50", "150", "398", "50"}));
+    EXPECT_EQ(statusOf(b) & TWS_BSTATUS_PLAYING, TWS_BSTATUS_PLAYING);
     ASSERT_EQ(b->vtbl->stop(b), TWS_OK);
     ASSERT_EQ(m.tws_virtual_flush(), TWS_OK);
-    EXPECT_EQ(journal.events.back(), "stop");
+    EXPECT_EQ(events.back(), "stop");
     ASSERT_EQ(b->vtbl->stop(b), TWS_OK);  // already stopped: no second stop notice
     ASSERT_EQ(m.tws_virtual_flush(), TWS_OK);
-    EXPECT_EQ(journal.events.size(), 9u);
+    EXPECT_EQ(events.size(), 9u);
 }
 
 TEST_F(PlaybackTest, NotificationRulesFollowTheBufferState) {
-    tws_position_notify bad[] = {{400, Journal::note, nullptr}};
+    tws_position_notify bad[] = {{400, note, nullptr}};
     EXPECT_EQ(b->vtbl->set_notification_positions(b, 1, bad), TWS_E_INVALIDARG);
     bad[0] = {10, nullptr, nullptr};
     EXPECT_EQ(b->vtbl->set_notification_positions(b, 1, bad), TWS_E_INVALIDARG);
@@ -131,11 +109,11 @@ TEST_F(PlaybackTest, NotificationRulesFollowTheBufferState) {
     b->vtbl->set_current_position(b, 0);
     b->vtbl->play(b, 0);
     m.tws_virtual_advance(20);
-    EXPECT_TRUE(journal.events.empty());
+    EXPECT_TRUE(events.empty());
 
     tws_buffer* plain = nullptr;
     ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 16), 400, &plain, nullptr, 0), TWS_OK);
-    tws_position_notify one[] = {{10, Journal::note, nullptr}};
+    tws_position_notify one[] = {{10, note, nullptr}};
     EXPECT_EQ(plain->vtbl->set_notification_positions(plain, 1, one), TWS_ERR_CONTROLUNAVAIL);
     EXPECT_EQ(plain->vtbl->set_volume(plain, -100), TWS_ERR_CONTROLUNAVAIL);
 }
@@ -143,7 +121,7 @@ TEST_F(PlaybackTest, NotificationRulesFollowTheBufferState) {
 TEST_F(PlaybackTest, PositionAndVolumeAreCheckedAndTheWriteCursorWraps) {
     EXPECT_EQ(b->vtbl->set_current_position(b, 400), TWS_E_INVALIDARG);
     EXPECT_EQ(b->vtbl->set_current_position(b, 101), TWS_OK);
-    EXPECT_EQ(play(), 100u) << "aligned down to a frame";
+    EXPECT_EQ(cursorOf(b), 100u) << "aligned down to a frame";
     ASSERT_EQ(b->vtbl->set_current_position(b, 396), TWS_OK);
     ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
     EXPECT_EQ(write(), 16u);
@@ -160,13 +138,10 @@ TEST_F(PlaybackTest, PositionAndVolumeAreCheckedAndTheWriteCursorWraps) {
 // A callback may call back into its own buffer, and even release it.
 struct Reentry {
     tws_buffer* buffer;
-    SoundTest* test;
     int calls = 0;
     static void stopIt(void* c) {
         auto* r = static_cast<Reentry*>(c);
         ++r->calls;
-        uint32_t play = 0;
-        r->buffer->vtbl->get_current_position(r->buffer, &play, nullptr);
         r->buffer->vtbl->stop(r->buffer);
     }
     static void releaseIt(void* c) {
@@ -177,19 +152,19 @@ struct Reentry {
 };
 
 TEST_F(PlaybackTest, CallbacksMayStopOrReleaseTheirBuffer) {
-    Reentry stopper{b, this};
+    Reentry stopper{b};
     tws_position_notify at[] = {{99, Reentry::stopIt, &stopper}, {TWS_BPN_OFFSETSTOP, Reentry::stopIt, &stopper}};
     ASSERT_EQ(b->vtbl->set_notification_positions(b, 2, at), TWS_OK);
     ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
     ASSERT_EQ(m.tws_virtual_advance(60), TWS_OK);
     ASSERT_EQ(m.tws_virtual_flush(), TWS_OK);
     EXPECT_EQ(stopper.calls, 2);  // the position, then the stop it caused
-    EXPECT_EQ(status(), 0u);
+    EXPECT_EQ(statusOf(b), 0u);
 
     tws_buffer* other = nullptr;
     ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 16), 400, &other), TWS_OK);
     forget(other);
-    Reentry releaser{other, this};
+    Reentry releaser{other};
     tws_position_notify twice[] = {{10, Reentry::releaseIt, &releaser}, {12, Reentry::releaseIt, &releaser}};
     ASSERT_EQ(other->vtbl->set_notification_positions(other, 2, twice), TWS_OK);
     ASSERT_EQ(other->vtbl->play(other, 0), TWS_OK);

@@ -1,26 +1,29 @@
 #include "SoundModule.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
+#include <tuple>
+
+#include "host/TestHost.h"
+#include "host/VirtualDriver.h"
 
 namespace soundtest {
 
 namespace {
 
-std::string libDir() {
-    const char* dir = std::getenv("TONEWELL_LIB_DIR");
-    return dir ? dir : "build/lib";
-}
-
 template <typename T>
 bool lookup(void* handle, const char* name, T& out) {
     out = reinterpret_cast<T>(::dlsym(handle, name));
     return out != nullptr;
+}
+
+SoundModule open(const std::string& path) {
+    SoundModule m;
+    m.handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return m;
 }
 
 }  // namespace
@@ -41,8 +44,7 @@ SoundModule& module() {
     static SoundModule* shared = [] {
         // The suite picks its driver itself rather than trust the runner's environment.
         ::setenv("TONEWELL_SOUND_DRIVER", "virtual", 1);
-        auto* m = new SoundModule();
-        m->handle = ::dlopen((libDir() + "/" + TWS_MODULE_FILE).c_str(), RTLD_NOW | RTLD_LOCAL);
+        auto* m = new SoundModule(open(testhost::soundModulePath()));
         if (!m->resolve()) {
             ADD_FAILURE() << "sound module not loadable: " << ::dlerror();
             std::abort();
@@ -52,16 +54,6 @@ SoundModule& module() {
     return *shared;
 }
 
-std::string scratchDir() {
-    static std::string dir = [] {
-        const char* base = std::getenv("TONEWELL_TEST_TMP");
-        std::string d = std::string(base ? base : "/tmp") + "/soundsys-" + std::to_string(::getpid());
-        std::filesystem::create_directories(d);
-        return d;
-    }();
-    return dir;
-}
-
 SoundModule loadCopy(const char* driver) {
     // Unloading the last copy would unload the sound libraries it links;
     // ThreadSanitizer's suppressions name those libraries and refuse to see
@@ -69,41 +61,36 @@ SoundModule loadCopy(const char* driver) {
     static const bool pinned = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_NODELETE) != nullptr;
     (void)pinned;
     static std::atomic<int> counter{0};
-    std::string dir = scratchDir() + "/copy-" + std::to_string(counter++);
+    const std::string dir = testhost::scratchDir() + "/copy-" + std::to_string(counter++);
     std::filesystem::create_directories(dir);
-    std::string path = dir + "/" + TWS_MODULE_FILE;
-    std::filesystem::copy_file(libDir() + "/" + TWS_MODULE_FILE, path,
-                               std::filesystem::copy_options::overwrite_existing);
-    const char* old = std::getenv("TONEWELL_SOUND_DRIVER");
-    std::string saved = old ? old : "";
-    if (driver) ::setenv("TONEWELL_SOUND_DRIVER", driver, 1);
-    else ::unsetenv("TONEWELL_SOUND_DRIVER");
-    SoundModule copy;
-    copy.handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (old) ::setenv("TONEWELL_SOUND_DRIVER", saved.c_str(), 1);
-    else ::unsetenv("TONEWELL_SOUND_DRIVER");
+    const std::string path = dir + "/" + TWS_MODULE_FILE;
+    std::filesystem::copy_file(testhost::soundModulePath(), path, std::filesystem::copy_options::overwrite_existing);
+    const std::string saved = std::getenv("TONEWELL_SOUND_DRIVER");  // module() set it
+    ::setenv("TONEWELL_SOUND_DRIVER", driver, 1);
+    SoundModule copy = open(path);
+    ::setenv("TONEWELL_SOUND_DRIVER", saved.c_str(), 1);
     EXPECT_TRUE(copy.resolve()) << ::dlerror();
     return copy;
 }
 
-void unloadCopy(SoundModule& copy) {
-    if (copy.handle) ::dlclose(copy.handle);
-    copy = SoundModule{};
-}
-
-bool sameGuid(const tws_guid& a, const tws_guid& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
 std::vector<Enumerated> enumerate(bool capture, tws_result* result) {
     std::vector<Enumerated> list;
     auto callback = [](const tws_guid* guid, const char* description, const char*, void* context) -> int32_t {
-        auto* out = static_cast<std::vector<Enumerated>*>(context);
-        out->push_back({guid != nullptr, guid ? *guid : tws_guid{}, description});
+        static_cast<std::vector<Enumerated>*>(context)->push_back({guid != nullptr, guid ? *guid : tws_guid{}, description});
         return 1;
     };
     auto& m = module();
     tws_result r = capture ? m.captureEnumerate(callback, &list) : m.soundEnumerate(callback, &list);
     if (result) *result = r;
     return list;
+}
+
+void writeRing(tws_buffer* b, const void* data, uint32_t bytes) {
+    void* p = nullptr;
+    uint32_t n = 0;
+    ASSERT_EQ(b->vtbl->lock(b, 0, bytes, &p, &n, nullptr, nullptr, 0), TWS_OK);
+    std::memcpy(p, data, n);
+    EXPECT_EQ(b->vtbl->unlock(b, p, n, nullptr, 0), TWS_OK);
 }
 
 std::vector<uint8_t> readTap(uint32_t index) {
@@ -115,21 +102,27 @@ std::vector<uint8_t> readTap(uint32_t index) {
     return bytes;
 }
 
+uint32_t tapOf(tws_buffer* b) {
+    const int64_t index = module().tws_virtual_output_index(b);
+    EXPECT_GE(index, 0);
+    return static_cast<uint32_t>(index);
+}
+
 void SoundTest::SetUp() {
     m.tws_virtual_reset();
     m.tws_virtual_set_manual_clock(1);
 }
 
 void SoundTest::TearDown() {
-    releaseAll();
+    for (auto* b : buffers_) b->vtbl->release(b);
+    for (auto* b : captureBuffers_) b->vtbl->release(b);
+    for (auto* s : sounds_) s->vtbl->release(s);
+    for (auto* c : captures_) c->vtbl->release(c);
     m.tws_virtual_flush();
-    tws_virtual_counts counts{};
-    m.tws_virtual_live_counts(&counts);
-    EXPECT_EQ(counts.sounds, 0u);
-    EXPECT_EQ(counts.captures, 0u);
-    EXPECT_EQ(counts.buffers, 0u);
-    EXPECT_EQ(counts.capture_buffers, 0u);
-    EXPECT_EQ(counts.threads, 0u);
+    tws_virtual_counts c{};
+    m.tws_virtual_live_counts(&c);
+    EXPECT_EQ(std::tuple(c.sounds, c.captures, c.buffers, c.capture_buffers, c.threads), std::tuple(0u, 0u, 0u, 0u, 0u))
+        << "live sounds, captures, buffers, capture buffers and clock threads";
     m.tws_virtual_reset();
 }
 
@@ -150,11 +143,7 @@ tws_capture* SoundTest::capture(const tws_guid* device) {
 tws_result SoundTest::makeBuffer(const tws_wave_format_extensible& format, uint32_t bytes,
                                  tws_buffer** out, tws_sound* on, uint32_t flags) {
     if (on == nullptr) on = sounds_.empty() ? sound() : sounds_.front();
-    tws_buffer_desc desc{};
-    desc.dwSize = sizeof desc;
-    desc.dwFlags = flags;
-    desc.dwBufferBytes = bytes;
-    desc.lpwfxFormat = &format.Format;
+    const tws_buffer_desc desc{sizeof desc, flags, bytes, 0, &format.Format, {}};
     *out = nullptr;
     tws_result r = on->vtbl->create_buffer(on, &desc, out);
     if (*out) buffers_.push_back(*out);
@@ -164,10 +153,7 @@ tws_result SoundTest::makeBuffer(const tws_wave_format_extensible& format, uint3
 tws_result SoundTest::makeCapture(const tws_wave_format_extensible& format, uint32_t bytes,
                                   tws_capture_buffer** out, tws_capture* on) {
     if (on == nullptr) on = captures_.empty() ? capture() : captures_.front();
-    tws_capture_buffer_desc desc{};
-    desc.dwSize = sizeof desc;
-    desc.dwBufferBytes = bytes;
-    desc.lpwfxFormat = &format.Format;
+    const tws_capture_buffer_desc desc{sizeof desc, 0, bytes, 0, &format.Format, 0, nullptr};
     *out = nullptr;
     tws_result r = on->vtbl->create_buffer(on, &desc, out);
     if (*out) captureBuffers_.push_back(*out);
@@ -179,17 +165,6 @@ void SoundTest::forget(void* object) {
     std::erase(captureBuffers_, static_cast<tws_capture_buffer*>(object));
     std::erase(sounds_, static_cast<tws_sound*>(object));
     std::erase(captures_, static_cast<tws_capture*>(object));
-}
-
-void SoundTest::releaseAll() {
-    for (auto* b : buffers_) b->vtbl->release(b);
-    for (auto* b : captureBuffers_) b->vtbl->release(b);
-    for (auto* s : sounds_) s->vtbl->release(s);
-    for (auto* c : captures_) c->vtbl->release(c);
-    buffers_.clear();
-    captureBuffers_.clear();
-    sounds_.clear();
-    captures_.clear();
 }
 
 }  // namespace soundtest

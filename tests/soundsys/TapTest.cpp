@@ -6,32 +6,34 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "SoundModule.h"
+#include "host/TestHost.h"
 
 namespace soundtest {
 namespace {
 
-class TapTest : public SoundTest {
-protected:
-    // Fills the ring with a byte ramp and returns what was written.
-    std::vector<uint8_t> fill(tws_buffer* b, uint32_t bytes, uint8_t seed) {
-        void* p = nullptr;
-        uint32_t n = 0;
-        EXPECT_EQ(b->vtbl->lock(b, 0, 0, &p, &n, nullptr, nullptr, TWS_BLOCK_ENTIREBUFFER), TWS_OK);
-        std::vector<uint8_t> data(bytes);
-        for (uint32_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(seed + i * 7 + i / 256);
-        std::memcpy(p, data.data(), n);
-        EXPECT_EQ(b->vtbl->unlock(b, p, n, nullptr, 0), TWS_OK);
-        return data;
-    }
-};
+using TapTest = SoundTest;
+
+// Fills the ring with a byte ramp and returns what was written.
+std::vector<uint8_t> fill(tws_buffer* b, uint32_t bytes, uint8_t seed) {
+    std::vector<uint8_t> data(bytes);
+    for (uint32_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(seed + i * 7 + i / 256);
+    writeRing(b, data.data(), bytes);
+    return data;
+}
+
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+    uint32_t v = 0;
+    std::memcpy(&v, &b[at], 4);
+    return v;
+}
 
 TEST_F(TapTest, TapHoldsEveryPlayedByteOnceInOrder) {
     tws_buffer* b = nullptr;
     ASSERT_EQ(makeBuffer(makeFormat(2, 8000, 16), 4 * 100, &b), TWS_OK);
-    const int64_t index = m.tws_virtual_output_index(b);
-    ASSERT_GE(index, 0);
+    const uint32_t index = tapOf(b);
     auto data = fill(b, 400, 3);
     ASSERT_EQ(b->vtbl->set_current_position(b, 200), TWS_OK);
     ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
@@ -39,16 +41,15 @@ TEST_F(TapTest, TapHoldsEveryPlayedByteOnceInOrder) {
     ASSERT_EQ(m.tws_virtual_advance(100), TWS_OK);  // across the wrap
     std::vector<uint8_t> expected(data.begin() + 200, data.end());
     expected.insert(expected.end(), data.begin(), data.begin() + 320);
-    auto tap = readTap(static_cast<uint32_t>(index));
-    EXPECT_EQ(tap, expected);
+    EXPECT_EQ(readTap(index), expected);
 
     tws_virtual_tap info{};
-    ASSERT_EQ(m.tws_virtual_tap_info(static_cast<uint32_t>(index), &info), TWS_OK);
+    ASSERT_EQ(m.tws_virtual_tap_info(index, &info), TWS_OK);
     EXPECT_EQ(info.total, 520u);
     EXPECT_EQ(info.live, 1);
     EXPECT_EQ(info.format_size, 18u);
     EXPECT_EQ(info.format.Format.nSamplesPerSec, 8000u);
-    EXPECT_EQ(m.tws_virtual_tap_read(static_cast<uint32_t>(index), 10, nullptr, 0), 0);
+    EXPECT_EQ(m.tws_virtual_tap_read(index, 10, nullptr, 0), 0);
     EXPECT_EQ(m.tws_virtual_tap_read(9999, 0, nullptr, 0), -1);
     EXPECT_EQ(m.tws_virtual_tap_info(9999, &info), TWS_E_INVALIDARG);
 }
@@ -58,8 +59,6 @@ TEST_F(TapTest, TapHoldsEveryPlayedByteOnceInOrder) {
 TEST_F(TapTest, LockedStretchIsNotReadWhileHeld) {
     tws_buffer* b = nullptr;
     ASSERT_EQ(makeBuffer(makeFormat(1, 8000, 8), 100, &b), TWS_OK);
-    const int64_t index = m.tws_virtual_output_index(b);
-    ASSERT_GE(index, 0);
     auto data = fill(b, 100, 1);
     void *p1 = nullptr, *p2 = nullptr;
     uint32_t n1 = 0, n2 = 0;
@@ -70,7 +69,7 @@ TEST_F(TapTest, LockedStretchIsNotReadWhileHeld) {
     std::memset(p2, 0x22, n2);
     ASSERT_EQ(b->vtbl->unlock(b, p1, n1, p2, n2), TWS_OK);
     ASSERT_EQ(m.tws_virtual_advance(100), TWS_OK);
-    auto tap = readTap(static_cast<uint32_t>(index));
+    auto tap = readTap(tapOf(b));
     ASSERT_EQ(tap.size(), 300u);
     for (uint32_t i = 0; i < 300; ++i) {
         const uint32_t at = i % 100;
@@ -92,8 +91,7 @@ TEST_F(TapTest, IndicesCountBuffersAndTapsOutliveThem) {
     auto data = fill(a, 100, 9);
     a->vtbl->play(a, 0);
     m.tws_virtual_advance(1000);
-    a->vtbl->release(a);
-    forget(a);
+    drop(a);
     tws_virtual_tap info{};
     ASSERT_EQ(m.tws_virtual_tap_info(static_cast<uint32_t>(first), &info), TWS_OK);
     EXPECT_EQ(info.live, 0);
@@ -108,14 +106,10 @@ TEST_F(TapTest, VolumeScalesWhatIsHeard) {
     auto heard = [&](tws_wave_format_extensible f, const void* samples, uint32_t bytes, auto set) {
         tws_buffer* b = nullptr;
         EXPECT_EQ(makeBuffer(f, bytes, &b), TWS_OK);
-        void* p = nullptr;
-        uint32_t n = 0;
-        EXPECT_EQ(b->vtbl->lock(b, 0, bytes, &p, &n, nullptr, nullptr, 0), TWS_OK);
-        std::memcpy(p, samples, bytes);
-        b->vtbl->unlock(b, p, n, nullptr, 0);
+        writeRing(b, samples, bytes);
         b->vtbl->play(b, 0);
         set(b);
-        return readTap(static_cast<uint32_t>(m.tws_virtual_output_index(b)));
+        return readTap(tapOf(b));
     };
     const int16_t samples[6] = {1000, -1000, 32767, -32768, 3, 0};
     auto tap = heard(makeFormat(1, 1000, 16), samples, 12, [&](tws_buffer* b) {
@@ -146,7 +140,7 @@ TEST_F(TapTest, TapLimitKeepsTheStartAndDrainingMakesRoom) {
     m.tws_virtual_set_tap_limit(40);
     tws_buffer* b = nullptr;
     ASSERT_EQ(makeBuffer(makeFormat(2, 1000, 24), 6 * 20, &b), TWS_OK);
-    const auto index = static_cast<uint32_t>(m.tws_virtual_output_index(b));
+    const uint32_t index = tapOf(b);
     auto data = fill(b, 120, 5);
     b->vtbl->play(b, TWS_BPLAY_LOOPING);
     m.tws_virtual_advance(5);
@@ -170,7 +164,7 @@ TEST_F(TapTest, TapLimitKeepsTheStartAndDrainingMakesRoom) {
 }
 
 TEST_F(TapTest, ReleasedBuffersLeaveTapFiles) {
-    const std::string dir = scratchDir() + "/taps-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string dir = testhost::scratchDir() + "/taps";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     ASSERT_EQ(m.tws_virtual_set_tap_dir(dir.c_str()), TWS_OK);
@@ -178,45 +172,30 @@ TEST_F(TapTest, ReleasedBuffersLeaveTapFiles) {
     tws_buffer *plain = nullptr, *wide = nullptr;
     ASSERT_EQ(makeBuffer(makeFormat(2, 22050, 16), 4 * 25, &plain), TWS_OK);
     ASSERT_EQ(makeBuffer(makeFormat(3, 48000, 32, 24), 12 * 5, &wide), TWS_OK);
-    const auto plainIndex = m.tws_virtual_output_index(plain);
-    const auto wideIndex = m.tws_virtual_output_index(wide);
+    const uint32_t plainIndex = tapOf(plain), wideIndex = tapOf(wide);
     auto data = fill(plain, 100, 5);
     fill(wide, 60, 6);
     plain->vtbl->play(plain, 0);
     m.tws_virtual_advance(25);
-    plain->vtbl->release(plain);
-    wide->vtbl->release(wide);
-    forget(plain);
-    forget(wide);
+    drop(plain);
+    drop(wide);
 
-    auto slurp = [&](int64_t index) {
+    auto slurp = [&](uint32_t index) {
         std::ifstream in(dir + "/out-" + std::to_string(index) + ".wav", std::ios::binary);
         return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
     };
     auto file = slurp(plainIndex);
     ASSERT_EQ(file.size(), 44u + 100u);
-    EXPECT_EQ(std::memcmp(file.data(), "RIFF", 4), 0);
-    EXPECT_EQ(std::memcmp(file.data() + 8, "WAVEfmt ", 8), 0);
-    uint32_t riffSize = 0, fmtSize = 0, rate = 0, dataSize = 0;
-    std::memcpy(&riffSize, &file[4], 4);
-    std::memcpy(&fmtSize, &file[16], 4);
-    std::memcpy(&rate, &file[24], 4);
-    std::memcpy(&dataSize, &file[40], 4);
-    EXPECT_EQ(riffSize, file.size() - 8);
-    EXPECT_EQ(fmtSize, 16u);
-    EXPECT_EQ(rate, 22050u);
-    EXPECT_EQ(std::memcmp(&file[36], "data", 4), 0);
-    EXPECT_EQ(dataSize, 100u);
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 16), std::string("RIFF\x88\0\0\0WAVEfmt ", 16));
+    EXPECT_EQ(std::string(file.begin() + 36, file.begin() + 40), "data");
+    // fmt size, rate, data size.
+    EXPECT_EQ(std::tuple(le32(file, 16), le32(file, 24), le32(file, 40)), std::tuple(16u, 22050u, 100u));
     EXPECT_EQ(std::vector<uint8_t>(file.begin() + 44, file.end()), data);
 
     auto never = slurp(wideIndex);  // never played: an empty extensible file
     ASSERT_EQ(never.size(), 12u + 8u + 40u + 8u);
-    std::memcpy(&fmtSize, &never[16], 4);
-    EXPECT_EQ(fmtSize, 40u);
-    uint16_t tag = 0;
-    std::memcpy(&tag, &never[20], 2);
-    EXPECT_EQ(tag, TWS_WAVE_FORMAT_EXTENSIBLE);
-    std::filesystem::remove_all(dir);
+    EXPECT_EQ(le32(never, 16), 40u);
+    EXPECT_EQ(le32(never, 20) & 0xFFFF, TWS_WAVE_FORMAT_EXTENSIBLE);
 }
 
 }  // namespace
