@@ -1,12 +1,6 @@
 #include "FileTestSupport.h"
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -30,11 +24,6 @@ Bytes readFile(const std::string& path) {
 void writeFile(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-bool exists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
 }
 
 void put16(Bytes& out, uint16_t v) {
@@ -108,17 +97,37 @@ Bytes wavFile(const Format& f, const Bytes& data) {
 }
 
 Opened openRead(const std::string& path) {
-    auto name = testhost::makeString(path);
-    TaskRefnum refnum = -1;
-    const int32_t result = api().SoundReadFileOpen(name.get(), &refnum);
-    return {result, refnum};
+    Opened o{0, kUntouched};
+    o.result = api().SoundReadFileOpen(testhost::makeString(path).get(), &o.refnum);
+    return o;
+}
+
+Opened openBytes(const std::string& name, const Bytes& bytes) {
+    const std::string path = scratchPath(name);
+    writeFile(path, bytes);
+    return openRead(path);
 }
 
 Opened openWrite(const std::string& path, double rate, int32_t channels, int32_t bits) {
-    auto name = testhost::makeString(path);
-    TaskRefnum refnum = -1;
-    const int32_t result = api().SoundWriteFileOpen(name.get(), &refnum, rate, channels, bits);
-    return {result, refnum};
+    Opened o{0, kUntouched};
+    o.result = api().SoundWriteFileOpen(testhost::makeString(path).get(), &o.refnum, rate, channels, bits);
+    return o;
+}
+
+Written writeOnce(const std::string& path, double rate, int32_t channels, int32_t bits, TwArrayHandle data,
+                  uint16_t type) {
+    const Opened w = openWrite(path, rate, channels, bits);
+    EXPECT_EQ(w.result, 0);
+    Written out{-1, -1};
+    out.result = api().SoundWriteFileData(w.refnum, data, &out.frames, type);
+    EXPECT_EQ(api().SoundFileClose(w.refnum), 0);
+    return out;
+}
+
+int32_t position(TaskRefnum refnum) {
+    int32_t n = -1;
+    EXPECT_EQ(api().SoundReadFileSamplesRead(refnum, &n), 0);
+    return n;
 }
 
 ReadResult readData(TaskRefnum refnum, int32_t count, uint16_t type, int32_t seekMode, int32_t seekOffset) {
@@ -154,27 +163,6 @@ double sampleAt(TwArrayHandle data, uint16_t type, int32_t row, int32_t col) {
 
 int run(const std::string& command) {
     const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-bool haveSox() {
-    return run("command -v sox >/dev/null 2>&1") == 0;
-}
-
-int inChild(const std::function<void()>& setup, const std::function<int()>& body) {
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        setup();
-        ::_exit(body());
-    }
-    int status = 0;
-    pid_t done;
-    do {
-        done = ::waitpid(pid, &status, 0);
-    } while (done < 0 && errno == EINTR);
-    if (done < 0) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ChildProcess.h"
 #include "host/Library.h"
 #include "host/TestHost.h"
 
@@ -22,7 +23,6 @@ inline const testhost::Exports& api() { return testhost::library().api(); }
 std::string scratchPath(const std::string& name);
 Bytes readFile(const std::string& path);
 void writeFile(const std::string& path, const Bytes& bytes);
-bool exists(const std::string& path);
 
 void put16(Bytes& out, uint16_t v);
 void put32(Bytes& out, uint32_t v);
@@ -53,13 +53,32 @@ Bytes riffWave(const Bytes& chunks);
 // A plain WAV: "fmt " then "data".
 Bytes wavFile(const Format& f, const Bytes& data);
 
-// Opening through the exports; the refnum is -1 when it failed.
+// Opening through the exports; the refnum stays kUntouched when it failed.
+constexpr TaskRefnum kUntouched = -77;
 struct Opened {
     int32_t result;
     TaskRefnum refnum;
+    bool operator==(const Opened&) const = default;
 };
+inline std::ostream& operator<<(std::ostream& out, const Opened& o) {
+    return out << "result " << o.result << ", refnum " << o.refnum;
+}
 Opened openRead(const std::string& path);
+// Writes `bytes` to a scratch file `name` and opens it for reading.
+Opened openBytes(const std::string& name, const Bytes& bytes);
 Opened openWrite(const std::string& path, double rate, int32_t channels, int32_t bits);
+// Creates a WAV file of the format, writes `data` in one call and closes it.
+struct Written {
+    int32_t result, frames;
+    bool operator==(const Written&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& out, const Written& w) {
+    return out << "result " << w.result << ", frames " << w.frames;
+}
+Written writeOnce(const std::string& path, double rate, int32_t channels, int32_t bits, TwArrayHandle data,
+                  uint16_t type);
+// A reader's position in frames.
+int32_t position(TaskRefnum refnum);
 
 // Reads with the given seek and count into a fresh array of `type`.
 struct ReadResult {
@@ -89,10 +108,8 @@ double sampleAt(TwArrayHandle data, uint16_t type, int32_t row, int32_t col);
 
 // Runs a shell command; its exit status.
 int run(const std::string& command);
-bool haveSox();
 
-// Runs `body` in a forked child after `setup`; the child's exit status
-// (the body's return value), or -1 when it did not exit normally.
-int inChild(const std::function<void()>& setup, const std::function<int()>& body);
+using testchild::inChild;
+using testchild::limitFileSize;
 
 }  // namespace filetest

@@ -1,6 +1,7 @@
 // The exact bytes of written files: header fields per format, placeholders
-// while the file is open, sizes, fact value and pad byte after closing.
-#include <cmath>
+// while the file is open, sizes, fact value and pad byte after closing;
+// clipping and arrays the writer refuses.
+#include <algorithm>
 
 #include "FileTestSupport.h"
 
@@ -19,6 +20,8 @@ struct Case {
     uint32_t avgBytes;
     uint16_t blockAlign;
     uint16_t containerBits;
+    // Rows of the array written (0: one per channel); fewer repeat the last.
+    int32_t rows = 0;
 };
 
 const Case kCases[] = {
@@ -32,6 +35,7 @@ const Case kCases[] = {
     {"stereo32", 2, 44100.0, 32, 3, true, 44100, 352800, 8, 32},
     {"mono12", 1, 22050.0, 12, 4, true, 22050, 44100, 2, 16},
     {"rate44100_9", 2, 44100.9, 16, 2, false, 44100, 176403, 4, 16},
+    {"stereo16_one_row", 2, 8000.0, 16, 3, false, 8000, 32000, 4, 16, 1},
     // No converter writes 5-byte samples; the header can describe them.
     {"stereo40", 2, 8000.0, 40, 0, true, 8000, 80000, 10, 40},
 };
@@ -52,7 +56,8 @@ Bytes expectedFile(const Case& c, bool closed) {
     const int width = c.containerBits / 8;
     Bytes samples;
     for (int32_t f = 0; f < c.frames; ++f)
-        for (int32_t ch = 0; ch < c.channels; ++ch) putSample(samples, sampleValue(ch, f), width);
+        for (int32_t ch = 0; ch < c.channels; ++ch)
+            putSample(samples, sampleValue(c.rows > 0 ? std::min(ch, c.rows - 1) : ch, f), width);
 
     Bytes fmt;
     put16(fmt, c.extensible ? 0xFFFE : 1);
@@ -93,7 +98,7 @@ TEST_F(WriterBytes, EveryFormatGivesTheExactFileWhileOpenAndAfterClosing) {
         const std::string path = scratchPath(std::string("bytes_") + c.name + ".wav");
         Opened w = openWrite(path, c.rate, c.channels, c.bits);
         ASSERT_EQ(w.result, 0);
-        auto data = makeSamples(TW_TYPE_I32, c.channels, c.frames, [](int32_t r, int32_t col) {
+        auto data = makeSamples(TW_TYPE_I32, c.rows > 0 ? c.rows : c.channels, c.frames, [](int32_t r, int32_t col) {
             return static_cast<double>(sampleValue(r, col));
         });
         int32_t written = -1;
@@ -108,39 +113,19 @@ TEST_F(WriterBytes, EveryFormatGivesTheExactFileWhileOpenAndAfterClosing) {
     }
 }
 
-TEST_F(WriterBytes, FewerRowsThanChannelsRepeatTheLastRow) {
-    const std::string path = scratchPath("monoarray.wav");
-    Opened w = openWrite(path, 8000.0, 2, 16);
-    ASSERT_EQ(w.result, 0);
-    auto mono = makeSamples(TW_TYPE_I16, 1, 3, [](int32_t, int32_t c) { return 100 * (c + 1); });
-    int32_t written = 0;
-    ASSERT_EQ(api().SoundWriteFileData(w.refnum, mono.get(), &written, TW_TYPE_I16), 0);
-    ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
-    const Bytes file = readFile(path);
-    ASSERT_EQ(file.size(), 56u + 12u);
-    for (int f = 0; f < 3; ++f) {
-        EXPECT_EQ(get16(file, 56 + 4 * f), 100 * (f + 1));
-        EXPECT_EQ(get16(file, 58 + 4 * f), 100 * (f + 1));
-    }
-}
-
 TEST_F(WriterBytes, ClippedFloatsAreWrittenWithAWarning) {
     const std::string path = scratchPath("clip.wav");
-    Opened w = openWrite(path, 8000.0, 1, 16);
-    ASSERT_EQ(w.result, 0);
+    const Opened w = openWrite(path, 8000.0, 1, 16);
     auto data = makeSamples(TW_TYPE_F64, 1, 3, [](int32_t, int32_t c) { return c == 1 ? 1.5 : 0.5; });
-    int32_t written = 0;
+    int32_t written = 0, total = 0;
     EXPECT_EQ(api().SoundWriteFileData(w.refnum, data.get(), &written, TW_TYPE_F64), -4824);
-    EXPECT_EQ(written, 3);
-    int32_t total = 0;
     EXPECT_EQ(api().SoundWriteFileSamplesWritten(w.refnum, &total), 0);
+    EXPECT_EQ(written, 3);
     EXPECT_EQ(total, 3);
     ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
     const Bytes file = readFile(path);
     ASSERT_EQ(file.size(), 62u);
-    EXPECT_EQ(get16(file, 56), 16383);
-    EXPECT_EQ(get16(file, 58), 32767);
-    EXPECT_EQ(get16(file, 60), 16383);
+    EXPECT_EQ(Bytes(file.begin() + 56, file.end()), (Bytes{0xFF, 0x3F, 0xFF, 0x7F, 0xFF, 0x3F}));
 }
 
 TEST_F(WriterBytes, UnconvertibleArraysWriteNothing) {
@@ -163,30 +148,6 @@ TEST_F(WriterBytes, UnconvertibleArraysWriteNothing) {
     EXPECT_EQ(total, 0);
     ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
     EXPECT_EQ(readFile(path).size(), 56u);
-}
-
-TEST_F(WriterBytes, LargeWritesCrossTheBufferIntact) {
-    // Frames of 3 channels x 3 bytes do not divide the I/O buffer.
-    const std::string path = scratchPath("large.wav");
-    Opened w = openWrite(path, 48000.0, 3, 24);
-    ASSERT_EQ(w.result, 0);
-    const int32_t frames = 200000;
-    auto data = makeSamples(TW_TYPE_I32, 3, frames, [](int32_t r, int32_t c) {
-        return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(c * 7919 + r * 104729) << 8));
-    });
-    int32_t written = 0;
-    ASSERT_EQ(api().SoundWriteFileData(w.refnum, data.get(), &written, TW_TYPE_I32), 0);
-    ASSERT_EQ(written, frames);
-    ASSERT_EQ(api().SoundFileClose(w.refnum), 0);
-    const Bytes file = readFile(path);
-    ASSERT_EQ(file.size(), 80u + 9u * frames);
-    for (int32_t c = 0; c < frames; c += 997) {
-        for (int32_t r = 0; r < 3; ++r) {
-            const size_t at = 80 + (size_t{9} * c) + 3 * r;
-            const uint32_t v = file[at] | file[at + 1] << 8 | file[at + 2] << 16;
-            ASSERT_EQ(v, static_cast<uint32_t>(c * 7919 + r * 104729) & 0xFFFFFF) << c << "," << r;
-        }
-    }
 }
 
 }  // namespace
