@@ -1,9 +1,5 @@
 // Large transfers, and write failures at the file size limit.
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../file/ChildProcess.h"
 #include "RiffTestFiles.h"
 #include "host/SingleThreaded.h"
 #include "file/RiffFile.h"
@@ -26,29 +23,11 @@ using test::ScratchFile;
 
 constexpr FourCC kData = makeFourCC('d', 'a', 't', 'a');
 
-// Long files get space reserved ahead of their writes; none of it may stay
-// allocated past the end once the file is closed.
-TEST(RiffBulk, SpaceReservedAheadIsGivenBackAtClose) {
-    SKIP_UNDER_THREAD_SANITIZER();
-    ScratchFile file;
-    const Bytes samples = test::pattern(3 * 1024 * 1024 + 5, 7);
-    RiffFile f;
-    ASSERT_EQ(f.open(file.path(), RiffFile::Mode::createReadWrite), 0);
-    for (size_t done = 0; done < samples.size(); done += 176400) {
-        const size_t n = std::min<size_t>(176400, samples.size() - done);
-        ASSERT_EQ(f.write(samples.data() + done, n), static_cast<int64_t>(n));
-    }
-    ASSERT_EQ(f.close(), RiffResult::ok);
-    struct stat st {};
-    ASSERT_EQ(::stat(file.path(), &st), 0);
-    EXPECT_EQ(static_cast<size_t>(st.st_size), samples.size());
-    EXPECT_LT(static_cast<int64_t>(st.st_blocks) * 512, st.st_size + (1 << 20));
-    EXPECT_EQ(readAll(file.path()), samples);
-}
-
 // Pieces of every kind: inside the buffer, straddling it, larger than it;
 // an odd size gets its pad byte, and a read asking past the end stops there.
-TEST(RiffBulk, MixedPieceSizesAreBitExact) {
+// Long files get space reserved ahead of their writes; none of it may stay
+// allocated past the end once the file is closed.
+TEST(RiffBulk, MixedPieceSizesAreBitExactAndNoSpaceIsLeftReserved) {
     SKIP_UNDER_THREAD_SANITIZER();
     ScratchFile file;
     const Bytes samples = test::pattern(6 * 1024 * 1024 + 3, 12);
@@ -83,27 +62,12 @@ TEST(RiffBulk, MixedPieceSizesAreBitExact) {
     Bytes expected;
     test::appendChunk(expected, "data", samples);  // with its pad byte
     EXPECT_EQ(readAll(file.path()), expected);
+    struct stat st {};
+    ASSERT_EQ(::stat(file.path(), &st), 0);
+    EXPECT_LT(static_cast<int64_t>(st.st_blocks) * 512, st.st_size + (1 << 20));
 }
 
 constexpr rlim_t kSizeLimit = 100000;
-
-// Runs `body` in a child whose file size limit is kSizeLimit, with SIGXFSZ
-// ignored so that the write fails with EFBIG instead of killing it. The
-// child's exit status is 0 when every expectation held, else the number of
-// the first one that failed.
-int runLimited(const char* path, int (*body)(const char*)) {
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = {kSizeLimit, kSizeLimit};
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(100);
-        _exit(body(path));
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 200 + WTERMSIG(status);
-}
 
 const Bytes& limitedSamples() {
     static const Bytes samples = test::pattern(3 * kSizeLimit, 21);
@@ -155,7 +119,8 @@ TEST(RiffWriteFailure, WritesPastTheSizeLimitAreReported) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScratchFile file;
-        ASSERT_EQ(runLimited(file.path(), c.body), 0);
+        ASSERT_EQ(testchild::inChild(testchild::limitFileSize(kSizeLimit), [&] { return c.body(file.path()); }), 0)
+            << "100: no limit; else the step that failed";
         const Bytes onDisk = readAll(file.path());
         ASSERT_GE(onDisk.size(), c.intact);
         ASSERT_LE(onDisk.size(), kSizeLimit);
