@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 
-#include "core/Volume.h"
 
 namespace tws {
 
@@ -23,7 +21,7 @@ int64_t nowNs() {
 }  // namespace
 
 AlsaOutputStream::AlsaOutputStream(const std::string& name, BufferCore& buffer)
-    : AlsaStream(buffer), name_(name), format_(buffer.format()) {}
+    : AlsaStream(buffer), name_(name), format_(buffer.format()), feed_(format_) {}
 
 AlsaOutputStream::~AlsaOutputStream() { stopThread(); }
 
@@ -35,8 +33,8 @@ tws_result AlsaOutputStream::create(const std::string& name, BufferCore& buffer,
     void* base = nullptr;
     uint32_t bytes = 0;
     if (tws_result r = buffer.lock(0, 0, true, false, &base, &bytes, nullptr, nullptr)) return r;
-    s->ring_ = static_cast<uint8_t*>(base);
     s->ringFrames_ = bytes / s->format_.blockAlign;
+    s->feed_.attach(static_cast<uint8_t*>(base), s->ringFrames_);
     if (tws_result r = AlsaPcm::open(name, SND_PCM_STREAM_PLAYBACK, s->format_, s->ringFrames_, s->pcm_))
         return r;
     s->stagingFrames_ = s->pcm_->bufferFrames();
@@ -166,7 +164,7 @@ tws_result AlsaOutputStream::restore() {
 
 uint64_t AlsaOutputStream::framesDue(const RunInfo& info) {
     if (!synced_ || info.generation != generation_ || info.cursor != expectCursor_ ||
-        (info.looping && feedEnded_)) {
+        (info.looping && feed_.ended())) {
         // Started, moved or switched to looping: feed afresh from the cursor.
         startRun(info);
     } else if (lost_) {
@@ -186,33 +184,14 @@ void AlsaOutputStream::startRun(const RunInfo& info) {
     generation_ = info.generation;
     synced_ = true;
     restart_ = true;
-    feedPos_ = info.cursor;
-    feedEnded_ = false;
+    feed_.restart(info.cursor);
     written_ = played_ = reported_ = delay_ = 0;
     lostAnchorNs_ = nowNs();
     lostAnchorFrames_ = 0;
 }
 
 void AlsaOutputStream::stage(const RunInfo& info) {
-    const uint32_t align = format_.blockAlign;
-    uint8_t* out = staging_.data();
-    uint32_t left = room_;
-    while (left > 0) {
-        if (feedEnded_) {
-            // Past the end of a one-shot ring: silence until the cursor gets there.
-            std::memset(out, format_.silenceByte(), size_t{left} * align);
-            break;
-        }
-        const uint32_t n = std::min(left, ringFrames_ - feedPos_);
-        applyVolume(out, ring_ + size_t{feedPos_} * align, n * align, format_, info.volume);
-        out += size_t{n} * align;
-        left -= n;
-        feedPos_ += n;
-        if (feedPos_ == ringFrames_) {
-            feedPos_ = 0;
-            feedEnded_ = !info.looping;
-        }
-    }
+    feed_.fill(staging_.data(), room_, info.looping, info.volume);
     staged_ = room_;
 }
 

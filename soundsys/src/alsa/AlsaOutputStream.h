@@ -13,6 +13,7 @@
 
 #include "alsa/AlsaPcm.h"
 #include "alsa/AlsaStream.h"
+#include "core/RingFeed.h"
 
 namespace tws {
 
@@ -44,7 +45,7 @@ private:
 
     const std::string name_;
     const Format format_;
-    uint8_t* ring_ = nullptr;
+    RingFeed feed_;
     uint32_t ringFrames_ = 0;
     std::unique_ptr<AlsaPcm> pcm_;
     std::vector<uint8_t> staging_;
@@ -57,8 +58,6 @@ private:
     bool synced_ = false;      // the counters below belong to the current run
     uint64_t generation_ = 0;
     uint32_t expectCursor_ = 0;
-    uint32_t feedPos_ = 0;     // ring frame the next staged frame comes from
-    bool feedEnded_ = false;   // a one-shot ring was fed to its end
     uint64_t written_ = 0;     // frames of this run the device took
     uint64_t played_ = 0;
     uint64_t reported_ = 0;    // frames the cursor was moved in this run

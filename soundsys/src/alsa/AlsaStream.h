@@ -1,48 +1,26 @@
-// What the ALSA output and capture streams share: the buffer they serve,
-// their own thread, its wake-up descriptor and notice delivery.
+// What the ALSA output and capture streams share: a feeder thread that
+// sleeps on a wake-up descriptor it can poll together with its PCM's.
 #pragma once
 
-#include <atomic>
-#include <memory>
-#include <thread>
-#include <vector>
-
 #include "alsa/WakeEvent.h"
-#include "core/BufferCore.h"
-#include "driver/Driver.h"
+#include "core/FeederStream.h"
 
 namespace tws {
 
-class AlsaStream : public Stream {
+class AlsaStream : public FeederStream {
 public:
     void wake() override { wake_.signal(); }
 
 protected:
-    explicit AlsaStream(BufferCore& buffer) : buffer_(buffer) {}
+    explicit AlsaStream(BufferCore& buffer) : FeederStream(buffer) {}
     ~AlsaStream() override = default;
 
-    // Runs loop() on the stream's thread.
-    tws_result startThread();
-    // Ends the thread; the derived destructor calls it first. Released from
-    // inside a notification on the stream's own thread, it lets go of the
-    // thread instead, which returns as soon as that notification does.
-    void stopThread();
-    bool quitting() const { return quit_.load(std::memory_order_acquire); }
+    tws_result startThread() {
+        return wake_.valid() ? FeederStream::startThread() : TWS_E_OUTOFMEMORY;
+    }
+    void interrupt() override { wake_.signal(); }
 
-    // The thread's body. It owns `batch` (not the stream: a callback may
-    // release the buffer) and must return at once when deliver() says so.
-    virtual void loop(std::vector<PendingNotice>& batch, const std::atomic<bool>& released) = 0;
-    // Hands the notices to the dispatcher with no lock held. False when the
-    // stream was released meanwhile: the caller then touches nothing.
-    static bool deliver(std::vector<PendingNotice>& batch, const std::atomic<bool>& released);
-
-    BufferCore& buffer_;
     WakeEvent wake_;
-
-private:
-    std::atomic<bool> quit_{false};
-    std::shared_ptr<std::atomic<bool>> releasedFlag_;
-    std::thread thread_;
 };
 
 }  // namespace tws

@@ -6,7 +6,9 @@
 #include "core/Dispatcher.h"
 #include "core/Globals.h"
 #include "virtual/VirtualDriver.h"
-#ifndef _WIN32
+#ifdef _WIN32
+#include "directsound/DsDriver.h"
+#else
 #include "alsa/AlsaDriver.h"
 #endif
 
@@ -15,23 +17,21 @@ namespace tws {
 namespace {
 
 #ifdef _WIN32
-// Windows has no device driver here yet: "virtual" (also when unset); any
-// other name leaves the module without a driver.
-Driver* chooseDriver(Driver& simulated) {
-    const char* name = std::getenv("TONEWELL_SOUND_DRIVER");
-    if (name == nullptr || *name == '\0' || std::strcmp(name, "virtual") == 0) return &simulated;
-    return nullptr;
-}
+constexpr const char* kSystemDriverName = "directsound";
+using SystemDriver = DsDriver;
 #else
-// "alsa" (also when unset) or "virtual"; any other name leaves the module
-// without a driver: no silent fallback.
-Driver* chooseDriver(Driver& alsa, Driver& simulated) {
+constexpr const char* kSystemDriverName = "alsa";
+using SystemDriver = AlsaDriver;
+#endif
+
+// The system's driver (also when unset) or "virtual"; any other name leaves
+// the module without a driver: no silent fallback.
+Driver* chooseDriver(Driver& system, Driver& simulated) {
     const char* name = std::getenv("TONEWELL_SOUND_DRIVER");
-    if (name == nullptr || *name == '\0' || std::strcmp(name, "alsa") == 0) return &alsa;
+    if (name == nullptr || *name == '\0' || std::strcmp(name, kSystemDriverName) == 0) return &system;
     if (std::strcmp(name, "virtual") == 0) return &simulated;
     return nullptr;
 }
-#endif
 
 // Members are destroyed in reverse order: the driver (and its clock thread)
 // goes before the dispatcher it delivers through.
@@ -39,12 +39,8 @@ struct Runtime {
     Dispatcher dispatcher;
     LiveCounts counts;
     VirtualDriver virtualDriver;
-#ifdef _WIN32
-    Driver* active = chooseDriver(virtualDriver);
-#else
-    AlsaDriver alsaDriver;
-    Driver* active = chooseDriver(alsaDriver, virtualDriver);
-#endif
+    SystemDriver systemDriver;
+    Driver* active = chooseDriver(systemDriver, virtualDriver);
 };
 
 Runtime runtime;
