@@ -46,32 +46,20 @@ TaskRefnum input() {
     return refnum;
 }
 
-std::string path(const char* what, int worker) {
-    return testhost::scratchDir() + "/race-" + what + std::to_string(worker) + ".wav";
-}
-
-TaskRefnum writer(int worker) {
-    auto name = testhost::makeString(path("w", worker));
+// A writer of its own file with a block written; closed, a file for readers
+// and the MIDI task to open.
+TaskRefnum writer(const std::string& file) {
+    auto name = testhost::makeString(file);
     TaskRefnum refnum = -1;
     if (api().SoundWriteFileOpen(name.get(), &refnum, 8000.0, 1, 16) != 0) return -1;
-    auto block = testhost::makeArray2D(TW_TYPE_I16, 1, 64);
+    auto block = testhost::makeArray2D(TW_TYPE_I16, 1, 800);
     int32_t n = 0;
     api().SoundWriteFileData(refnum, block.get(), &n, TW_TYPE_I16);
     return refnum;
 }
 
-// A file of the worker's own for readers and the MIDI task to open.
-std::string soundFile(int worker) {
-    const std::string p = path("r", worker);
-    TaskRefnum refnum = -1;
-    auto name = testhost::makeString(p);
-    auto block = testhost::makeArray2D(TW_TYPE_I16, 1, 800);
-    int32_t n = 0;
-    if (api().SoundWriteFileOpen(name.get(), &refnum, 8000.0, 1, 16) == 0) {
-        api().SoundWriteFileData(refnum, block.get(), &n, TW_TYPE_I16);
-        api().SoundFileClose(refnum);
-    }
-    return p;
+std::string path(const char* what, int worker) {
+    return testhost::scratchDir() + "/race-" + what + std::to_string(worker) + ".wav";
 }
 
 TaskRefnum openWith(int32_t (*open)(TwStringHandle, TaskRefnum*), const std::string& file) {
@@ -82,18 +70,17 @@ TaskRefnum openWith(int32_t (*open)(TwStringHandle, TaskRefnum*), const std::str
 
 TEST(CleanupRace, ProceduresOnlyMeetWholeObjects) {
     ASSERT_TRUE(testhost::library().loaded()) << testhost::library().error();
-    const std::vector<std::string> files = {soundFile(0), soundFile(1)};
+    const std::vector<std::string> files = {path("r", 0), path("r", 1)};
+    for (const auto& file : files) api().SoundFileClose(writer(file));
     const auto soClear = api().SOClear;
     const std::vector<Kind> kinds = {
         {"one-shot output", [](int) { return output(0); }, soClear},
         {"continuous output", [](int) { return output(1); }, soClear},
         {"input", [](int) { return input(); }, api().SIClear},
-        {"writer", writer, api().SoundFileClose},
+        {"writer", [](int w) { return writer(path("w", w)); }, api().SoundFileClose},
         {"reader", [&](int w) { return openWith(api().SoundReadFileOpen, files[w]); }, api().SoundFileClose},
         {"midi", [&](int w) {
-             auto name = testhost::makeString(files[w]);
-             TaskRefnum refnum = -1;
-             return api().PlaySoundFile(0, name.get(), 0, &refnum) == 0 ? refnum : -1;
+             return openWith([](TwStringHandle n, TaskRefnum* r) { return api().PlaySoundFile(0, n, 0, r); }, files[w]);
          }, soClear},
     };
     for (const Kind& kind : kinds) {

@@ -19,39 +19,31 @@ namespace {
 constexpr uint32_t kGenerousMs = 10000;
 constexpr uint32_t kUserMessage = 0x0400;
 
-TEST(MessageQueue, PeekReturnsMessagesInOrderAndRemovesOnlyWhenAsked) {
-  Message message{};
-  while (peekMessage(message, true)) {
-  }
-  ASSERT_TRUE(postThreadMessage(currentThreadId(), kUserMessage, 1, -1));
-  ASSERT_TRUE(postThreadMessage(currentThreadId(), kUserMessage + 1, 2, -2));
-  ASSERT_TRUE(peekMessage(message, false));
-  EXPECT_EQ(message.message, kUserMessage);
-  ASSERT_TRUE(peekMessage(message, true));
-  EXPECT_EQ(message.wParam, 1u);
-  EXPECT_EQ(message.lParam, -1);
-  ASSERT_TRUE(peekMessage(message, true));
-  EXPECT_EQ(message.message, kUserMessage + 1);
-  EXPECT_EQ(message.wParam, 2u);
-  EXPECT_EQ(message.lParam, -2);
-  EXPECT_FALSE(peekMessage(message, true));
-}
-
-TEST(MessageQueue, MsgWaitSeesMessagePostedBeforeTheCallAndLeavesIt) {
+// A message posted before a wait wakes it and stays queued; peeking takes
+// messages in order and removes them only when asked.
+TEST(MessageQueue, OwnQueueWakesMsgWaitAndPeeksInOrder) {
   Message message{};
   while (peekMessage(message, true)) {
   }
   Event event(true, false);
   Waitable* objects[] = {&event};
   EXPECT_EQ(msgWaitForMultipleObjects(objects, 1, 0), kWaitTimeout);
-  ASSERT_TRUE(postThreadMessage(currentThreadId(), kQuitMessage));
+  ASSERT_TRUE(postThreadMessage(currentThreadId(), kUserMessage, 1, -1));
+  ASSERT_TRUE(postThreadMessage(currentThreadId(), kQuitMessage, 2, -2));
   EXPECT_EQ(msgWaitForMultipleObjects(objects, 1, kInfinite), kWaitObject0 + 1);
   EXPECT_EQ(msgWaitForMultipleObjects(nullptr, 0, 0), kWaitObject0);
-  // Objects come before the queue.
   event.set();
-  EXPECT_EQ(msgWaitForMultipleObjects(objects, 1, 0), kWaitObject0);
+  EXPECT_EQ(msgWaitForMultipleObjects(objects, 1, 0), kWaitObject0) << "objects come before the queue";
+  ASSERT_TRUE(peekMessage(message, false));
+  EXPECT_EQ(message.message, kUserMessage);
+  ASSERT_TRUE(peekMessage(message, true));
+  EXPECT_EQ(message.wParam, 1u);
+  EXPECT_EQ(message.lParam, -1);
   ASSERT_TRUE(peekMessage(message, true));
   EXPECT_EQ(message.message, kQuitMessage);
+  EXPECT_EQ(message.wParam, 2u);
+  EXPECT_EQ(message.lParam, -2);
+  EXPECT_FALSE(peekMessage(message, true));
 }
 
 // A thread has a queue from its first peek until it ends.

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -73,46 +71,6 @@ TEST(Semaphore, ReleaseWakesBlockedWaitersOnePerCount) {
     EXPECT_EQ(waiter->exitCode(), 0u);
   }
   EXPECT_EQ(drain(semaphore), 0);
-}
-
-// Producers release, consumers take with short time-outs that race the
-// releases: every count released is taken exactly once.
-TEST(Semaphore, ManyThreadsLoseAndCreateNoCount) {
-  constexpr int kProducers = 4;
-  constexpr int kConsumers = 6;
-  constexpr int kPerProducer = 2000;
-  constexpr int kTotal = kProducers * kPerProducer;
-  Semaphore semaphore(0, kTotal);
-  std::atomic<int> taken{0};
-  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  std::vector<std::unique_ptr<Thread>> threads;
-  for (int c = 0; c < kConsumers; ++c) {
-    const uint32_t timeoutMs = c % 2 == 0 ? 1 : 3;
-    threads.push_back(Thread::start([&, timeoutMs] {
-      while (taken.load() < kTotal && std::chrono::steady_clock::now() < giveUp) {
-        if (waitForSingleObject(semaphore, timeoutMs) == kWaitObject0) taken.fetch_add(1);
-      }
-      return 0u;
-    }));
-    ASSERT_TRUE(threads.back());
-  }
-  for (int p = 0; p < kProducers; ++p) {
-    threads.push_back(Thread::start([&] {
-      uint32_t failures = 0;
-      for (int i = 0; i < kPerProducer; ++i) failures += semaphore.release() ? 0 : 1;
-      return failures;
-    }));
-    ASSERT_TRUE(threads.back());
-  }
-  for (auto& thread : threads) {
-    thread->join();
-    EXPECT_EQ(thread->exitCode(), 0u);
-  }
-  EXPECT_EQ(taken.load(), kTotal);
-  EXPECT_EQ(drain(semaphore), 0);
-  int32_t previous = -1;
-  ASSERT_TRUE(semaphore.release(1, &previous));
-  EXPECT_EQ(previous, 0);
 }
 
 }  // namespace

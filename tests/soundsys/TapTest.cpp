@@ -1,4 +1,6 @@
-// Output taps: every played byte once, in order, after the volume; tap files.
+// Output taps: held stretches, the volume, the limit, indices and tap files.
+// That a tap holds every played byte once and in order is what the output
+// tests read (outtest::heard).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -30,30 +32,6 @@ uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
     return v;
 }
 
-TEST_F(TapTest, TapHoldsEveryPlayedByteOnceInOrder) {
-    tws_buffer* b = nullptr;
-    ASSERT_EQ(makeBuffer(makeFormat(2, 8000, 16), 4 * 100, &b), TWS_OK);
-    const uint32_t index = tapOf(b);
-    auto data = fill(b, 400, 3);
-    ASSERT_EQ(b->vtbl->set_current_position(b, 200), TWS_OK);
-    ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
-    ASSERT_EQ(m.tws_virtual_advance(30), TWS_OK);
-    ASSERT_EQ(m.tws_virtual_advance(100), TWS_OK);  // across the wrap
-    std::vector<uint8_t> expected(data.begin() + 200, data.end());
-    expected.insert(expected.end(), data.begin(), data.begin() + 320);
-    EXPECT_EQ(readTap(index), expected);
-
-    tws_virtual_tap info{};
-    ASSERT_EQ(m.tws_virtual_tap_info(index, &info), TWS_OK);
-    EXPECT_EQ(info.total, 520u);
-    EXPECT_EQ(info.live, 1);
-    EXPECT_EQ(info.format_size, 18u);
-    EXPECT_EQ(info.format.Format.nSamplesPerSec, 8000u);
-    EXPECT_EQ(m.tws_virtual_tap_read(index, 10, nullptr, 0), 0);
-    EXPECT_EQ(m.tws_virtual_tap_read(9999, 0, nullptr, 0), -1);
-    EXPECT_EQ(m.tws_virtual_tap_info(9999, &info), TWS_E_INVALIDARG);
-}
-
 // A cursor that laps a region the caller holds locked plays silence there and
 // leaves the caller's memory alone; once unlocked, what was written plays.
 TEST_F(TapTest, LockedStretchIsNotReadWhileHeld) {
@@ -78,27 +56,6 @@ TEST_F(TapTest, LockedStretchIsNotReadWhileHeld) {
         if (at >= 90) expected = i < 200 ? 0x80 : 0x11;
         ASSERT_EQ(tap[i], expected) << "byte " << i;
     }
-}
-
-TEST_F(TapTest, IndicesCountBuffersAndTapsOutliveThem) {
-    tws_buffer *a = nullptr, *b = nullptr;
-    ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 8), 100, &a), TWS_OK);
-    ASSERT_EQ(makeBuffer(makeFormat(1, 1000, 8), 100, &b), TWS_OK);
-    const int64_t first = m.tws_virtual_output_index(a);
-    EXPECT_EQ(m.tws_virtual_output_index(b), first + 1);
-    EXPECT_EQ(m.tws_virtual_output_count(), static_cast<uint32_t>(first + 2));
-    EXPECT_EQ(m.tws_virtual_output_index(nullptr), -1);
-    auto data = fill(a, 100, 9);
-    a->vtbl->play(a, 0);
-    m.tws_virtual_advance(1000);
-    drop(a);
-    tws_virtual_tap info{};
-    ASSERT_EQ(m.tws_virtual_tap_info(static_cast<uint32_t>(first), &info), TWS_OK);
-    EXPECT_EQ(info.live, 0);
-    EXPECT_EQ(readTap(static_cast<uint32_t>(first)), data);  // one-shot: played once
-    m.tws_virtual_clear_taps();
-    EXPECT_EQ(m.tws_virtual_tap_info(static_cast<uint32_t>(first), &info), TWS_E_INVALIDARG);
-    EXPECT_EQ(m.tws_virtual_tap_info(static_cast<uint32_t>(first + 1), &info), TWS_OK);  // still live
 }
 
 // 16-bit samples scale around zero, 8-bit ones around their midpoint.
@@ -163,28 +120,37 @@ TEST_F(TapTest, TapLimitKeepsTheStartAndDrainingMakesRoom) {
     EXPECT_EQ(m.tws_virtual_tap_drain(9999, out.data(), out.size()), -1);
 }
 
-TEST_F(TapTest, ReleasedBuffersLeaveTapFiles) {
+// Indices count buffers; taps outlive their buffers until cleared, and a
+// released buffer leaves its tap as a WAV file in the tap folder.
+TEST_F(TapTest, TapsOutliveTheirBuffersAndLeaveFiles) {
     const std::string dir = testhost::scratchDir() + "/taps";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     ASSERT_EQ(m.tws_virtual_set_tap_dir(dir.c_str()), TWS_OK);
-
     tws_buffer *plain = nullptr, *wide = nullptr;
     ASSERT_EQ(makeBuffer(makeFormat(2, 22050, 16), 4 * 25, &plain), TWS_OK);
     ASSERT_EQ(makeBuffer(makeFormat(3, 48000, 32, 24), 12 * 5, &wide), TWS_OK);
-    const uint32_t plainIndex = tapOf(plain), wideIndex = tapOf(wide);
+    const uint32_t first = tapOf(plain);
+    EXPECT_EQ(tapOf(wide), first + 1);
+    EXPECT_EQ(m.tws_virtual_output_count(), first + 2);
+    EXPECT_EQ(m.tws_virtual_output_index(nullptr), -1);
     auto data = fill(plain, 100, 5);
     fill(wide, 60, 6);
     plain->vtbl->play(plain, 0);
-    m.tws_virtual_advance(25);
+    m.tws_virtual_advance(1000);
+    tws_virtual_tap info{};
+    ASSERT_EQ(m.tws_virtual_tap_info(first, &info), TWS_OK);
+    EXPECT_EQ(info.live, 1);
     drop(plain);
-    drop(wide);
+    ASSERT_EQ(m.tws_virtual_tap_info(first, &info), TWS_OK);
+    EXPECT_EQ(info.live, 0);
+    EXPECT_EQ(readTap(first), data);  // one-shot: played once
 
     auto slurp = [&](uint32_t index) {
         std::ifstream in(dir + "/out-" + std::to_string(index) + ".wav", std::ios::binary);
         return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
     };
-    auto file = slurp(plainIndex);
+    auto file = slurp(first);
     ASSERT_EQ(file.size(), 44u + 100u);
     EXPECT_EQ(std::string(file.begin(), file.begin() + 16), std::string("RIFF\x88\0\0\0WAVEfmt ", 16));
     EXPECT_EQ(std::string(file.begin() + 36, file.begin() + 40), "data");
@@ -192,7 +158,12 @@ TEST_F(TapTest, ReleasedBuffersLeaveTapFiles) {
     EXPECT_EQ(std::tuple(le32(file, 16), le32(file, 24), le32(file, 40)), std::tuple(16u, 22050u, 100u));
     EXPECT_EQ(std::vector<uint8_t>(file.begin() + 44, file.end()), data);
 
-    auto never = slurp(wideIndex);  // never played: an empty extensible file
+    m.tws_virtual_clear_taps();
+    EXPECT_EQ(m.tws_virtual_tap_info(first, &info), TWS_E_INVALIDARG);
+    EXPECT_EQ(m.tws_virtual_tap_info(first + 1, &info), TWS_OK);  // still live
+    EXPECT_EQ(m.tws_virtual_tap_read(9999, 0, nullptr, 0), -1);
+    drop(wide);
+    auto never = slurp(first + 1);  // never played: an empty extensible file
     ASSERT_EQ(never.size(), 12u + 8u + 40u + 8u);
     EXPECT_EQ(le32(never, 16), 40u);
     EXPECT_EQ(le32(never, 20) & 0xFFFF, TWS_WAVE_FORMAT_EXTENSIBLE);

@@ -46,42 +46,31 @@ Result runTool(const std::vector<std::string>& args, const std::string& tag = "r
 }
 
 uint32_t le32(const std::string& b, size_t at) {
-    return static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8 |
-           static_cast<uint8_t>(b[at + 2]) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
+    uint32_t v = 0;
+    std::memcpy(&v, b.data() + at, 4);
+    return v;
 }
 
 // The sizes a finished WAV file must agree on: RIFF size = file size - 8, and
 // a data chunk that ends where the file does, in whole frames. Returns the
-// data bytes, or -1 with the reason.
-int64_t validWavData(const std::string& path, std::string& why) {
+// data bytes (-1 without a data chunk).
+int64_t wavDataBytes(const std::string& path) {
     const std::string b = slurp(path);
     if (b.size() < 44 || b.compare(0, 4, "RIFF") != 0 || b.compare(8, 4, "WAVE") != 0) {
-        why = "no RIFF WAVE header in " + std::to_string(b.size()) + " bytes";
+        ADD_FAILURE() << "no RIFF WAVE header in " << b.size() << " bytes";
         return -1;
     }
-    if (le32(b, 4) != b.size() - 8) {
-        why = "RIFF size " + std::to_string(le32(b, 4)) + " for a file of " + std::to_string(b.size());
-        return -1;
+    EXPECT_EQ(le32(b, 4), b.size() - 8) << "RIFF size";
+    uint32_t blockAlign = 0;
+    for (size_t at = 12, size = 0; at + 8 <= b.size(); at += 8 + size + (size & 1)) {
+        size = le32(b, at + 4);
+        if (b.compare(at, 4, "fmt ") == 0) blockAlign = le32(b, at + 20) & 0xFFFF;
+        if (b.compare(at, 4, "data") != 0) continue;
+        EXPECT_EQ(at + 8 + size, b.size()) << "the data chunk ends the file";
+        EXPECT_TRUE(blockAlign != 0 && size % blockAlign == 0) << size << " bytes are not whole frames";
+        return static_cast<int64_t>(size);
     }
-    uint16_t blockAlign = 0;
-    for (size_t at = 12; at + 8 <= b.size();) {
-        const uint32_t size = le32(b, at + 4);
-        if (b.compare(at, 4, "fmt ") == 0) blockAlign = static_cast<uint16_t>(le32(b, at + 20) & 0xFFFF);
-        if (b.compare(at, 4, "data") == 0) {
-            if (at + 8 + size != b.size()) {
-                why = "data size " + std::to_string(size) + " does not reach the end of the file";
-                return -1;
-            }
-            if (blockAlign == 0 || size % blockAlign != 0) {
-                why = "data size " + std::to_string(size) + " is not whole frames";
-                return -1;
-            }
-            return size;
-        }
-        at += 8 + size + (size & 1);
-    }
-    why = "no data chunk";
+    ADD_FAILURE() << "no data chunk";
     return -1;
 }
 
@@ -180,8 +169,7 @@ TEST_F(ToolTest, RecordingsPlayAndDescribeThemselves) {
     // Messages go to standard error; progress only to a terminal.
     EXPECT_TRUE(rec.out.empty()) << rec.out;
     EXPECT_EQ(rec.err.find('\r'), std::string::npos) << rec.err;
-    std::string why;
-    EXPECT_EQ(validWavData(path, why), 13230 * 2) << why;
+    EXPECT_EQ(wavDataBytes(path), 13230 * 2);
     check({
         {{"info", path}, 0, "1 channel, 44100 Hz, 16 bits\n  Frames:    13230\n  Duration:  0.300 s"},
         {{"info", path}, 0, ", 26460 bytes"},
@@ -220,6 +208,7 @@ TEST_F(ToolTest, AStoppedRecordingIsAValidFile) {
         int status;
     } stops[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
     for (const auto& s : stops) {
+        SCOPED_TRACE(strsignal(s.signal));
         const std::string tag = "stop" + std::to_string(s.signal);
         const std::string path = scratch(tag + ".wav");
         ::unlink(path.c_str());
@@ -231,9 +220,8 @@ TEST_F(ToolTest, AStoppedRecordingIsAValidFile) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         ::kill(pid, s.signal);
         const Result r = finishProcess(pid, tag);
-        EXPECT_EQ(r.status, s.status) << strsignal(s.signal) << "\n" << r.err;
-        std::string why;
-        EXPECT_GT(validWavData(path, why), 0) << strsignal(s.signal) << ": " << why;
+        EXPECT_EQ(r.status, s.status) << r.err;
+        EXPECT_GT(wavDataBytes(path), 0);
     }
 }
 
