@@ -9,7 +9,13 @@
 #include <mutex>
 #include <thread>
 
-#define HOST_EXPORT extern "C" __attribute__((visibility("default")))
+// What the library binds by name in the main program.
+#ifdef _WIN32
+#define HOST_SYMBOL __declspec(dllexport)
+#else
+#define HOST_SYMBOL __attribute__((visibility("default")))
+#endif
+#define HOST_EXPORT extern "C" HOST_SYMBOL
 
 namespace {
 
@@ -89,7 +95,7 @@ int32_t resize(void** handle, size_t bytes) {
 
 // The probe symbol by which the library recognises a host program.
 extern "C" {
-__attribute__((visibility("default"))) int32_t gVantorRTVersion = 0x0100;
+HOST_SYMBOL int32_t gVantorRTVersion = 0x0100;
 }
 
 HOST_EXPORT void HostCopyText(char* destination, const char* source) { std::strcpy(destination, source); }

@@ -1,5 +1,6 @@
-// Loads libtonewell the way a host does (dlopen) and resolves its exports by
-// name, from the one export list the library's version script is made of.
+// Loads the library the way a host does (dlopen, LoadLibrary on Windows) and
+// resolves its exports by name, from the one export list the library's
+// version script is made of.
 #pragma once
 
 #include <string>
