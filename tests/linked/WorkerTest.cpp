@@ -51,9 +51,6 @@ protected:
         virtualDriver().tws_virtual_reset();
         ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(1), TWS_OK);
         task_.tap = virtualDriver().tws_virtual_output_count();
-        task_.rate = 8000;
-        task_.channels = 2;
-        task_.bits = 16;
         ASSERT_EQ(SOConfigure(0, kRingFrames, &task_.rate, &task_.channels, &task_.bits, TW_MODE_CONTINUOUS,
                               &task_.refnum),
                   0);
@@ -81,7 +78,7 @@ protected:
         testhost::awaitSleeping(worker_);
     }
 
-    Task task_;
+    Task task_{-1, -1, 0, 8000, 2, 16};
     pid_t worker_ = -1;
     testhost::ArrayPtr block_;
     std::thread writer_;
