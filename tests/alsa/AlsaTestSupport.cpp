@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -160,13 +159,5 @@ double toneShare(const std::vector<double>& x, double frequency, uint32_t rate) 
     // A pure tone of N samples gives power = energy * N / 2.
     return energy > 0 ? power / (energy * static_cast<double>(x.size()) / 2) : 0.0;
 }
-
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-double secondsSince(int64_t startNs) { return static_cast<double>(nowNs() - startNs) * 1e-9; }
 
 }  // namespace alsatest

@@ -58,7 +58,4 @@ double rms(const std::vector<double>& x);
 // Power share of `frequency` (Goertzel) in the signal: near 1 for a pure tone.
 double toneShare(const std::vector<double>& x, double frequency, uint32_t rate);
 
-double secondsSince(int64_t startNs);
-int64_t nowNs();
-
 }  // namespace alsatest

@@ -1,12 +1,20 @@
 // Sound and capture buffers of the ALSA driver, heard back through the
 // sound server's monitor of its null sink.
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstring>
+#include <mutex>
+#include <thread>
 
-#include "DriverFixture.h"
+#include "AlsaTestSupport.h"
 
 namespace alsatest {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t kRate = 44100;
 constexpr double kTone = 441.0;  // whole cycles in any ring of 100-frame multiples
 // Measuring windows hold whole cycles of the tones (periods of 100 and 200 frames).
 constexpr uint32_t kWindow = 8800;
@@ -15,15 +23,118 @@ constexpr uint32_t kHalfSecond = 22000;  // rings too hold whole cycles
 // the null sink renders a block ahead, and the driver works in 10 ms periods.
 constexpr double kServerLead = 0.02;
 
-TEST_F(DriverTest, ContinuousPlaybackHasNoDropouts) {
+// Times (seconds after `start`) at which notifications arrived.
+struct Stamps {
+    std::mutex mutex;
+    Clock::time_point start = Clock::now();
+    std::vector<double> seconds;
+    static void callback(void* self) {
+        auto* s = static_cast<Stamps*>(self);
+        std::lock_guard lock(s->mutex);
+        s->seconds.push_back(std::chrono::duration<double>(Clock::now() - s->start).count());
+    }
+    std::vector<double> copy() {
+        std::lock_guard lock(mutex);
+        return seconds;
+    }
+};
+
+void sleepSeconds(double s) { std::this_thread::sleep_for(std::chrono::duration<double>(s)); }
+
+// The default devices, buffers filled with a tone, and the audio that came
+// back through the monitor.
+class DriverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_SOUND_SERVER();
+        ASSERT_EQ(module().soundCreate(nullptr, &sound_), TWS_OK);
+        ASSERT_EQ(module().captureCreate(nullptr, &capture_), TWS_OK);
+    }
+    void TearDown() override {
+        for (auto* b : buffers_) b->vtbl->release(b);
+        if (monitor_) monitor_->vtbl->release(monitor_);
+        if (sound_) sound_->vtbl->release(sound_);
+        if (capture_) capture_->vtbl->release(capture_);
+    }
+
+    // A buffer on the default output holding `data`.
+    tws_buffer* output(const tws_wave_format_extensible& format, const void* data, uint32_t bytes) {
+        const tws_buffer_desc desc{sizeof desc,
+                                   TWS_BCAPS_CTRLVOLUME | TWS_BCAPS_CTRLPOSITIONNOTIFY |
+                                       TWS_BCAPS_GETCURRENTPOSITION2 | TWS_BCAPS_GLOBALFOCUS,
+                                   bytes, 0, &format.Format, {}};
+        tws_buffer* b = nullptr;
+        EXPECT_EQ(sound_->vtbl->create_buffer(sound_, &desc, &b), TWS_OK);
+        if (b == nullptr) return nullptr;
+        buffers_.push_back(b);
+        void* p = nullptr;
+        uint32_t n = 0;
+        EXPECT_EQ(b->vtbl->lock(b, 0, bytes, &p, &n, nullptr, nullptr, 0), TWS_OK);
+        std::memcpy(p, data, n);
+        EXPECT_EQ(b->vtbl->unlock(b, p, n, nullptr, 0), TWS_OK);
+        return b;
+    }
+    tws_buffer* toneBuffer(uint32_t frames, double amplitude = 8000) {
+        auto samples = sine(kTone, kRate, frames, 2, amplitude);
+        return output(makeFormat(2, kRate, 16), samples.data(), static_cast<uint32_t>(samples.size() * 2));
+    }
+    // A capture of the default capture device (the sink's monitor), started
+    // once its notifications are set (and `stamps` starts counting).
+    tws_capture_buffer* monitor(uint32_t frames = kRate * 2, uint32_t flags = TWS_CBSTART_LOOPING,
+                                std::vector<tws_position_notify> positions = {}, Stamps* stamps = nullptr) {
+        const auto format = makeFormat(2, kRate, 16);
+        const tws_capture_buffer_desc desc{sizeof desc, 0, frames * 4, 0, &format.Format, 0, nullptr};
+        EXPECT_EQ(capture_->vtbl->create_buffer(capture_, &desc, &monitor_), TWS_OK);
+        if (monitor_ == nullptr) return nullptr;
+        monitorBytes_ = frames * 4;
+        EXPECT_EQ(monitor_->vtbl->set_notification_positions(monitor_, static_cast<uint32_t>(positions.size()),
+                                                             positions.data()),
+                  TWS_OK);
+        if (stamps) stamps->start = Clock::now();
+        EXPECT_EQ(monitor_->vtbl->start(monitor_, flags), TWS_OK);
+        return monitor_;
+    }
+    uint32_t readCursor() {
+        uint32_t capture = 0, read = 0;
+        EXPECT_EQ(monitor_->vtbl->get_current_position(monitor_, &capture, &read), TWS_OK);
+        return read;
+    }
+    // The stereo 16-bit frames captured between two read cursor offsets.
+    std::vector<int16_t> capturedBetween(uint32_t fromByte, uint32_t toByte) {
+        const uint32_t bytes = (toByte + monitorBytes_ - fromByte) % monitorBytes_;
+        std::vector<int16_t> out(bytes / 2);
+        if (bytes == 0) return out;
+        void *p1 = nullptr, *p2 = nullptr;
+        uint32_t n1 = 0, n2 = 0;
+        EXPECT_EQ(monitor_->vtbl->lock(monitor_, fromByte, bytes, &p1, &n1, &p2, &n2, 0), TWS_OK);
+        std::memcpy(out.data(), p1, n1);
+        if (p2) std::memcpy(reinterpret_cast<uint8_t*>(out.data()) + n1, p2, n2);
+        monitor_->vtbl->unlock(monitor_, p1, n1, p2, n2);
+        return out;
+    }
+    // The last `frames` frames before the monitor's read cursor.
+    std::vector<int16_t> lastCaptured(uint32_t frames) {
+        const uint32_t to = readCursor();
+        const uint32_t bytes = std::min(frames * 4, monitorBytes_ - 4);
+        return capturedBetween((to + monitorBytes_ - bytes) % monitorBytes_, to);
+    }
+
+    tws_sound* sound_ = nullptr;
+    tws_capture* capture_ = nullptr;
+    tws_capture_buffer* monitor_ = nullptr;
+    uint32_t monitorBytes_ = 0;
+    std::vector<tws_buffer*> buffers_;
+};
+
+TEST_F(DriverTest, PlayedToneComesBackWithoutDropoutsAndVolumeScalesItInSoftware) {
     ASSERT_NE(monitor(kRate * 4), nullptr);
-    tws_buffer* b = toneBuffer(kTone, kHalfSecond);
+    tws_buffer* b = toneBuffer(kHalfSecond, 16000);
     ASSERT_NE(b, nullptr);
     ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
     sleepSeconds(2.5);
     auto left = channel(lastCaptured(kRate * 2), 2, 0);
     // A sine never steps further than its steepest slope, nor rests at zero.
-    const double maxStep = 8000 * 2 * M_PI * kTone / kRate * 1.05 + 3;
+    const double maxStep = 16000 * 2 * M_PI * kTone / kRate * 1.05 + 3;
     size_t start = 0;
     while (start < left.size() && left[start] == 0) ++start;
     ASSERT_LT(start, left.size() / 2) << "the tone took too long to arrive";
@@ -31,17 +142,29 @@ TEST_F(DriverTest, ContinuousPlaybackHasNoDropouts) {
     for (size_t i = start + 1; i < left.size(); ++i)
         if (std::fabs(left[i] - left[i - 1]) > maxStep || (left[i] == 0 && left[i - 1] == 0)) ++jumps;
     EXPECT_EQ(jumps, 0);
+
+    const auto played = lastCaptured(kWindow);
+    EXPECT_GT(toneShare(channel(played, 2, 0), kTone, kRate), 0.95) << "the tone came back";
+    const double full = rms(channel(played, 2, 1));
+    uint32_t status = 0;
+    ASSERT_EQ(b->vtbl->get_status(b, &status), TWS_OK);
+    EXPECT_EQ(status, TWS_BSTATUS_PLAYING | TWS_BSTATUS_LOOPING);
+    ASSERT_EQ(b->vtbl->set_volume(b, -600), TWS_OK);
+    sleepSeconds(0.5);
+    const double quieter = rms(channel(lastCaptured(kWindow), 2, 1));
+    EXPECT_NEAR(full, 16000 / std::sqrt(2.0), 250);
+    EXPECT_NEAR(quieter / full, std::pow(10.0, -600 / 2000.0), 0.01);
 }
 
 TEST_F(DriverTest, NotificationsFollowWhatHasBeenPlayed) {
     const uint32_t quarter = kRate / 10;
-    tws_buffer* b = toneBuffer(kTone, quarter * 4);
+    tws_buffer* b = toneBuffer(quarter * 4);
     ASSERT_NE(b, nullptr);
     Stamps stamps;
     tws_position_notify positions[4];
     for (uint32_t i = 0; i < 4; ++i) positions[i] = {(quarter * (i + 1) - 1) * 4, Stamps::callback, &stamps};
     ASSERT_EQ(b->vtbl->set_notification_positions(b, 4, positions), TWS_OK);
-    stamps.start = nowNs();
+    stamps.start = Clock::now();
     ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
     sleepSeconds(1.05);
     auto times = stamps.copy();
@@ -54,12 +177,12 @@ TEST_F(DriverTest, NotificationsFollowWhatHasBeenPlayed) {
 }
 
 TEST_F(DriverTest, OneShotBufferStopsAtItsEnd) {
-    tws_buffer* b = toneBuffer(kTone, kRate * 3 / 10);
+    tws_buffer* b = toneBuffer(kRate * 3 / 10);
     ASSERT_NE(b, nullptr);
     Stamps stamps;
     tws_position_notify stop{TWS_BPN_OFFSETSTOP, Stamps::callback, &stamps};
     ASSERT_EQ(b->vtbl->set_notification_positions(b, 1, &stop), TWS_OK);
-    stamps.start = nowNs();
+    stamps.start = Clock::now();
     ASSERT_EQ(b->vtbl->play(b, 0), TWS_OK);
     sleepSeconds(0.7);
     auto times = stamps.copy();
@@ -75,7 +198,7 @@ TEST_F(DriverTest, OneShotBufferStopsAtItsEnd) {
 
 TEST_F(DriverTest, StopDropsWhatIsQueuedAndKeepsTheCursor) {
     ASSERT_NE(monitor(), nullptr);
-    tws_buffer* b = toneBuffer(kTone, kRate);
+    tws_buffer* b = toneBuffer(kRate);
     ASSERT_NE(b, nullptr);
     ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
     sleepSeconds(0.4);
@@ -101,25 +224,6 @@ TEST_F(DriverTest, StopDropsWhatIsQueuedAndKeepsTheCursor) {
     EXPECT_GT(toneShare(again, kTone, kRate), 0.9);
 }
 
-TEST_F(DriverTest, PlayedToneComesBackAndVolumeScalesItInSoftware) {
-    ASSERT_NE(monitor(), nullptr);
-    tws_buffer* b = toneBuffer(kTone, kHalfSecond, 16000);
-    ASSERT_NE(b, nullptr);
-    ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
-    sleepSeconds(0.5);
-    const auto played = lastCaptured(kWindow);
-    EXPECT_GT(toneShare(channel(played, 2, 0), kTone, kRate), 0.95) << "the tone came back";
-    const double full = rms(channel(played, 2, 1));
-    uint32_t status = 0;
-    ASSERT_EQ(b->vtbl->get_status(b, &status), TWS_OK);
-    EXPECT_EQ(status, TWS_BSTATUS_PLAYING | TWS_BSTATUS_LOOPING);
-    ASSERT_EQ(b->vtbl->set_volume(b, -600), TWS_OK);
-    sleepSeconds(0.5);
-    const double quieter = rms(channel(lastCaptured(kWindow), 2, 1));
-    EXPECT_NEAR(full, 16000 / std::sqrt(2.0), 250);
-    EXPECT_NEAR(quieter / full, std::pow(10.0, -600 / 2000.0), 0.01);
-}
-
 TEST_F(DriverTest, OtherFormatsAreConvertedOnTheWay) {
     ASSERT_NE(monitor(), nullptr);
     // Unsigned 8-bit mono at 22050 Hz: 100 frames hold a cycle of 220.5 Hz.
@@ -127,8 +231,7 @@ TEST_F(DriverTest, OtherFormatsAreConvertedOnTheWay) {
     std::vector<uint8_t> samples(11000);
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<uint8_t>(std::lround(128 + 60 * std::sin(2 * M_PI * tone * i / 22050)));
-    auto format = makeFormat(1, 22050, 8);
-    tws_buffer* b = output(format, samples.data(), static_cast<uint32_t>(samples.size()));
+    tws_buffer* b = output(makeFormat(1, 22050, 8), samples.data(), static_cast<uint32_t>(samples.size()));
     ASSERT_NE(b, nullptr);
     ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
     sleepSeconds(0.6);
@@ -141,18 +244,12 @@ TEST_F(DriverTest, OtherFormatsAreConvertedOnTheWay) {
 }
 
 TEST_F(DriverTest, OneShotCaptureFillsOnceAndStops) {
-    auto format = makeFormat(2, kRate, 16);
-    tws_capture_buffer_desc desc{};
-    desc.dwSize = sizeof desc;
-    desc.dwBufferBytes = kRate / 5 * 4;
-    desc.lpwfxFormat = &format.Format;
-    ASSERT_EQ(capture_->vtbl->create_buffer(capture_, &desc, &monitor_), TWS_OK);
+    const uint32_t bytes = kRate / 5 * 4;
     Stamps stamps;
-    tws_position_notify positions[2] = {{desc.dwBufferBytes / 2 - 1, Stamps::callback, &stamps},
-                                        {TWS_BPN_OFFSETSTOP, Stamps::callback, &stamps}};
-    ASSERT_EQ(monitor_->vtbl->set_notification_positions(monitor_, 2, positions), TWS_OK);
-    stamps.start = nowNs();
-    ASSERT_EQ(monitor_->vtbl->start(monitor_, 0), TWS_OK);
+    ASSERT_NE(monitor(kRate / 5, 0,
+                      {{bytes / 2 - 1, Stamps::callback, &stamps}, {TWS_BPN_OFFSETSTOP, Stamps::callback, &stamps}},
+                      &stamps),
+              nullptr);
     sleepSeconds(0.6);
     auto times = stamps.copy();
     ASSERT_EQ(times.size(), 2u);
