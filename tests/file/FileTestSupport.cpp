@@ -3,8 +3,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "convert/SampleTypes.h"
 
@@ -16,51 +14,12 @@ std::string scratchPath(const std::string& name) {
     return path;
 }
 
-Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-void put16(Bytes& out, uint16_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void put32(Bytes& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-void putText(Bytes& out, const char* fourcc) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(fourcc[i]));
-}
-
-uint16_t get16(const Bytes& in, size_t at) {
-    return static_cast<uint16_t>(in.at(at) | in.at(at + 1) << 8);
-}
-
-uint32_t get32(const Bytes& in, size_t at) {
-    return static_cast<uint32_t>(get16(in, at)) | static_cast<uint32_t>(get16(in, at + 2)) << 16;
-}
-
-void putChunk(Bytes& out, const char* id, const Bytes& data, int64_t declared) {
-    putText(out, id);
-    put32(out, declared >= 0 ? static_cast<uint32_t>(declared) : static_cast<uint32_t>(data.size()));
-    out.insert(out.end(), data.begin(), data.end());
-    if (data.size() & 1) out.push_back(0);
-}
-
 Bytes formatChunk(const Format& f) {
     Bytes out;
     put16(out, f.tag);
     put16(out, f.channels);
     put32(out, f.rate);
-    const uint64_t avg = uint64_t{f.channels} * f.rate * f.bits / 8;
-    put32(out, f.avgBytes >= 0 ? static_cast<uint32_t>(f.avgBytes) : static_cast<uint32_t>(avg));
+    put32(out, static_cast<uint32_t>(uint64_t{f.channels} * f.rate * f.bits / 8));
     put16(out, static_cast<uint16_t>(f.channels * f.bits / 8));
     put16(out, f.bits);
     if (f.withCbSize || !f.extension.empty()) {
@@ -77,15 +36,6 @@ Bytes extensibleExtension(uint16_t validBits, uint32_t subFormatCode) {
     put32(out, subFormatCode);
     const uint8_t rest[] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     out.insert(out.end(), rest, rest + sizeof rest);
-    return out;
-}
-
-Bytes riffWave(const Bytes& chunks) {
-    Bytes out;
-    putText(out, "RIFF");
-    put32(out, static_cast<uint32_t>(chunks.size() + 4));
-    putText(out, "WAVE");
-    out.insert(out.end(), chunks.begin(), chunks.end());
     return out;
 }
 

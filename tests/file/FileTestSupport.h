@@ -1,5 +1,5 @@
-// Helpers of the sound file tests: scratch paths, file bytes, hand-made WAV
-// files, opening through the exports, sox and child processes.
+// Helpers of the sound file tests: scratch paths, hand-made WAV files,
+// opening, reading and writing through the exports, host arrays of samples.
 #pragma once
 
 #include <cstdint>
@@ -10,28 +10,18 @@
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
+#include "WavBytes.h"
 #include "host/Library.h"
 #include "host/TestHost.h"
 
 namespace filetest {
 
-using Bytes = std::vector<uint8_t>;
+using namespace wavbytes;
 
 inline const testhost::Exports& api() { return testhost::library().api(); }
 
 // A fresh path in the scratch directory (any old file there is removed).
 std::string scratchPath(const std::string& name);
-Bytes readFile(const std::string& path);
-void writeFile(const std::string& path, const Bytes& bytes);
-
-void put16(Bytes& out, uint16_t v);
-void put32(Bytes& out, uint32_t v);
-void putText(Bytes& out, const char* fourcc);
-uint16_t get16(const Bytes& in, size_t at);
-uint32_t get32(const Bytes& in, size_t at);
-
-// A chunk with its pad byte; `declared` replaces the size field when given.
-void putChunk(Bytes& out, const char* id, const Bytes& data, int64_t declared = -1);
 
 // The "fmt " payload: the 16 core bytes, then cbSize and the extension
 // when `extension` is not empty or `withCbSize` is set.
@@ -40,7 +30,6 @@ struct Format {
     uint16_t channels = 2;
     uint32_t rate = 44100;
     uint16_t bits = 16;
-    int64_t avgBytes = -1;  // -1: channels x rate x bits / 8
     bool withCbSize = false;
     Bytes extension;
 };
@@ -48,8 +37,6 @@ Bytes formatChunk(const Format& f);
 // Extension of an extensible record: valid bits, mask 0 and the sub-format
 // {0000000N-0000-0010-8000-00AA00389B71}.
 Bytes extensibleExtension(uint16_t validBits, uint32_t subFormatCode);
-// RIFF/WAVE around the given chunks (RIFF size from the content).
-Bytes riffWave(const Bytes& chunks);
 // A plain WAV: "fmt " then "data".
 Bytes wavFile(const Format& f, const Bytes& data);
 

@@ -36,12 +36,10 @@ Bytes readDirect(RiffFile& f, size_t limit) {
 }
 
 TEST(RiffBuffer, DirectWriteAndReadAcrossBufferBoundaries) {
-    const Bytes samples = test::pattern(1001, 5);
-    Bytes expected;
-    append(expected, "RIFF");
-    append32(expected, 4 + 8 + 1002);
-    append(expected, "WAVE");
-    appendChunk(expected, "data", samples);
+    const Bytes samples = pattern(1001, 5);
+    Bytes data;
+    putChunk(data, "data", samples);
+    const Bytes expected = riffWave(data);
     for (uint32_t bufferSize : {16u, 17u, 1000u, 4096u}) {
         SCOPED_TRACE(bufferSize);
         ScratchFile file;
@@ -50,19 +48,19 @@ TEST(RiffBuffer, DirectWriteAndReadAcrossBufferBoundaries) {
         RiffChunkInfo riff;
         riff.fccType = makeFourCC('W', 'A', 'V', 'E');
         ASSERT_EQ(f.createChunk(riff, kRiffCreateRiff), RiffResult::ok);
-        RiffChunkInfo data;
-        data.ckid = kData;
-        ASSERT_EQ(f.createChunk(data, 0), RiffResult::ok);
+        RiffChunkInfo chunk;
+        chunk.ckid = kData;
+        ASSERT_EQ(f.createChunk(chunk, 0), RiffResult::ok);
         ASSERT_EQ(writeDirect(f, samples), RiffResult::ok);
         EXPECT_EQ(f.tell(), 20 + 1001);
-        ASSERT_EQ(f.ascend(data), RiffResult::ok);
+        ASSERT_EQ(f.ascend(chunk), RiffResult::ok);
         ASSERT_EQ(f.ascend(riff), RiffResult::ok);
         ASSERT_EQ(f.close(), RiffResult::ok);
-        ASSERT_EQ(readAll(file.path()), expected);
+        ASSERT_EQ(readFile(file.path()), expected);
 
         ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read, bufferSize), 0);
         ASSERT_EQ(f.descend(riff, nullptr, 0), RiffResult::ok);
-        ASSERT_EQ(f.descend(data, &riff, kRiffFindChunk), RiffResult::ok);
+        ASSERT_EQ(f.descend(chunk, &riff, kRiffFindChunk), RiffResult::ok);
         EXPECT_EQ(readDirect(f, 1001), samples);
         EXPECT_EQ(f.tell(), 20 + 1001);
         // Only the pad byte is left, then the end of the file.
@@ -96,8 +94,8 @@ TEST(RiffBuffer, DirectAndPlainTransfersInterleave) {
     ASSERT_EQ(f.getInfo(info), RiffResult::ok);
     EXPECT_EQ(info.dwFlags, 0u) << "flushed buffer is clean";
     Bytes expected;
-    append(expected, "abcdeFGHij");
-    EXPECT_EQ(readAll(file.path()), expected) << "flush puts buffered bytes on disk";
+    putText(expected, "abcdeFGHij");
+    EXPECT_EQ(readFile(file.path()), expected) << "flush puts buffered bytes on disk";
 
     // The buffer after a plain read points at the following file bytes.
     ASSERT_EQ(f.seek(1, SEEK_SET), 1);
@@ -110,8 +108,8 @@ TEST(RiffBuffer, DirectAndPlainTransfersInterleave) {
 
 TEST(RiffBuffer, AdvanceForReadingStartsAtThePosition) {
     ScratchFile file;
-    const Bytes bytes = test::pattern(100, 9);
-    writeAll(file.path(), bytes);
+    const Bytes bytes = pattern(100, 9);
+    writeFile(file.path(), bytes);
     RiffFile f;
     ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read, 16), 0);
     ASSERT_EQ(f.seek(37, SEEK_SET), 37);
@@ -128,7 +126,7 @@ TEST(RiffBuffer, AdvanceForReadingStartsAtThePosition) {
 
 TEST(RiffBuffer, RecordsThatDoNotFitAreRefused) {
     ScratchFile file;
-    writeAll(file.path(), test::pattern(64));
+    writeFile(file.path(), pattern(64));
     RiffFile f;
     RiffBufferInfo info;
     EXPECT_EQ(f.getInfo(info), RiffResult::notOpen);
@@ -191,10 +189,10 @@ TEST(RiffSeek, OriginsAndInvalidTargets) {
     EXPECT_EQ(f.seek(0, SEEK_END), 16);
     ASSERT_EQ(f.close(), RiffResult::ok);
     Bytes expected;
-    append(expected, "012XY56789");
+    putText(expected, "012XY56789");
     expected.insert(expected.end(), 4, 0);
-    append(expected, "ab");
-    EXPECT_EQ(readAll(file.path()), expected);
+    putText(expected, "ab");
+    EXPECT_EQ(readFile(file.path()), expected);
 }
 
 TEST(RiffOpen, ReportsErrno) {
@@ -211,12 +209,12 @@ TEST(RiffOpen, ReportsErrno) {
     EXPECT_EQ(f.close(), RiffResult::notOpen);
 
     // Creating truncates an existing file.
-    writeAll(file.path(), test::pattern(100));
+    writeFile(file.path(), pattern(100));
     ASSERT_EQ(f.open(file.path(), RiffFile::Mode::createReadWrite), 0);
     EXPECT_TRUE(f.isWritable());
     EXPECT_EQ(f.seek(0, SEEK_END), 0);
     ASSERT_EQ(f.close(), RiffResult::ok);
-    EXPECT_TRUE(readAll(file.path()).empty());
+    EXPECT_TRUE(readFile(file.path()).empty());
 }
 
 }  // namespace

@@ -15,11 +15,7 @@
 namespace tw {
 namespace {
 
-using test::append;
-using test::append32;
-using test::Bytes;
-using test::readAll;
-using test::ScratchFile;
+using namespace test;
 
 constexpr FourCC kData = makeFourCC('d', 'a', 't', 'a');
 
@@ -30,7 +26,7 @@ constexpr FourCC kData = makeFourCC('d', 'a', 't', 'a');
 TEST(RiffBulk, MixedPieceSizesAreBitExactAndNoSpaceIsLeftReserved) {
     SKIP_UNDER_THREAD_SANITIZER();
     ScratchFile file;
-    const Bytes samples = test::pattern(6 * 1024 * 1024 + 3, 12);
+    const Bytes samples = pattern(6 * 1024 * 1024 + 3, 12);
     const size_t writes[] = {1, 777, 65536, 100000, 3 * 1024 * 1024, 13, 65535, 4096};
     const size_t reads[] = {5000, 1024 * 1024 + 3, 1, 65537, 2 * 1024 * 1024, 7, 300000};
     RiffFile f;
@@ -60,8 +56,8 @@ TEST(RiffBulk, MixedPieceSizesAreBitExactAndNoSpaceIsLeftReserved) {
     EXPECT_EQ(got, samples);
     ASSERT_EQ(f.close(), RiffResult::ok);
     Bytes expected;
-    test::appendChunk(expected, "data", samples);  // with its pad byte
-    EXPECT_EQ(readAll(file.path()), expected);
+    putChunk(expected, "data", samples);  // with its pad byte
+    EXPECT_EQ(readFile(file.path()), expected);
     struct stat st {};
     ASSERT_EQ(::stat(file.path(), &st), 0);
     EXPECT_LT(static_cast<int64_t>(st.st_blocks) * 512, st.st_size + (1 << 20));
@@ -70,7 +66,7 @@ TEST(RiffBulk, MixedPieceSizesAreBitExactAndNoSpaceIsLeftReserved) {
 constexpr rlim_t kSizeLimit = 100000;
 
 const Bytes& limitedSamples() {
-    static const Bytes samples = test::pattern(3 * kSizeLimit, 21);
+    static const Bytes samples = pattern(3 * kSizeLimit, 21);
     return samples;
 }
 
@@ -95,7 +91,7 @@ int directWritePastLimit(const char* path) {
     RiffChunkInfo data;
     data.ckid = kData;
     if (f.createChunk(data, 0) != RiffResult::ok) return 2;
-    const RiffResult r = test::writeDirect(f, limitedSamples());
+    const RiffResult r = writeDirect(f, limitedSamples());
     if (r == RiffResult::ok) return 4;  // the limit was never met
     if (r != RiffResult::cannotWrite || f.lastError() != EFBIG) return 3;
     if (f.ascend(data) != RiffResult::cannotWrite) return 5;
@@ -121,12 +117,12 @@ TEST(RiffWriteFailure, WritesPastTheSizeLimitAreReported) {
         ScratchFile file;
         ASSERT_EQ(testchild::inChild(testchild::limitFileSize(kSizeLimit), [&] { return c.body(file.path()); }), 0)
             << "100: no limit; else the step that failed";
-        const Bytes onDisk = readAll(file.path());
+        const Bytes onDisk = readFile(file.path());
         ASSERT_GE(onDisk.size(), c.intact);
         ASSERT_LE(onDisk.size(), kSizeLimit);
         Bytes expected;
-        append(expected, "data");
-        append32(expected, 0);
+        putText(expected, "data");
+        put32(expected, 0);
         expected.insert(expected.end(), limitedSamples().begin(), limitedSamples().begin() + (c.intact - 8));
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), onDisk.begin()));
     }

@@ -47,11 +47,11 @@ TEST(RiffChunkWrite, NestedOddChunksReadBack) {
         EXPECT_EQ(f.tell(), 30) << "ascending a finished chunk skips it";
     }
     Bytes inner;
-    appendChunk(inner, "aaaa", {'x', 'y', 'z'});
-    appendChunk(inner, "bbbb", {'q'});
+    putChunk(inner, "aaaa", {'x', 'y', 'z'});
+    putChunk(inner, "bbbb", {'q'});
     Bytes expected;
-    appendChunk(expected, "outr", inner);
-    ASSERT_EQ(readAll(file.path()), expected);
+    putChunk(expected, "outr", inner);
+    ASSERT_EQ(readFile(file.path()), expected);
 
     RiffFile f;
     ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read, 16), 0);
@@ -89,16 +89,16 @@ TEST(RiffChunkWrite, AscendSizeLimitsAt4GiB) {
     EXPECT_EQ(f.lastError(), EFBIG);
     ASSERT_EQ(f.close(), RiffResult::ok);
     Bytes expected;
-    append(expected, "data");
-    append32(expected, 0);
-    EXPECT_EQ(readAll(file.path()), expected) << "the failed ascend wrote no wrapped size";
+    putText(expected, "data");
+    put32(expected, 0);
+    EXPECT_EQ(readFile(file.path()), expected) << "the failed ascend wrote no wrapped size";
 }
 
 TEST(RiffChunkWrite, RefusedOnReadOnlyFileAndBadFlags) {
     ScratchFile file;
     Bytes bytes;
-    appendChunk(bytes, "abcd", {1, 2});
-    writeAll(file.path(), bytes);
+    putChunk(bytes, "abcd", {1, 2});
+    writeFile(file.path(), bytes);
     RiffFile f;
     ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read), 0);
     RiffChunkInfo ck = chunk(kData);
@@ -109,7 +109,7 @@ TEST(RiffChunkWrite, RefusedOnReadOnlyFileAndBadFlags) {
     EXPECT_EQ(f.descend(ck, nullptr, kRiffFindChunk | kRiffFindRiff), RiffResult::invalidParam);
     EXPECT_EQ(f.write("x", 1), -1);
     f.close();
-    EXPECT_EQ(readAll(file.path()), bytes);
+    EXPECT_EQ(readFile(file.path()), bytes);
     EXPECT_EQ(f.createChunk(ck, 0), RiffResult::notOpen);
     EXPECT_EQ(f.descend(ck, nullptr, 0), RiffResult::notOpen);
     EXPECT_EQ(f.close(), RiffResult::notOpen);
@@ -117,14 +117,12 @@ TEST(RiffChunkWrite, RefusedOnReadOnlyFileAndBadFlags) {
 
 // RIFF WAVE with "junk" (odd), "data", "fmt " inside, then "xtra" behind it.
 Bytes sampleForm() {
-    Bytes body;
-    append(body, "WAVE");
-    appendChunk(body, "junk", {9, 9, 9});
-    appendChunk(body, "data", {1, 2, 3, 4});
-    appendChunk(body, "fmt ", test::pattern(16, 3));
-    Bytes out;
-    appendChunk(out, "RIFF", body);
-    appendChunk(out, "xtra", {5, 6});
+    Bytes chunks;
+    putChunk(chunks, "junk", {9, 9, 9});
+    putChunk(chunks, "data", {1, 2, 3, 4});
+    putChunk(chunks, "fmt ", pattern(16, 3));
+    Bytes out = riffWave(chunks);
+    putChunk(out, "xtra", {5, 6});
     return out;
 }
 
@@ -132,14 +130,14 @@ TEST(RiffChunkSearch, FindsRiffFormByType) {
     ScratchFile file;
     Bytes bytes;
     Bytes avi;
-    append(avi, "AVI ");
-    appendChunk(avi, "data", {1});
-    appendChunk(bytes, "RIFF", avi);
-    appendChunk(bytes, "WAVE", {1, 2, 3, 4});  // a plain chunk whose id looks like the form type
+    putText(avi, "AVI ");
+    putChunk(avi, "data", {1});
+    putChunk(bytes, "RIFF", avi);
+    putChunk(bytes, "WAVE", {1, 2, 3, 4});  // a plain chunk whose id looks like the form type
     Bytes wave;
-    append(wave, "WAVE");
-    appendChunk(bytes, "RIFF", wave);
-    writeAll(file.path(), bytes);
+    putText(wave, "WAVE");
+    putChunk(bytes, "RIFF", wave);
+    writeFile(file.path(), bytes);
 
     RiffFile f;
     ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read, 16), 0);
@@ -159,7 +157,7 @@ TEST(RiffChunkSearch, TruncatedFilesFailCleanly) {
     const Bytes whole = sampleForm();
     // Every cut inside the form header gives no RIFF chunk.
     for (size_t cut : {size_t(0), size_t(5), size_t(8), size_t(11)}) {
-        writeAll(file.path(), Bytes(whole.begin(), whole.begin() + static_cast<long>(cut)));
+        writeFile(file.path(), Bytes(whole.begin(), whole.begin() + static_cast<long>(cut)));
         RiffFile f;
         ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read, 16), 0);
         RiffChunkInfo riff;
@@ -168,7 +166,7 @@ TEST(RiffChunkSearch, TruncatedFilesFailCleanly) {
     }
     // Cut inside the format chunk: it is found, its data reads short, and the
     // search behind it finds nothing.
-    writeAll(file.path(), Bytes(whole.begin(), whole.begin() + 50));
+    writeFile(file.path(), Bytes(whole.begin(), whole.begin() + 50));
     RiffFile f;
     ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read, 16), 0);
     RiffChunkInfo riff;
@@ -186,12 +184,12 @@ TEST(RiffChunkSearch, TruncatedFilesFailCleanly) {
 TEST(RiffChunkSearch, AbsurdSizesStayWithin64BitArithmetic) {
     ScratchFile file;
     Bytes body;
-    append(body, "WAVE");
-    appendChunk(body, "junk", {}, 0xFFFFFFFFu);
-    appendChunk(body, "data", {1, 2, 3, 4});
+    putText(body, "WAVE");
+    putChunk(body, "junk", {}, 0xFFFFFFFFu);
+    putChunk(body, "data", {1, 2, 3, 4});
     Bytes bytes;
-    appendChunk(bytes, "RIFF", body, 0xFFFFFFFFu);
-    writeAll(file.path(), bytes);
+    putChunk(bytes, "RIFF", body, 0xFFFFFFFFu);
+    writeFile(file.path(), bytes);
 
     RiffFile f;
     ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read, 16), 0);

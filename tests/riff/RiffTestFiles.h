@@ -8,16 +8,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "../file/WavBytes.h"
 #include "file/RiffFile.h"
 
 namespace tw::test {
 
-using Bytes = std::vector<unsigned char>;
+using namespace wavbytes;
 
 // A path in the test scratch directory, unique per test and process; the
 // file is removed when the object goes away.
@@ -36,36 +35,6 @@ public:
 private:
     std::string mPath;
 };
-
-inline Bytes readAll(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void writeAll(const char* path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline void append(Bytes& out, const char* text) {
-    while (*text) out.push_back(static_cast<unsigned char>(*text++));
-}
-
-inline void append32(Bytes& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
-}
-
-// A chunk: id, little-endian size, data, pad byte for an odd size.
-inline void appendChunk(Bytes& out, const char* id, const Bytes& data, uint32_t declaredSize) {
-    append(out, id);
-    append32(out, declaredSize);
-    out.insert(out.end(), data.begin(), data.end());
-    if (data.size() & 1) out.push_back(0);
-}
-
-inline void appendChunk(Bytes& out, const char* id, const Bytes& data) {
-    appendChunk(out, id, data, static_cast<uint32_t>(data.size()));
-}
 
 // Bytes that differ from position to position and from seed to seed.
 inline Bytes pattern(size_t size, uint32_t seed = 1) {
