@@ -26,7 +26,9 @@ RiffChunkInfo chunk(FourCC id, uint32_t size = 0, FourCC type = 0) {
     return ck;
 }
 
-TEST(RiffChunkWrite, NestedOddChunksReadBack) {
+// Chunks found behind odd ones, and no chunk past a parent's end, the WAV
+// reader's tests hold.
+TEST(RiffChunkWrite, NestedOddChunksGetPadsAndCorrectedSizes) {
     ScratchFile file;
     {
         RiffFile f;
@@ -51,23 +53,7 @@ TEST(RiffChunkWrite, NestedOddChunksReadBack) {
     putChunk(inner, "bbbb", {'q'});
     Bytes expected;
     putChunk(expected, "outr", inner);
-    ASSERT_EQ(readFile(file.path()), expected);
-
-    RiffFile f;
-    ASSERT_EQ(f.open(file.path(), RiffFile::Mode::read, 16), 0);
-    RiffChunkInfo outer;
-    ASSERT_EQ(f.descend(outer, nullptr, 0), RiffResult::ok);
-    EXPECT_EQ(outer.cksize, 22u);
-    RiffChunkInfo b = chunk(makeFourCC('b', 'b', 'b', 'b'));
-    ASSERT_EQ(f.descend(b, &outer, kRiffFindChunk), RiffResult::ok);
-    EXPECT_EQ(b.dwDataOffset, 28u) << "the pad byte of the odd chunk before it was skipped";
-    char c = 0;
-    ASSERT_EQ(f.read(&c, 1), 1);
-    EXPECT_EQ(c, 'q');
-    ASSERT_EQ(f.ascend(b), RiffResult::ok);
-    EXPECT_EQ(f.tell(), 30);
-    RiffChunkInfo next;
-    EXPECT_EQ(f.descend(next, &outer, 0), RiffResult::chunkNotFound);
+    EXPECT_EQ(readFile(file.path()), expected);
 }
 
 TEST(RiffChunkWrite, AscendSizeLimitsAt4GiB) {
