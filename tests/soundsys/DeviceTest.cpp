@@ -1,5 +1,5 @@
-// Enumeration, device sets, capabilities and driver selection. How the
-// library reads the device set and its injected faults is tests/device's.
+// Enumeration, device sets, injected faults and driver selection, as the
+// module's callers see them.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -10,28 +10,17 @@ namespace {
 
 using DeviceTest = SoundTest;
 
-TEST_F(DeviceTest, DefaultDevicesFollowThePrimaryEntry) {
-    struct Expect {
-        bool capture;
-        const char* primary;
-        const tws_guid *first, *second;
-        const char *firstName, *secondName;
-    };
-    for (const Expect& e : {Expect{false, "Primary Sound Driver", &kOutput1, &kOutput2, "Virtual Output 1",
-                                   "Virtual Output 2"},
-                            Expect{true, "Primary Sound Capture Driver", &kInput1, &kInput2, "Virtual Input 1",
-                                   "Virtual Input 2"}}) {
+// The names, order and capabilities of the devices are what the library
+// lists (tests/device); here the primary entries and the calls' own checks.
+TEST_F(DeviceTest, PrimaryEntryComesFirstWithoutAnId) {
+    for (bool capture : {false, true}) {
         tws_result r = -1;
-        auto list = enumerate(e.capture, &r);
+        auto list = enumerate(capture, &r);
         ASSERT_EQ(r, TWS_OK);
         ASSERT_EQ(list.size(), 3u);
         EXPECT_FALSE(list[0].hasGuid);
-        EXPECT_EQ(list[0].description, e.primary);
-        EXPECT_TRUE(list[1].hasGuid);
-        EXPECT_TRUE(sameGuid(list[1].guid, *e.first));
-        EXPECT_EQ(list[1].description, e.firstName);
-        EXPECT_TRUE(sameGuid(list[2].guid, *e.second));
-        EXPECT_EQ(list[2].description, e.secondName);
+        EXPECT_EQ(list[0].description, capture ? "Primary Sound Capture Driver" : "Primary Sound Driver");
+        EXPECT_TRUE(sameGuid(list[1].guid, capture ? kInput1 : kOutput1));
     }
     int calls = 0;
     auto once = [](const tws_guid*, const char*, const char*, void* c) -> int32_t {
@@ -43,40 +32,16 @@ TEST_F(DeviceTest, DefaultDevicesFollowThePrimaryEntry) {
     EXPECT_EQ(m.soundEnumerate(nullptr, nullptr), TWS_E_INVALIDARG);
 }
 
-TEST_F(DeviceTest, CapabilitiesOfEachDeviceAndTheirSizeChecks) {
-    const uint32_t sizes = TWS_CAPS_SECONDARYMONO | TWS_CAPS_SECONDARYSTEREO | TWS_CAPS_SECONDARY8BIT |
-                           TWS_CAPS_SECONDARY16BIT;
-    const struct {
-        const tws_guid* device;
-        uint32_t flags;  // of the secondary group; the primary one says the same
-        uint32_t minRate, maxRate;
-    } outputs[] = {{&kOutput1, sizes, 100, 200000},
-                   {&kOutput2, TWS_CAPS_SECONDARYSTEREO | TWS_CAPS_SECONDARY16BIT, 8000, 48000}};
-    for (const auto& o : outputs) {
-        tws_caps caps{};
-        caps.dwSize = sizeof caps;
-        tws_sound* s = sound(o.device);
-        ASSERT_EQ(s->vtbl->get_caps(s, &caps), TWS_OK);
-        EXPECT_EQ(caps.dwFlags & sizes, o.flags);
-        EXPECT_EQ(caps.dwFlags & 0xF, o.flags >> 8);
-        EXPECT_EQ(caps.dwMinSecondarySampleRate, o.minRate);
-        EXPECT_EQ(caps.dwMaxSecondarySampleRate, o.maxRate);
-        caps.dwSize = 36;
-        EXPECT_EQ(s->vtbl->get_caps(s, &caps), TWS_E_INVALIDARG);
-    }
-    tws_sound* two = sound(&kOutput2);
-    EXPECT_EQ(two->vtbl->set_cooperative_level(two, TWS_SCL_PRIORITY), TWS_OK);
-    EXPECT_EQ(two->vtbl->set_cooperative_level(two, 0), TWS_E_INVALIDARG);
-
-    for (auto [device, formats] : {std::pair{&kInput1, 0xFFFFFu}, std::pair{&kInput2, uint32_t{TWS_FORMAT_4S16}}}) {
-        tws_capture_caps caps{sizeof caps, 0, 0, 0};
-        tws_capture* c = capture(device);
-        ASSERT_EQ(c->vtbl->get_caps(c, &caps), TWS_OK);
-        EXPECT_EQ(caps.dwFormats, formats);
-        EXPECT_EQ(caps.dwChannels, 2u);
-        caps.dwSize = 20;
-        EXPECT_EQ(c->vtbl->get_caps(c, &caps), TWS_E_INVALIDARG);
-    }
+TEST_F(DeviceTest, CapsAndCooperativeLevelCheckTheirArguments) {
+    tws_sound* s = sound(&kOutput2);
+    tws_caps caps{};
+    caps.dwSize = 36;
+    EXPECT_EQ(s->vtbl->get_caps(s, &caps), TWS_E_INVALIDARG);
+    EXPECT_EQ(s->vtbl->set_cooperative_level(s, TWS_SCL_PRIORITY), TWS_OK);
+    EXPECT_EQ(s->vtbl->set_cooperative_level(s, 0), TWS_E_INVALIDARG);
+    tws_capture* c = capture(&kInput2);
+    tws_capture_caps captureCaps{20, 0, 0, 0};
+    EXPECT_EQ(c->vtbl->get_caps(c, &captureCaps), TWS_E_INVALIDARG);
 }
 
 TEST_F(DeviceTest, NullOrZeroGuidMeansTheFirstDeviceAndUnknownOnesFail) {

@@ -125,14 +125,10 @@ TEST_F(PlaybackTest, PositionAndVolumeAreCheckedAndTheWriteCursorWraps) {
     ASSERT_EQ(b->vtbl->set_current_position(b, 396), TWS_OK);
     ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
     EXPECT_EQ(write(), 16u);
-    int32_t v = 1;
-    EXPECT_EQ(b->vtbl->get_volume(b, &v), TWS_OK);
-    EXPECT_EQ(v, 0);
+    // Set and read back through the library: tests/output (ControlTest).
     EXPECT_EQ(b->vtbl->set_volume(b, -10001), TWS_E_INVALIDARG);
     EXPECT_EQ(b->vtbl->set_volume(b, 1), TWS_E_INVALIDARG);
-    EXPECT_EQ(b->vtbl->set_volume(b, -2402), TWS_OK);
-    EXPECT_EQ(b->vtbl->get_volume(b, &v), TWS_OK);
-    EXPECT_EQ(v, -2402);
+    EXPECT_EQ(b->vtbl->set_volume(b, TWS_BVOLUME_MIN), TWS_OK);
 }
 
 // A callback may call back into its own buffer, and even release it.
