@@ -26,6 +26,10 @@ namespace {
 using tw::ConversionJob;
 using tw::ConvertDirection;
 using tw::convert::SimdLevel;
+using reference::job;
+
+constexpr auto toDevice = ConvertDirection::HostToDevice;
+constexpr auto toHost = ConvertDirection::DeviceToHost;
 
 constexpr uint16_t kTypes[] = {TW_TYPE_U8, TW_TYPE_I16, TW_TYPE_I32, TW_TYPE_F32, TW_TYPE_F64};
 
@@ -175,13 +179,11 @@ TEST_P(ConverterMatchesReference, EveryNarrowDeviceValueIntoFloats) {
                     std::memcpy(device.data() + i * width, &v, width);
                 }
                 std::vector<uint8_t> host(size_t{frames} * channels * hostSize(type)), refHost = host;
-                ConversionJob job{.bytesPerSample = width, .channels = channels, .device = device.data(),
-                                  .deviceBytes = device.size(), .typeCode = type, .rows = channels,
-                                  .columns = frames, .hostElements = host.data(), .frames = frames,
-                                  .direction = ConvertDirection::DeviceToHost};
-                EXPECT_EQ(tw::convertBlock(job), 0);
-                job.hostElements = refHost.data();
-                EXPECT_EQ(reference::convertBlock(job), 0);
+                auto into = [&](std::vector<uint8_t>& h) {
+                    return job(type, width, channels, h.data(), channels, frames, device, toHost);
+                };
+                EXPECT_EQ(tw::convertBlock(into(host)), 0);
+                EXPECT_EQ(reference::convertBlock(into(refHost)), 0);
                 EXPECT_EQ(host, refHost) << "width " << width << " type " << type << " channels " << channels;
             }
 }
@@ -196,12 +198,9 @@ TEST_P(ConverterMatchesReference, CleanFloatsGiveNoWarning) {
         for (uint32_t width = 1; width <= 4; ++width) {
             std::vector<uint8_t> device(samples.size() * 2 * width);
             const auto frames = static_cast<uint32_t>(samples.size());
-            ConversionJob job{.bytesPerSample = width, .channels = 2, .device = device.data(),
-                              .deviceBytes = device.size(), .typeCode = type, .rows = 1, .columns = frames,
-                              .hostElements = type == TW_TYPE_F32 ? reinterpret_cast<uint8_t*>(singles.data())
-                                                                  : reinterpret_cast<uint8_t*>(samples.data()),
-                              .frames = frames, .direction = ConvertDirection::HostToDevice};
-            EXPECT_EQ(tw::convertBlock(job), 0) << "type " << type << " width " << width;
+            void* host = type == TW_TYPE_F32 ? static_cast<void*>(singles.data()) : samples.data();
+            EXPECT_EQ(tw::convertBlock(job(type, width, 2, host, 1, frames, device, toDevice)), 0)
+                << "type " << type << " width " << width;
         }
 }
 
@@ -217,13 +216,11 @@ void checkSingles(const std::vector<float>& samples) {
     for (uint32_t width = 1; width <= 4; ++width)
         for (uint32_t channels = 1; channels <= 2; ++channels) {
             std::vector<uint8_t> device(size_t{frames} * channels * width, 0xA5), refDevice = device;
-            ConversionJob job{.bytesPerSample = width, .channels = channels, .device = device.data(),
-                              .deviceBytes = device.size(), .typeCode = TW_TYPE_F32, .rows = channels,
-                              .columns = frames, .hostElements = reinterpret_cast<uint8_t*>(host.data()),
-                              .frames = frames, .direction = ConvertDirection::HostToDevice};
-            const int32_t fast = tw::convertBlock(job);
-            job.device = refDevice.data();
-            EXPECT_EQ(fast, reference::convertBlock(job)) << "width " << width << " channels " << channels;
+            auto from = [&](std::vector<uint8_t>& d) {
+                return job(TW_TYPE_F32, width, channels, host.data(), channels, frames, d, toDevice);
+            };
+            EXPECT_EQ(tw::convertBlock(from(device)), reference::convertBlock(from(refDevice)))
+                << "width " << width << " channels " << channels;
             const auto diff = std::mismatch(device.begin(), device.end(), refDevice.begin());
             if (diff.first != device.end()) {
                 const size_t sample = static_cast<size_t>(diff.first - device.begin()) / width;

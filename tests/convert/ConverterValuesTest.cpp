@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "ReferenceConverter.h"
 #include "convert/SampleConverter.h"
 #include "tonewell/tonewell.h"
 
@@ -15,13 +16,7 @@ namespace {
 using tw::ConversionJob;
 using tw::ConvertDirection;
 using Bytes = std::vector<uint8_t>;
-
-ConversionJob job(uint16_t type, uint32_t width, uint32_t channels, void* host, uint32_t rows, uint32_t columns,
-                  Bytes& device, ConvertDirection direction) {
-    return {.bytesPerSample = width, .channels = channels, .device = device.data(), .deviceBytes = device.size(),
-            .typeCode = type, .rows = rows, .columns = columns, .hostElements = static_cast<uint8_t*>(host),
-            .frames = columns, .direction = direction};
-}
+using reference::job;
 
 // One host sample to one device sample; the status goes to `status`.
 template <class H>
