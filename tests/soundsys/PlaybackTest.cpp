@@ -125,6 +125,11 @@ TEST_F(PlaybackTest, PositionAndVolumeAreCheckedAndTheWriteCursorWraps) {
     ASSERT_EQ(b->vtbl->set_current_position(b, 396), TWS_OK);
     ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
     EXPECT_EQ(write(), 16u);
+    void *at = nullptr, *start = nullptr;
+    uint32_t n = 0;
+    ASSERT_EQ(b->vtbl->lock(b, 0, 4, &start, &n, nullptr, nullptr, TWS_BLOCK_ENTIREBUFFER), TWS_OK);
+    ASSERT_EQ(b->vtbl->lock(b, 0, 4, &at, &n, nullptr, nullptr, TWS_BLOCK_FROMWRITECURSOR), TWS_OK);
+    EXPECT_EQ(at, static_cast<uint8_t*>(start) + 16);
     // Set and read back through the library: tests/output (ControlTest).
     EXPECT_EQ(b->vtbl->set_volume(b, -10001), TWS_E_INVALIDARG);
     EXPECT_EQ(b->vtbl->set_volume(b, 1), TWS_E_INVALIDARG);

@@ -147,31 +147,27 @@ TEST_F(RealTimeTest, ManyBuffersFromManyThreads) {
     tws_capture* c = capture();
     std::atomic<int> notes{0};
     auto count = [](void* x) { static_cast<std::atomic<int>*>(x)->fetch_add(1); };
+    const auto f = makeFormat(2, 44100, 16);
+    const tws_buffer_desc desc{sizeof desc, TWS_BCAPS_CTRLPOSITIONNOTIFY | TWS_BCAPS_CTRLVOLUME, 4 * 441, 0, &f.Format, {}};
+    const tws_capture_buffer_desc cdesc{sizeof cdesc, 0, 4 * 441, 0, &f.Format, 0, nullptr};
     auto worker = [&](int id) {
         for (int round = 0; round < 4; ++round) {
-            auto f = makeFormat(2, 44100, 16);
-            tws_buffer_desc desc{sizeof desc, TWS_BCAPS_CTRLPOSITIONNOTIFY | TWS_BCAPS_CTRLVOLUME, 4 * 441,
-                                 0, &f.Format, {}};
             tws_buffer* b = nullptr;
+            tws_capture_buffer* cb = nullptr;
             ASSERT_EQ(s->vtbl->create_buffer(s, &desc, &b), TWS_OK);
-            tws_position_notify at[] = {{0, count, &notes}, {881, count, &notes},
-                                        {TWS_BPN_OFFSETSTOP, count, &notes}};
+            ASSERT_EQ(c->vtbl->create_buffer(c, &cdesc, &cb), TWS_OK);
+            tws_position_notify at[] = {{0, count, &notes}, {881, count, &notes}, {TWS_BPN_OFFSETSTOP, count, &notes}};
             b->vtbl->set_notification_positions(b, 3, at);
             b->vtbl->play(b, TWS_BPLAY_LOOPING);
-            tws_capture_buffer_desc cdesc{sizeof cdesc, 0, 4 * 441, 0, &f.Format, 0, nullptr};
-            tws_capture_buffer* cb = nullptr;
-            ASSERT_EQ(c->vtbl->create_buffer(c, &cdesc, &cb), TWS_OK);
             cb->vtbl->start(cb, TWS_CBSTART_LOOPING);
             for (int i = 0; i < 20; ++i) {
-                void *p1 = nullptr, *p2 = nullptr;
-                uint32_t n1 = 0, n2 = 0, pos = 0;
                 // Writes only while stopped: a playing cursor may be anywhere in so small a ring.
-                if (i % 7 == 4 && b->vtbl->lock(b, 0, 8, &p1, &n1, &p2, &n2, TWS_BLOCK_FROMWRITECURSOR) == TWS_OK) {
-                    static_cast<uint8_t*>(p1)[0] = static_cast<uint8_t>(id);
-                    b->vtbl->unlock(b, p1, n1, p2, n2);
+                if (i % 7 == 4) {
+                    const uint8_t mark = static_cast<uint8_t>(id);
+                    writeRing(b, &mark, 1);
                 }
                 b->vtbl->set_volume(b, -(i * 100));
-                cb->vtbl->get_current_position(cb, &pos, nullptr);
+                cursorOf(cb);
                 if (i % 7 == 3) b->vtbl->stop(b);
                 if (i % 7 == 5) b->vtbl->play(b, TWS_BPLAY_LOOPING);
                 std::this_thread::sleep_for(milliseconds(2));

@@ -20,32 +20,21 @@ bool lookup(void* handle, const char* name, T& out) {
     return out != nullptr;
 }
 
-SoundModule open(const std::string& path) {
-    SoundModule m;
-    m.handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    return m;
-}
-
 }  // namespace
 
 bool SoundModule::resolve() {
-    bool ok = handle != nullptr;
-    ok = ok && lookup(handle, TWS_ENTRY_SOUND_CREATE, soundCreate);
-    ok = ok && lookup(handle, TWS_ENTRY_CAPTURE_CREATE, captureCreate);
-    ok = ok && lookup(handle, TWS_ENTRY_SOUND_ENUMERATE, soundEnumerate);
-    ok = ok && lookup(handle, TWS_ENTRY_CAPTURE_ENUMERATE, captureEnumerate);
-#define TWS_CONTROL(name) ok = ok && lookup(handle, #name, name);
-#include "tonewell_sound_controls.inc"
-#undef TWS_CONTROL
-    return ok;
+    return handle != nullptr && lookup(handle, TWS_ENTRY_SOUND_CREATE, soundCreate) &&
+           lookup(handle, TWS_ENTRY_CAPTURE_CREATE, captureCreate) &&
+           lookup(handle, TWS_ENTRY_SOUND_ENUMERATE, soundEnumerate) &&
+           lookup(handle, TWS_ENTRY_CAPTURE_ENUMERATE, captureEnumerate);
 }
 
 SoundModule& module() {
     static SoundModule* shared = [] {
         // The suite picks its driver itself rather than trust the runner's environment.
         ::setenv("TONEWELL_SOUND_DRIVER", "virtual", 1);
-        auto* m = new SoundModule(open(testhost::soundModulePath()));
-        if (!m->resolve()) {
+        auto* m = new SoundModule{testhost::virtualDriver()};
+        if (!m->resolve() || m->tws_virtual_reset == nullptr) {
             ADD_FAILURE() << "sound module not loadable: " << ::dlerror();
             std::abort();
         }
@@ -67,7 +56,8 @@ SoundModule loadCopy(const char* driver) {
     std::filesystem::copy_file(testhost::soundModulePath(), path, std::filesystem::copy_options::overwrite_existing);
     const std::string saved = std::getenv("TONEWELL_SOUND_DRIVER");  // module() set it
     ::setenv("TONEWELL_SOUND_DRIVER", driver, 1);
-    SoundModule copy = open(path);
+    SoundModule copy;
+    copy.handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     ::setenv("TONEWELL_SOUND_DRIVER", saved.c_str(), 1);
     EXPECT_TRUE(copy.resolve()) << ::dlerror();
     return copy;

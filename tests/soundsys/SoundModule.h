@@ -10,26 +10,23 @@
 #include <string>
 #include <vector>
 
+#include "host/VirtualDriver.h"
 #include "host/WaveFormats.h"
-#include "tonewell_sound_virtual.h"
 
 namespace soundtest {
 
-struct SoundModule {
-    void* handle = nullptr;
+// The entry points, beside the virtual driver's controls.
+struct SoundModule : testhost::VirtualDriver {
     tws_sound_create_fn soundCreate = nullptr;
     tws_capture_create_fn captureCreate = nullptr;
     tws_sound_enumerate_fn soundEnumerate = nullptr;
     tws_capture_enumerate_fn captureEnumerate = nullptr;
-#define TWS_CONTROL(name) decltype(&::name) name = nullptr;
-#include "tonewell_sound_controls.inc"
-#undef TWS_CONTROL
 
-    // Resolves every symbol; false if one is missing.
+    // Resolves the entry points; false if one is missing.
     bool resolve();
 };
 
-// The module every test shares (loaded once).
+// The module every test shares: the one the test host loads.
 SoundModule& module();
 
 // A private copy of the module file, loaded with TONEWELL_SOUND_DRIVER set to
