@@ -18,9 +18,8 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
-class FileErrors : public ::testing::Test {
+class FileErrors : public FileTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(testhost::library().loaded()) << testhost::library().error(); }
 
     std::string validFile(const std::string& name, int32_t frames = 16) {
         const std::string path = scratchPath(name);

@@ -20,6 +20,12 @@ using namespace wavbytes;
 
 inline const testhost::Exports& api() { return testhost::library().api(); }
 
+// Every sound file test needs the library.
+class FileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(testhost::library().loaded()) << testhost::library().error(); }
+};
+
 // A fresh path in the scratch directory (any old file there is removed).
 std::string scratchPath(const std::string& name);
 
@@ -69,8 +75,7 @@ int32_t position(TaskRefnum refnum);
 
 // Reads with the given seek and count into a fresh array of `type`.
 struct ReadResult {
-    int32_t result;
-    int32_t frames;
+    int32_t result, frames;
     uint8_t eof;
     testhost::ArrayPtr data;
 };
@@ -79,8 +84,7 @@ ReadResult readData(TaskRefnum refnum, int32_t count, uint16_t type, int32_t see
 struct Info {
     int32_t result;
     double rate;
-    int32_t channels;
-    int32_t bits;
+    int32_t channels, bits;
     double duration;
     int32_t total;
 };

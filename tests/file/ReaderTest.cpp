@@ -9,9 +9,8 @@
 namespace filetest {
 namespace {
 
-class Reader : public ::testing::Test {
+class Reader : public FileTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(testhost::library().loaded()) << testhost::library().error(); }
 
     // A stereo 16-bit file whose frame f holds f in channel 0 and -f in 1.
     TaskRefnum openCounting(const std::string& name, int32_t frames, size_t extraBytes = 0) {

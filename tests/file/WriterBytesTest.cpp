@@ -87,10 +87,7 @@ Bytes expectedFile(const Case& c, bool closed) {
     return file;
 }
 
-class WriterBytes : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(testhost::library().loaded()) << testhost::library().error(); }
-};
+using WriterBytes = FileTest;
 
 TEST_F(WriterBytes, EveryFormatGivesTheExactFileWhileOpenAndAfterClosing) {
     for (const Case& c : kCases) {
