@@ -114,10 +114,9 @@ TEST_F(RealTimeTest, ReleaseWaitsForARunningCallback) {
     tws_buffer* b = nullptr;
     ASSERT_EQ(makeBuffer(makeFormat(1, 8000, 16), 2 * 80, &b), TWS_OK);  // 10 ms ring
     forget(b);
+    // Callbacks entered, running now, and come after the release.
     struct Probe {
-        std::atomic<int> entered{0};
-        std::atomic<int> running{0};
-        std::atomic<int> after{0};
+        std::atomic<int> entered{0}, running{0}, after{0};
         std::atomic<bool> released{false};
     } probe;
     auto slow = [](void* c) {
@@ -131,8 +130,8 @@ TEST_F(RealTimeTest, ReleaseWaitsForARunningCallback) {
     tws_position_notify at[] = {{0, slow, &probe}};
     ASSERT_EQ(b->vtbl->set_notification_positions(b, 1, at), TWS_OK);
     ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
-    auto start = Clock::now();
-    while (probe.entered.load() == 0 && secondsSince(start) < 5) std::this_thread::sleep_for(milliseconds(1));
+    for (auto start = Clock::now(); probe.entered.load() == 0 && secondsSince(start) < 5;)
+        std::this_thread::sleep_for(milliseconds(1));
     ASSERT_GT(probe.entered.load(), 0);
     b->vtbl->release(b);
     probe.released.store(true);
