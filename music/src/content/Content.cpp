@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "content/MidiFileParser.h"
+#include "content/MulDiv.h"
 #include "content/WaveFileParser.h"
 #include "tonewell_music_control.h"
 
@@ -24,7 +25,7 @@ uint32_t Content::rate() const { return song ? TWM_SYNTH_RATE : (pcm ? pcm->form
 int64_t Content::frameAt(int64_t tick) const {
     if (song) return song->frameAt(tick);
     if (!pcm || tick <= 0) return 0;
-    int64_t frame = static_cast<int64_t>(static_cast<__int128>(tick) * pcm->format.rate / kTicksPerSecond);
+    int64_t frame = mulDiv(tick, pcm->format.rate, kTicksPerSecond);
     return std::min<int64_t>(frame, static_cast<int64_t>(pcm->frames()));
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "content/ByteReader.h"
+#include "content/MulDiv.h"
 #include "tonewell_music.h"
 
 namespace twm {
@@ -186,7 +187,7 @@ struct TickScale {
     int64_t num;
     int64_t den;
     int64_t toMusic(int64_t fileTick) const {
-        return static_cast<int64_t>(static_cast<__int128>(fileTick) * num / den);
+        return mulDiv(fileTick, num, den);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "content/MulDiv.h"
 #include "tonewell_music.h"
 
 namespace twm {
@@ -12,10 +13,9 @@ int64_t Song::frameAt(int64_t tick) const {
                                  [](int64_t t, const TempoPoint& p) { return t < p.tick; });
     if (next == tempo.begin()) return 0;
     const TempoPoint& p = *(next - 1);
-    // 128-bit product: ticks times microseconds times the rate can pass 2^63.
-    __int128 num = static_cast<__int128>(tick - p.tick) * p.usPerQuarter * TWM_SYNTH_RATE;
-    __int128 den = static_cast<__int128>(TWM_TICKS_PER_QUARTER) * 1000000;
-    return p.frame + static_cast<int64_t>(num / den);
+    // Ticks times microseconds times the rate can pass 2^63.
+    const int64_t usFrames = int64_t{p.usPerQuarter} * TWM_SYNTH_RATE;
+    return p.frame + mulDiv(tick - p.tick, usFrames, int64_t{TWM_TICKS_PER_QUARTER} * 1000000);
 }
 
 size_t Song::firstEventAt(int64_t tick) const {

@@ -69,8 +69,15 @@ int32_t Segment::durationMs(uint32_t* ms) const {
         std::lock_guard<std::mutex> lock(mutex_);
         start = startPoint_;
     }
-    // A song can run for far longer than milliseconds in 64 bits can count.
-    const __int128 value = static_cast<__int128>(content_->framesFrom(start)) * 1000 / content_->rate();
+    // A song can run for longer than milliseconds in 32 bits can count, and
+    // its frames times 1000 can pass 2^63: whole seconds first, then the rest.
+    const uint64_t frames = static_cast<uint64_t>(content_->framesFrom(start)), rate = content_->rate();
+    const uint64_t seconds = frames / rate;
+    if (seconds > UINT32_MAX / 1000) {
+        *ms = UINT32_MAX;
+        return TWM_OK;
+    }
+    const uint64_t value = seconds * 1000 + frames % rate * 1000 / rate;
     *ms = value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
     return TWM_OK;
 }
