@@ -3,7 +3,7 @@
 #include "core/LastSegment.h"
 #include "core/LiveCounts.h"
 #include "core/PerformanceRegistry.h"
-#include "synth/SoundFontLocator.h"
+#include "synth/Synth.h"
 #include "tonewell_music_control.h"
 
 extern "C" {
@@ -32,7 +32,7 @@ TWM_EXPORT void twm_control_live_counts(twm_control_counts* counts) {
 }
 
 TWM_EXPORT twm_result twm_control_set_soundfont_dir(const char* directory) {
-    twm::SoundFontLocator::setDirectory(directory);
+    twm::Synth::setSoundFontDirectory(directory);
     return TWM_OK;
 }
 

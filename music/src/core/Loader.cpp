@@ -13,7 +13,7 @@
 #include "core/Faults.h"
 #include "core/LiveCounts.h"
 #include "core/Segment.h"
-#include "synth/SoundFontLocator.h"
+#include "synth/Synth.h"
 #include "tonewell_music_control.h"
 
 namespace twm {
@@ -117,7 +117,7 @@ int32_t Loader::load(const char* path, Segment** out) {
         liveCounts().cached++;
     }
     ::close(fd);
-    if (content->kind == TWM_KIND_MIDI && SoundFontLocator::find().empty()) return TWM_E_NOSOUNDFONT;
+    if (content->kind == TWM_KIND_MIDI && !Synth::available()) return TWM_E_NOSOUNDFONT;
     *out = new Segment(content, file, searchDirectory);
     return TWM_OK;
 }

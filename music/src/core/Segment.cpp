@@ -6,7 +6,6 @@
 #include "core/Faults.h"
 #include "core/LastSegment.h"
 #include "core/LiveCounts.h"
-#include "synth/SoundFontLocator.h"
 
 namespace twm {
 
@@ -87,9 +86,8 @@ int32_t Segment::download(uint64_t performanceId) {
     std::lock_guard<std::mutex> lock(mutex_);
     Download& d = downloads_[performanceId];
     if (content_->kind == TWM_KIND_MIDI && !d.synth) {
-        std::string soundFont = SoundFontLocator::find();
         std::unique_ptr<Synth> synth;
-        int32_t r = soundFont.empty() ? TWM_E_NOSOUNDFONT : Synth::create(soundFont, synth);
+        int32_t r = Synth::create(synth);
         if (r != TWM_OK) {
             if (d.count == 0) downloads_.erase(performanceId);
             return r;

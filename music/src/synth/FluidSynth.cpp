@@ -1,12 +1,15 @@
-#include "synth/Synth.h"
-
+// The synthesizer as FluidSynth with the General MIDI SoundFont that
+// SoundFontLocator finds.
 #include <dlfcn.h>
 #include <fluidsynth.h>
 
 #include <cmath>
 #include <mutex>
+#include <string>
 
 #include "core/LiveCounts.h"
+#include "synth/SoundFontLocator.h"
+#include "synth/Synth.h"
 #include "tonewell_music.h"
 
 namespace twm {
@@ -48,11 +51,30 @@ const float kLimiterRelease = static_cast<float>(1.0 - std::exp(-1.0 / (0.05 * T
 // GM System On.
 constexpr char kGmReset[] = {0x7E, 0x7F, 0x09, 0x01};
 
-}  // namespace
+class FluidSynth final : public Synth {
+public:
+    static int32_t create(const std::string& soundFont, std::unique_ptr<Synth>& out);
+    ~FluidSynth() override;
 
-int32_t Synth::create(const std::string& soundFont, std::unique_ptr<Synth>& out) {
+    void reset(bool generalMidi) override;
+    void send(const MidiEvent& event, const Song& song) override;
+    float render(int16_t* out, int frames) override;
+    int activeVoices() const override;
+
+private:
+    FluidSynth() = default;
+
+    fluid_settings_t* settings_ = nullptr;
+    fluid_synth_t* synth_ = nullptr;
+    bool counted_ = false;
+    int64_t rendered_ = 0;
+    float limiterGain_ = 1.0f;
+    float scratch_[kMaxBlock * 2] = {};
+};
+
+int32_t FluidSynth::create(const std::string& soundFont, std::unique_ptr<Synth>& out) {
     silenceLogging();
-    std::unique_ptr<Synth> s(new Synth());
+    std::unique_ptr<FluidSynth> s(new FluidSynth());
     s->settings_ = new_fluid_settings();
     if (!s->settings_) return TWM_E_OUTOFMEMORY;
     fluid_settings_setnum(s->settings_, "synth.sample-rate", TWM_SYNTH_RATE);
@@ -70,13 +92,13 @@ int32_t Synth::create(const std::string& soundFont, std::unique_ptr<Synth>& out)
     return TWM_OK;
 }
 
-Synth::~Synth() {
+FluidSynth::~FluidSynth() {
     if (counted_) liveCounts().synths--;
     if (synth_) delete_fluid_synth(synth_);
     if (settings_) delete_fluid_settings(settings_);
 }
 
-void Synth::reset(bool generalMidi) {
+void FluidSynth::reset(bool generalMidi) {
     limiterGain_ = 1.0f;
     fluid_synth_all_sounds_off(synth_, -1);
     fluid_synth_system_reset(synth_);
@@ -103,7 +125,7 @@ void Synth::reset(bool generalMidi) {
     }
 }
 
-void Synth::send(const MidiEvent& e, const Song& song) {
+void FluidSynth::send(const MidiEvent& e, const Song& song) {
     int ch = e.status & 0x0F;
     switch (e.status & 0xF0) {
     case 0x80: fluid_synth_noteoff(synth_, ch, e.data1); break;
@@ -127,7 +149,7 @@ void Synth::send(const MidiEvent& e, const Song& song) {
     }
 }
 
-float Synth::render(int16_t* out, int frames) {
+float FluidSynth::render(int16_t* out, int frames) {
     if (frames > kMaxBlock) frames = kMaxBlock;
     fluid_synth_write_float(synth_, frames, scratch_, 0, 2, scratch_, 1, 2);
     rendered_ += frames;
@@ -146,6 +168,17 @@ float Synth::render(int16_t* out, int frames) {
     return peak;
 }
 
-int Synth::activeVoices() const { return fluid_synth_get_active_voice_count(synth_); }
+int FluidSynth::activeVoices() const { return fluid_synth_get_active_voice_count(synth_); }
+
+}  // namespace
+
+bool Synth::available() { return !SoundFontLocator::find().empty(); }
+
+int32_t Synth::create(std::unique_ptr<Synth>& out) {
+    const std::string soundFont = SoundFontLocator::find();
+    return soundFont.empty() ? TWM_E_NOSOUNDFONT : FluidSynth::create(soundFont, out);
+}
+
+void Synth::setSoundFontDirectory(const char* directory) { SoundFontLocator::setDirectory(directory); }
 
 }  // namespace twm
