@@ -1,21 +1,25 @@
 /*
- * Tonewell music engine: the C interface of the module libtonewell-music.so.
+ * Tonewell music engine: the C interface of the module libtonewell-music.so
+ * (tonewell-music.dll on Windows).
  *
- * The module is loaded at run time with dlopen; its two entry points are
- * looked up by name (TWM_ENTRY_* below). Everything else is reached through
- * the objects they hand out: C structs whose first member points to a table
- * of functions, called as obj->vtbl->method(obj, ...), as in the sound system
- * module.
+ * The module is loaded at run time (dlopen, LoadLibrary); its two entry
+ * points are looked up by name (TWM_ENTRY_* below). Everything else is
+ * reached through the objects they hand out: C structs whose first member
+ * points to a table of functions, called as obj->vtbl->method(obj, ...), as
+ * in the sound system module.
  *
  * Model: a loader turns files into segments (Standard MIDI Files, RIFF MIDI
  * files and plain PCM WAV files). A performance plays segments, each once,
  * into output buffers of the sound system module on its default output
  * device (the first enumerated one). MIDI is rendered by a synthesizer at
  * 44100 Hz, stereo, 16 bits with a General MIDI SoundFont; WAV segments play
- * at their own format.
+ * at their own format. The Windows build has no synthesizer: there MIDI
+ * files answer as when no SoundFont is found.
  *
  * Music time counts TWM_TICKS_PER_QUARTER ticks per quarter note. A segment
  * without tempo information (WAV) runs at 120 quarter notes per minute.
+ *
+ * File and directory names are UTF-8 text, on Windows too.
  *
  * Results are int32 values with COM-style numbers: 0 success, 1 "no",
  * negative failure. Objects are owning handles: `release` drops the handle.
@@ -106,7 +110,8 @@ typedef struct twm_loader_vtbl {
     /* Loads a Standard MIDI File (format 0 or 1), a RIFF MIDI file (the SMF
      * in a RIFF "RMID" form) or a plain PCM WAV file, by content, not by
      * name. Missing file: TWM_E_FILENOTFOUND; unreadable or corrupt:
-     * TWM_E_BADFILE; MIDI without a SoundFont: TWM_E_NOSOUNDFONT. */
+     * TWM_E_BADFILE; MIDI without a SoundFont (or without a synthesizer):
+     * TWM_E_NOSOUNDFONT. */
     twm_result (*load_segment)(twm_loader *self, const char *path, twm_segment **out);
     /* Drops the cache's copy of what the segment was loaded from. */
     twm_result (*release_cached)(twm_loader *self, twm_segment *segment);

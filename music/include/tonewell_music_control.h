@@ -3,8 +3,9 @@
  * last loaded segment is, the master volume, live object counts, the
  * SoundFont place, and injected faults.
  *
- * These functions are exported by libtonewell-music.so next to the entry
- * points; programs look them up with dlsym. The library never uses them.
+ * These functions are exported by libtonewell-music.so (tonewell-music.dll)
+ * next to the entry points; programs look them up by name. The library never
+ * uses them.
  * All of them are safe to call from any thread.
  */
 #ifndef TONEWELL_MUSIC_CONTROL_H
@@ -55,7 +56,9 @@ TWM_EXPORT void twm_control_live_counts(twm_control_counts *counts);
 
 /* Directory searched for the General MIDI SoundFont (default-GM.sf2 first,
  * then any *.sf2 in name order). Null restores the system's standard place,
- * /usr/share/sounds/sf2. Takes effect for later loads and downloads. */
+ * /usr/share/sounds/sf2. Takes effect for later loads and downloads. A build
+ * without a synthesizer (Windows) reads no SoundFonts: the call changes
+ * nothing there. */
 TWM_EXPORT twm_result twm_control_set_soundfont_dir(const char *directory);
 
 /* Operations that can be made to fail. */

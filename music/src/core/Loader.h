@@ -11,6 +11,7 @@
 #include <string>
 
 #include "content/Content.h"
+#include "platform/FileSystem.h"
 #include "tonewell_music.h"
 
 namespace twm {
@@ -35,13 +36,8 @@ public:
     int32_t collectGarbage();
 
 private:
-    struct Identity {
-        uint64_t device = 0, inode = 0, size = 0;
-        int64_t modifiedNs = 0;
-        bool operator==(const Identity&) const = default;
-    };
     struct Cached {
-        Identity identity;
+        platform::FileIdentity identity;
         std::shared_ptr<const Content> content;
     };
 

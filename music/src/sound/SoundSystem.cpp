@@ -1,22 +1,11 @@
 #include "sound/SoundSystem.h"
 
-#include <dlfcn.h>
-
-#include <string>
-
+#include "platform/DynamicLoad.h"
 #include "tonewell_music.h"
 
 namespace twm {
 
 namespace {
-
-std::string ownDirectory() {
-    Dl_info info{};
-    if (!dladdr(reinterpret_cast<void*>(&SoundSystem::instance), &info) || !info.dli_fname) return {};
-    std::string path = info.dli_fname;
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 struct FirstDevice {
     tws_guid guid{};
@@ -39,11 +28,11 @@ SoundSystem& SoundSystem::instance() {
 }
 
 SoundSystem::SoundSystem() {
-    std::string path = ownDirectory() + TWS_MODULE_FILE;
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* module = platform::loadModule(platform::ownDirectory() + TWS_MODULE_FILE);
     if (!module) return;
-    create_ = reinterpret_cast<tws_sound_create_fn>(dlsym(module, TWS_ENTRY_SOUND_CREATE));
-    enumerate_ = reinterpret_cast<tws_sound_enumerate_fn>(dlsym(module, TWS_ENTRY_SOUND_ENUMERATE));
+    using platform::findFunction;
+    create_ = reinterpret_cast<tws_sound_create_fn>(findFunction(module, TWS_ENTRY_SOUND_CREATE));
+    enumerate_ = reinterpret_cast<tws_sound_enumerate_fn>(findFunction(module, TWS_ENTRY_SOUND_ENUMERATE));
 }
 
 int32_t SoundSystem::openDefaultOutput(tws_sound** out) {
