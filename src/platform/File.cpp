@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace tw::platform {
 
@@ -91,5 +92,7 @@ int touchFile(const char* path, bool create) {
     std::fclose(f);
     return 0;
 }
+
+char* lastSeparator(char* path) { return std::strrchr(path, '/'); }
 
 }  // namespace tw::platform

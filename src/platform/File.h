@@ -31,5 +31,7 @@ struct PathInfo {
 int pathInfo(const char* path, PathInfo& info);
 // Opens and closes the file once, creating it when `create`; 0 or the errno.
 int touchFile(const char* path, bool create);
+// The last directory separator in a path ('/', and on Windows '\' too), or null.
+char* lastSeparator(char* path);
 
 }  // namespace tw::platform

@@ -6,6 +6,7 @@
 
 #include "core/ErrorCodes.h"
 #include "core/Trace.h"
+#include "platform/File.h"
 #include "platform/Thread.h"
 #include "playback/DirectMusicContext.h"
 #include "playback/LoadedSegment.h"
@@ -45,7 +46,7 @@ int32_t DM::configure(SoundDevice*, const char* path) {
     if (std::strlen(file) > kMaxPath) return err::kPath;
     char directory[kPathBuffer];
     std::memcpy(directory, file, kPathBuffer);
-    if (char* slash = std::strrchr(directory, '/')) *slash = '\0';
+    if (char* slash = platform::lastSeparator(directory)) *slash = '\0';
     if (context.setSearchDirectory(directory) < 0) return err::kPath;
 
     bool isMidi = std::strstr(file, ".mid") || std::strstr(file, ".rmi");

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "platform/win32/WidePath.h"
@@ -126,6 +127,13 @@ int touchFile(const char* path, bool create) {
     if (handle == INVALID_HANDLE_VALUE) return errnoOf(GetLastError());
     CloseHandle(handle);
     return 0;
+}
+
+char* lastSeparator(char* path) {
+    char* slash = std::strrchr(path, '/');
+    char* backslash = std::strrchr(path, '\\');
+    if (!slash || !backslash) return slash ? slash : backslash;
+    return backslash > slash ? backslash : slash;
 }
 
 }  // namespace tw::platform
