@@ -38,12 +38,12 @@ configure() {
 
 build_x86_64() {
   configure x86_64 ON
-  cmake --build "$root/x86_64" -j"$jobs" --target tonewell tonewell-sound platform_tests
+  cmake --build "$root/x86_64" -j"$jobs" --target tonewell tonewell-sound tonewell-music platform_tests
 }
 
 compile_i686() {
   configure i686 OFF
-  cmake --build "$root/i686" -j"$jobs" --target tonewell tonewell-sound
+  cmake --build "$root/i686" -j"$jobs" --target tonewell tonewell-sound tonewell-music
 }
 
 wine_prefix() { wineboot -i >/dev/null 2>&1; }

@@ -76,7 +76,9 @@
  * with the sound system module, libtonewell-sound.so, beside the library or
  * in its tonewell/ folder (4806 otherwise). MIDI playback needs the music
  * engine module, libtonewell-music.so, in the same place, and a General MIDI
- * SoundFont (/usr/share/sounds/sf2/default-GM.sf2).
+ * SoundFont (/usr/share/sounds/sf2/default-GM.sf2). On Windows the modules
+ * are tonewell-sound.dll and tonewell-music.dll beside tonewell.dll, and MIDI
+ * files cannot be played (4810): the music engine has no synthesizer there.
  */
 #ifndef TONEWELL_TONEWELL_H
 #define TONEWELL_TONEWELL_H
