@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -78,6 +79,10 @@ struct ReadResult {
     int32_t result, frames;
     uint8_t eof;
     testhost::ArrayPtr data;
+    // The result, frames, end-of-file flag and columns of the array.
+    std::tuple<int32_t, int32_t, int, int32_t> summary() const {
+        return {result, frames, eof, testhost::cols(data.get())};
+    }
 };
 ReadResult readData(TaskRefnum refnum, int32_t count, uint16_t type, int32_t seekMode = 2, int32_t seekOffset = 0);
 
@@ -87,7 +92,12 @@ struct Info {
     int32_t channels, bits;
     double duration;
     int32_t total;
+    bool operator==(const Info&) const = default;
 };
+inline std::ostream& operator<<(std::ostream& out, const Info& i) {
+    return out << "result " << i.result << ", " << i.rate << " Hz, " << i.channels << " ch, " << i.bits << " bits, "
+               << i.duration << " s, " << i.total << " frames";
+}
 Info fileInfo(TaskRefnum refnum);
 
 // A 2-D array of `type` with `value(row, col)` as its elements (as double,

@@ -28,18 +28,10 @@ protected:
 
 TEST_F(Reader, InfoThenReadingAllSetsEndOfFileAndAFurtherReadGetsNothing) {
     const TaskRefnum r = openCounting("all.wav", 4410);
-    const Info i = fileInfo(r);
-    EXPECT_EQ(i.result, 0);
-    EXPECT_EQ(i.rate, 44100.0);
-    EXPECT_EQ(i.channels, 2);
-    EXPECT_EQ(i.bits, 16);
-    EXPECT_DOUBLE_EQ(i.duration, 0.1);
-    EXPECT_EQ(i.total, 4410);
+    EXPECT_EQ(fileInfo(r), (Info{0, 44100.0, 2, 16, 0.1, 4410}));
     EXPECT_EQ(position(r), 0);
     ReadResult a = readData(r, -1, TW_TYPE_I16);
-    EXPECT_EQ(a.result, 0);
-    EXPECT_EQ(a.frames, 4410);
-    EXPECT_EQ(a.eof, 1);
+    EXPECT_EQ(a.summary(), std::tuple(0, 4410, 1, 4410));
     ASSERT_EQ(testhost::rows(a.data.get()), 2);
     EXPECT_EQ(testhost::blockSize(a.data.get()), 8u + 2 * 4410 * 2);
     for (int32_t f = 0; f < 4410; f += 37) {
@@ -48,24 +40,15 @@ TEST_F(Reader, InfoThenReadingAllSetsEndOfFileAndAFurtherReadGetsNothing) {
     }
     EXPECT_EQ(position(r), 4410);
 
-    a = readData(r, -1, TW_TYPE_I16);
-    EXPECT_EQ(a.result, 0);
-    EXPECT_EQ(a.frames, 0);
-    EXPECT_EQ(a.eof, 1);
-    EXPECT_EQ(testhost::cols(a.data.get()), 0);
+    EXPECT_EQ(readData(r, -1, TW_TYPE_I16).summary(), std::tuple(0, 0, 1, 0));
     EXPECT_EQ(api().SoundFileClose(r), 0);
 
     // Bytes of a partial last frame are no frame, but end the data only once
     // the next read has used them up.
     const TaskRefnum p = openCounting("partial.wav", 10, 3);
     EXPECT_EQ(fileInfo(p).total, 10);
-    a = readData(p, -1, TW_TYPE_I16);
-    EXPECT_EQ(a.frames, 10);
-    EXPECT_EQ(a.eof, 0);
-    a = readData(p, 5, TW_TYPE_I16);
-    EXPECT_EQ(a.result, 0);
-    EXPECT_EQ(a.frames, 0);
-    EXPECT_EQ(a.eof, 1);
+    EXPECT_EQ(readData(p, -1, TW_TYPE_I16).summary(), std::tuple(0, 10, 0, 10));
+    EXPECT_EQ(readData(p, 5, TW_TYPE_I16).summary(), std::tuple(0, 0, 1, 0));
     EXPECT_EQ(api().SoundFileClose(p), 0);
 }
 
@@ -174,11 +157,7 @@ TEST_F(Reader, UnsupportedSampleFormatsFailAtReadNotAtOpen) {
         SCOPED_TRACE(c.name);
         const Opened r = openBytes("unsupported.wav", wavFile(c.format, Bytes(64, 0x11)));
         ASSERT_EQ(r.result, 0);
-        const ReadResult a = readData(r.refnum, -1, TW_TYPE_F64);
-        EXPECT_EQ(a.result, 4811);
-        EXPECT_EQ(a.frames, 0);
-        EXPECT_EQ(a.eof, 0);
-        EXPECT_EQ(testhost::cols(a.data.get()), 0);
+        EXPECT_EQ(readData(r.refnum, -1, TW_TYPE_F64).summary(), std::tuple(4811, 0, 0, 0));
         EXPECT_EQ(api().SoundFileClose(r.refnum), 0);
     }
 }
@@ -203,12 +182,10 @@ TEST_F(Reader, ChunkLayouts) {
         ASSERT_EQ(r.result, 0);
         EXPECT_EQ(fileInfo(r.refnum).total, 10);
         ReadResult a = readData(r.refnum, -1, TW_TYPE_I16);
-        EXPECT_EQ(a.frames, 10);
-        EXPECT_EQ(a.eof, 1);
+        EXPECT_EQ(a.summary(), std::tuple(0, 10, 1, 10));
         EXPECT_EQ(testhost::get2D<int16_t>(a.data.get(), 0, 9), 90);
         a = readData(r.refnum, 0x7FFFFFFF, TW_TYPE_F64, 0, 0);
-        EXPECT_EQ(a.frames, 10);
-        EXPECT_EQ(a.eof, 1);
+        EXPECT_EQ(a.summary(), std::tuple(0, 10, 1, 10));
         EXPECT_EQ(testhost::blockSize(a.data.get()), 8u + 10 * 8);
         EXPECT_EQ(api().SoundFileClose(r.refnum), 0);
     }
