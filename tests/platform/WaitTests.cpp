@@ -105,7 +105,7 @@ TEST(Wait, BadArgumentsFail) {
 // semaphore released.
 TEST(Wait, ContendedWaitsTakeEveryReleasedCountOnce) {
   constexpr int kProducersEach = 2;
-  constexpr int kPerProducer = 1000;
+  constexpr int kPerProducer = 2000;
   constexpr int kPerSemaphore = kProducersEach * kPerProducer;
   Semaphore a(0, kPerSemaphore);
   Semaphore b(0, kPerSemaphore);
@@ -113,7 +113,7 @@ TEST(Wait, ContendedWaitsTakeEveryReleasedCountOnce) {
   std::atomic<int> fromA{0};
   std::atomic<int> fromB{0};
   std::vector<std::unique_ptr<Thread>> consumers;
-  for (uint32_t timeoutMs : {1u, 3u, 1u, 3u, kInfinite, kInfinite}) {
+  for (uint32_t timeoutMs : {1u, 3u, 1u, 3u, 1u, kInfinite}) {
     consumers.push_back(Thread::start([&, timeoutMs] {
       Waitable* objects[] = {&a, &b, &done};
       for (;;) {
