@@ -99,7 +99,7 @@ int32_t checkAgainstReference(uint16_t type, uint32_t width, ConvertDirection di
     const size_t deviceBytes = size_t{shape.frames} * shape.channels * width;
     std::vector<uint8_t> host = randomBytes(hostBytes + 16, rng);
     std::vector<uint8_t> device = randomBytes(misalign + deviceBytes + 16, rng);
-    if (direction == ConvertDirection::HostToDevice)
+    if (direction == toDevice)
         fillHost(host, misalign, size_t{shape.rows} * columns, type, shape.clean, rng);
     std::vector<uint8_t> refHost = host, refDevice = device;
 
@@ -113,7 +113,7 @@ int32_t checkAgainstReference(uint16_t type, uint32_t width, ConvertDirection di
     const int32_t expected = reference::convertBlock(job);
 
     SCOPED_TRACE(testing::Message() << "type " << type << " width " << width << " to device "
-                                    << (direction == ConvertDirection::HostToDevice) << " channels "
+                                    << (direction == toDevice) << " channels "
                                     << shape.channels << " rows " << shape.rows << " frames " << shape.frames
                                     << (shape.clean ? " clean" : ""));
     EXPECT_EQ(fast, expected);
@@ -134,23 +134,20 @@ protected:
     void TearDown() override { tw::convert::limitSimdLevel(SimdLevel::avx512); }
 };
 
-std::string levelName(const testing::TestParamInfo<SimdLevel>& info) {
-    switch (info.param) {
-        case SimdLevel::portable: return "portable";
-        case SimdLevel::avx2: return "avx2";
-        default: return "avx512";
-    }
-}
-
 INSTANTIATE_TEST_SUITE_P(Simd, ConverterMatchesReference,
-                         testing::Values(SimdLevel::portable, SimdLevel::avx2, SimdLevel::avx512), levelName);
+                         testing::Values(SimdLevel::portable, SimdLevel::avx2, SimdLevel::avx512),
+                         [](const testing::TestParamInfo<SimdLevel>& info) {
+                             return std::string(info.param == SimdLevel::portable ? "portable"
+                                                : info.param == SimdLevel::avx2   ? "avx2"
+                                                                                  : "avx512");
+                         });
 
 TEST_P(ConverterMatchesReference, EveryTypeWidthDirectionAndChannelCount) {
     std::mt19937_64 rng(20240611);
     int clippedCases = 0;
     for (uint16_t type : kTypes)
         for (uint32_t width = 1; width <= 4; ++width)
-            for (auto direction : {ConvertDirection::HostToDevice, ConvertDirection::DeviceToHost})
+            for (auto direction : {toDevice, toHost})
                 for (uint32_t channels : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 11u})
                     for (uint32_t frames : {1u, 7u, 255u, 257u, 601u}) {
                         // Fewer rows than channels (last row repeats, or channels dropped), and more.

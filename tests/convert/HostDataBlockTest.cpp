@@ -4,6 +4,7 @@
 // tests' data path.)
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "convert/HostDataBlock.h"
@@ -16,6 +17,11 @@ using testhost::set2D;
 using tw::HostDataBlock;
 
 TwArrayHandle h(const testhost::ArrayPtr& a) { return a.get(); }
+
+// Rows, columns and block bytes of a host array.
+std::tuple<int32_t, int32_t, size_t> shape(TwArrayHandle a) {
+    return {testhost::rows(a), testhost::cols(a), testhost::blockSize(a)};
+}
 
 TEST(HostDataBlock, ArrayWithoutColumnsIsCompleteAndHasNoSamples) {
     auto array = testhost::makeArray2D(TW_TYPE_I16, 2, 0);
@@ -86,9 +92,7 @@ TEST(HostDataBlock, AttachAndResizeShapesTheArray) {
     HostDataBlock block(nullptr, TW_TYPE_I16, 2, 0);
     EXPECT_EQ(block.attachAndResize(nullptr, TW_TYPE_F32, 10), TW_E_GENERIC);
     EXPECT_EQ(block.attachAndResize(h(array), TW_TYPE_F32, 10), 0);
-    EXPECT_EQ(testhost::rows(h(array)), 2);
-    EXPECT_EQ(testhost::cols(h(array)), 10);
-    EXPECT_EQ(testhost::blockSize(h(array)), 8u + 2 * 10 * 4);
+    EXPECT_EQ(shape(h(array)), std::tuple(2, 10, size_t{8 + 2 * 10 * 4}));
     EXPECT_EQ(block.sampleCount(), 10u);
 
     // A host failure leaves the dimensions read at attach.
@@ -96,37 +100,29 @@ TEST(HostDataBlock, AttachAndResizeShapesTheArray) {
     testhost::failNextResizes(1, 2);
     EXPECT_EQ(block.attachAndResize(h(other), TW_TYPE_F32, 10), 2);
     EXPECT_EQ(block.sampleCount(), 3u);
-    EXPECT_EQ(testhost::cols(h(other)), 3);
 
     // Sizes beyond the host's int32 are refused without asking the host.
     const int calls = testhost::resizeCalls();
     EXPECT_EQ(block.attachAndResize(h(other), TW_TYPE_F32, 0x7FFFFFFF), TW_E_NO_MEMORY);
     EXPECT_EQ(block.attachAndResize(h(other), TW_TYPE_F32, 0x80000000u), TW_E_NO_MEMORY);
     EXPECT_EQ(testhost::resizeCalls(), calls);
-    EXPECT_EQ(testhost::blockSize(h(other)), 8u + 3 * 4);
+    EXPECT_EQ(shape(h(other)), std::tuple(1, 3, size_t{8 + 3 * 4}));
 
     // The reader's constructor resizes at once and keeps the result.
     HostDataBlock reader(h(other), TW_TYPE_I16, 3, 7, 2);
     EXPECT_EQ(reader.resizeResult(), 0);
-    EXPECT_EQ(testhost::rows(h(other)), 3);
-    EXPECT_EQ(testhost::cols(h(other)), 7);
+    EXPECT_EQ(shape(h(other)), std::tuple(3, 7, size_t{8 + 3 * 7 * 2}));
 }
 
 TEST(HostDataBlock, FinishShrinksToTheColumnsFilled) {
     auto array = testhost::makeArray2D(TW_TYPE_I16, 2, 1000);
-    for (int c = 0; c < 1000; ++c) {
-        set2D<int16_t>(h(array), 0, c, static_cast<int16_t>(c));
-        set2D<int16_t>(h(array), 1, c, static_cast<int16_t>(-c));
-    }
     HostDataBlock block(h(array), TW_TYPE_I16, 2, 0);
     std::vector<uint8_t> device(100 * 4);
     uint32_t frames = 0;
     ASSERT_EQ(block.copyFromDevice(device.data(), 400, frames), 0);  // zeros over columns 0..99
     for (int c = 0; c < 100; ++c) set2D<int16_t>(h(array), 1, c, static_cast<int16_t>(-c - 1));
     EXPECT_EQ(block.finish(), 0);
-    EXPECT_EQ(testhost::rows(h(array)), 2);
-    EXPECT_EQ(testhost::cols(h(array)), 100);
-    EXPECT_EQ(testhost::blockSize(h(array)), 8u + 400);
+    EXPECT_EQ(shape(h(array)), std::tuple(2, 100, size_t{8 + 400}));
     for (int c = 0; c < 100; ++c) ASSERT_EQ(get2D<int16_t>(h(array), 1, c), -c - 1) << c;
     EXPECT_EQ(block.handle(), nullptr);
     EXPECT_EQ(block.finish(), TW_E_ARGUMENT);
@@ -134,15 +130,13 @@ TEST(HostDataBlock, FinishShrinksToTheColumnsFilled) {
 
 TEST(HostDataBlock, FinishOnACompleteArrayKeepsItAndPassesHostFailures) {
     auto array = testhost::makeArray2D(TW_TYPE_U8, 2, 3);
-    set2D<uint8_t>(h(array), 1, 2, 77);
     HostDataBlock block(h(array), TW_TYPE_U8, 2, 0);
     std::vector<uint8_t> device(6, 128);
     uint32_t frames = 0;
     ASSERT_EQ(block.copyFromDevice(device.data(), 6, frames), 0);
     set2D<uint8_t>(h(array), 1, 2, 77);
     EXPECT_EQ(block.finish(), 0);
-    EXPECT_EQ(testhost::cols(h(array)), 3);
-    EXPECT_EQ(testhost::blockSize(h(array)), 8u + 6);
+    EXPECT_EQ(shape(h(array)), std::tuple(2, 3, size_t{8 + 6}));
     EXPECT_EQ(get2D<uint8_t>(h(array), 1, 2), 77);
 
     block.attach(h(array), TW_TYPE_U8);

@@ -6,27 +6,25 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "../file/WavBytes.h"
 #include "file/RiffFile.h"
+#include "host/TestHost.h"
 
 namespace tw::test {
 
 using namespace wavbytes;
 
-// A path in the test scratch directory, unique per test and process; the
-// file is removed when the object goes away.
+// A path in the program's scratch directory, one per test; the file is
+// removed when the object goes away.
 class ScratchFile {
 public:
     ScratchFile() {
-        const char* dir = std::getenv("TONEWELL_TEST_TMP");
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        mPath = std::string(dir && *dir ? dir : "/tmp") + "/riff_" + info->test_suite_name() + "_" +
-                info->name() + "_" + std::to_string(::getpid()) + ".bin";
+        mPath = testhost::scratchDir() + "/riff_" + info->test_suite_name() + "_" + info->name() + ".bin";
         ::unlink(mPath.c_str());
     }
     ~ScratchFile() { ::unlink(mPath.c_str()); }
