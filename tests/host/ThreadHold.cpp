@@ -93,4 +93,14 @@ void letGoThread() {
     gLetGo = true;
 }
 
+CallThread::CallThread(std::function<void()> call) {
+    std::atomic<pid_t> id{-1};
+    thread_ = std::thread([&id, call = std::move(call)] {
+        id = currentThreadId();
+        call();
+    });
+    while (id.load() < 0) std::this_thread::yield();
+    id_ = id.load();
+}
+
 }  // namespace testhost

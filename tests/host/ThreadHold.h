@@ -6,7 +6,9 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace testhost {
@@ -28,5 +30,23 @@ bool allSleeping(const std::vector<pid_t>& tids, const std::vector<pid_t>& waiti
 // Returns once the thread is held. One thread at a time.
 void holdThread(pid_t tid);
 void letGoThread();
+
+// Runs a call on a thread of its own; constructed once the thread's id is
+// known (for the checks above). Joins when it goes out of scope.
+class CallThread {
+public:
+    explicit CallThread(std::function<void()> call);
+    ~CallThread() { join(); }
+    CallThread(const CallThread&) = delete;
+    CallThread& operator=(const CallThread&) = delete;
+    pid_t id() const { return id_; }
+    void join() {
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    std::thread thread_;
+    pid_t id_ = -1;
+};
 
 }  // namespace testhost

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "InputTestSupport.h"
-#include "host/ThreadHold.h"
 
 namespace inputtest {
 namespace {
@@ -63,11 +62,9 @@ TEST_F(InputDataPath, FirstQuarterFillsTheFirstRead) {
     ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
     TaskRefnum refnum = open(44100);
     Read first;
-    const int before = testhost::resizeCalls();
-    std::thread reader = readAsync(refnum, 4410, first, -1.0);
-    awaitAttached(before);
+    auto reader = waitingRead(refnum, 4410, first, -1.0);
     advance(11025);
-    reader.join();
+    reader->join();
     EXPECT_EQ(first.result, 0);
     EXPECT_EQ(first.cols, 4410);
     EXPECT_EQ(first.total, 4410);

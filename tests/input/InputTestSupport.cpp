@@ -2,8 +2,6 @@
 
 #include <chrono>
 
-#include "host/ThreadHold.h"
-
 namespace inputtest {
 
 double expectedSample(uint16_t typeCode, int bits, uint64_t frame, int channel) {
@@ -86,20 +84,18 @@ Read InputTest::read(TaskRefnum refnum, int32_t samples, double timeoutSeconds, 
     return r;
 }
 
-std::thread InputTest::readAsync(TaskRefnum refnum, int32_t samples, Read& out, double timeoutSeconds,
-                                 uint16_t typeCode) {
-    readerId_ = -1;
-    return std::thread([=, this, &out] {
-        readerId_ = testhost::currentThreadId();
-        out = read(refnum, samples, timeoutSeconds, typeCode);
+std::unique_ptr<testhost::CallThread> InputTest::waitingRead(TaskRefnum refnum, int32_t samples, Read& out,
+                                                             double timeoutSeconds, std::atomic<bool>* ended) {
+    const int before = testhost::resizeCalls();
+    auto reader = std::make_unique<testhost::CallThread>([=, this, &out] {
+        out = read(refnum, samples, timeoutSeconds);
+        if (ended) *ended = true;
     });
-}
-
-void InputTest::awaitAttached(int resizesBefore) {
-    while (testhost::resizeCalls() == resizesBefore) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (testhost::resizeCalls() == before) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     // Nothing the first pass does after the attach sleeps (on the manual
     // clock no worker competes): the read sleeps next in its wait.
-    testhost::awaitSleeping(readerId_);
+    testhost::awaitSleeping(reader->id());
+    return reader;
 }
 
 void InputTest::advance(uint64_t frames) { ASSERT_EQ(vd().tws_virtual_advance(frames), 0); }

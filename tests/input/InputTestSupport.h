@@ -9,12 +9,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
-#include <thread>
+#include <memory>
 #include <vector>
 
 #include "host/Library.h"
 #include "host/TestHost.h"
+#include "host/ThreadHold.h"
 #include "host/VirtualDriver.h"
 
 namespace inputtest {
@@ -59,19 +59,17 @@ protected:
     TaskRefnum open(int32_t frames, Format format = {}, int32_t mode = 1);
 
     Read read(TaskRefnum refnum, int32_t samples, double timeoutSeconds = 10.0, uint16_t typeCode = TW_TYPE_I16);
-    // Starts a read on its own thread; join() it, then look at `out`.
-    std::thread readAsync(TaskRefnum refnum, int32_t samples, Read& out, double timeoutSeconds = 10.0,
-                          uint16_t typeCode = TW_TYPE_I16);
-    // Waits until the read started last, after `resizesBefore`, has attached
-    // its array and waits for data.
-    void awaitAttached(int resizesBefore);
+    // Starts a read on a thread of its own and returns once it has attached
+    // its array and waits for data; join the thread, then look at `out`.
+    std::unique_ptr<testhost::CallThread> waitingRead(TaskRefnum refnum, int32_t samples, Read& out,
+                                                      double timeoutSeconds = 10.0,
+                                                      std::atomic<bool>* ended = nullptr);
     void advance(uint64_t frames);
 
     bool running(TaskRefnum refnum) { return testhost::running(refnum, 1); }
 
 private:
     std::vector<TaskRefnum> tasks_;
-    std::atomic<pid_t> readerId_{-1};
 };
 
 }  // namespace inputtest

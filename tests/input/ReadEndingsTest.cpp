@@ -6,7 +6,6 @@
 #include <cstdlib>
 
 #include "InputTestSupport.h"
-#include "host/ThreadHold.h"
 
 namespace inputtest {
 namespace {
@@ -16,13 +15,6 @@ protected:
     void SetUp() override {
         InputTest::SetUp();
         ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
-    }
-    // Starts a read of `samples` and returns once it waits for data.
-    std::thread waitingRead(TaskRefnum refnum, int32_t samples, Read& out) {
-        const int before = testhost::resizeCalls();
-        std::thread reader = readAsync(refnum, samples, out, 10.0);
-        awaitAttached(before);
-        return reader;
     }
 };
 
@@ -34,9 +26,9 @@ TEST_F(InputReadEndings, LateWakesLoseNoQuarter) {
     uint64_t next = 0;
     for (int i = 0; i < 8; ++i) {
         Read r;
-        std::thread reader = waitingRead(refnum, 80, r);
+        auto reader = waitingRead(refnum, 80, r);
         advance(i % 2 == 0 ? 96 : 64);  // 2.4 quarters, then 1.6
-        reader.join();
+        reader->join();
         ASSERT_EQ(r.result, 0) << "pass " << i;
         ASSERT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, next));
         next += 80;
@@ -60,9 +52,9 @@ TEST_F(InputReadEndings, OneShotRingIsDeliveredToTheLastFrame) {
             EXPECT_TRUE(holdsFrames(first.array.get(), TW_TYPE_I16, 16, 2, 0));
         }
         Read last;
-        std::thread reader = waitingRead(refnum, c.waiting, last);
+        auto reader = waitingRead(refnum, c.waiting, last);
         advance(32);  // the ring is full and stops
-        reader.join();
+        reader->join();
         EXPECT_EQ(last.result, 0);
         EXPECT_EQ(last.cols, c.cols);
         EXPECT_TRUE(holdsFrames(last.array.get(), TW_TYPE_I16, 16, 2, c.before));
@@ -101,12 +93,7 @@ TEST_F(InputReadEndings, ReadWithoutTimeOutEndsOnCleanUpClearAndStop) {
             advance(24);
             Read r;
             std::atomic<bool> ended{false};
-            const int before = testhost::resizeCalls();
-            std::thread reader([&] {
-                r = read(refnum, samples, -1.0);
-                ended = true;
-            });
-            awaitAttached(before);
+            auto reader = waitingRead(refnum, samples, r, -1.0, &ended);
             const std::vector<int32_t> results =
                 ending == kCleanUp ? testhost::runCleanups() : std::vector<int32_t>{};
             for (int32_t result : results) EXPECT_EQ(result, 0);
@@ -119,7 +106,7 @@ TEST_F(InputReadEndings, ReadWithoutTimeOutEndsOnCleanUpClearAndStop) {
                 std::fflush(stdout);
                 std::_Exit(1);
             }
-            reader.join();
+            reader->join();
             EXPECT_EQ(r.result, 0);
             EXPECT_EQ(r.cols, samples ? 16 : 0);
             EXPECT_TRUE(holdsFrames(r.array.get(), TW_TYPE_I16, 16, 2, 0));
@@ -155,16 +142,17 @@ TEST_F(InputReadEndings, CaptureFailuresMidReadLoseNothingDelivered) {
         SCOPED_TRACE(testing::Message() << "method " << c.method << ", " << c.count << " failures");
         TaskRefnum refnum = open(64);  // quarters of 16 frames
         Read r;
-        std::thread reader = waitingRead(refnum, 48, r);
+        auto reader = waitingRead(refnum, 48, r);
+        const pid_t worker = testhost::threadNamed("tw-capture");
         for (int quarter = 0; quarter < 3; ++quarter) {
             EXPECT_EQ(quarter == 1
                           ? vd().tws_virtual_fault_method(c.method, TWS_VIRTUAL_CAPTURE, TWS_E_FAIL, c.count)
                           : 0,
                       0);
             advance(16);
-            std::this_thread::sleep_for(std::chrono::milliseconds(30));  // one worker pass per quarter
+            testhost::awaitSleeping(worker);  // one worker pass per quarter
         }
-        reader.join();
+        reader->join();
         vd().tws_virtual_clear_faults();
         EXPECT_EQ(r.result, c.code);
         EXPECT_EQ(r.cols, c.cols);

@@ -19,7 +19,7 @@ protected:
         task_ = configure(2048, 8000, 2, 16, TW_MODE_CONTINUOUS);
         ASSERT_EQ(task_.result, 0);
         block_ = rampBlock(0, 4 * 2048);
-        writer_ = std::make_unique<WriterThread>(
+        writer_ = std::make_unique<testhost::CallThread>(
             [this] { writeResult_ = library()->SOWrite(task_.refnum, block_.get(), -1, TW_TYPE_I16); });
         pacer_ = std::make_unique<Pacer>(std::vector<pid_t>{testhost::currentThreadId(), writer_->id()});
         while (untilPlaying && !running(task_.refnum))
@@ -38,7 +38,7 @@ protected:
     Task task_;
     std::unique_ptr<Pacer> pacer_;
     testhost::ArrayPtr block_;
-    std::unique_ptr<WriterThread> writer_;
+    std::unique_ptr<testhost::CallThread> writer_;
     int32_t writeResult_ = -1;
 };
 
@@ -74,7 +74,7 @@ TEST_F(Handshake, StopAndPauseLetAWaitingWriteGo) {
 TEST_F(Handshake, ClearBehindAWaitingWriteEndsWhenTheHostTearsDown) {
     startLongWrite();
     int32_t clearResult = -1;
-    WriterThread clearer([&] { clearResult = library()->SOClear(task_.refnum); });
+    testhost::CallThread clearer([&] { clearResult = library()->SOClear(task_.refnum); });
     testhost::awaitSleeping(clearer.id());  // queued up behind the write
     for (int32_t result : testhost::runCleanups()) EXPECT_EQ(result, 0);
     clearer.join();
@@ -90,17 +90,22 @@ TEST_F(Handshake, EndOfDataBeforeTheWriteReturnsIsReportedByIt) {
     ASSERT_EQ(task.result, 0);
     auto block = rampBlock(0, 2048 + 512);
     int32_t result = -1;
-    WriterThread writer([&] { result = library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16); });
+    testhost::CallThread writer([&] { result = library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16); });
     while (!running(task.refnum)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     testhost::holdThread(writer.id());
-    ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(0), TWS_OK);
-    virtualDriver().tws_virtual_set_speed(8.0);
-    while (running(task.refnum)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    {
+        // The held writer sleeps in its signal handler while the stream plays out.
+        Pacer pacer({testhost::currentThreadId(), writer.id()});
+        while (running(task.refnum)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    // The worker stops the buffer, then records the end.
+    testhost::awaitSleeping(testhost::threadNamed("tw-output"));
     testhost::letGoThread();
     writer.join();
     EXPECT_EQ(result, TW_W_PLAYBACK_ENDED);
     expectRamp(checkRamp(heard(task), 2048 + 512), {});
-    EXPECT_EQ(library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_I16), 0) << "reported once";
+    auto next = rampBlock(0, 10);
+    EXPECT_EQ(library()->SOWrite(task.refnum, next.get(), -1, TW_TYPE_I16), 0) << "reported once";
     EXPECT_EQ(library()->SOClear(task.refnum), 0);
 }
 

@@ -59,9 +59,15 @@ TEST_F(OneShot, SecondWriteWhileTheFirstPlaysFollowsIt) {
     EXPECT_EQ(library()->SOClear(task.refnum), 0);
 }
 
-TEST_F(OneShot, BlockLongerThanTheRingPlaysTheFirstRingAndReportsTheRest) {
-    Task task = configure(kRingFrames, 8000, 2, 16, TW_MODE_ONE_SHOT);
+// A block longer than the ring plays the first ring and reports the rest; a
+// start plays the ring once again, and the state follows.
+TEST_F(OneShot, BlockLongerThanTheRingAndStartPlayTheRingOnce) {
+    Task task = configure(kRingFrames, 8000, 2, 16, 2);  // any mode but 1 is one-shot
     ASSERT_EQ(task.result, 0);
+    uint8_t input = 0;
+    auto text = testhost::makeString("");
+    EXPECT_EQ(library()->GetStateDesc(task.refnum, &input, text.get()), 0);
+    EXPECT_EQ(testhost::readString(text.get()), "isRunning= F");
     auto block = rampBlock(0, kRingFrames * 3 / 2);
     EXPECT_EQ(library()->SOWrite(task.refnum, block.get(), 1, TW_TYPE_I16), TW_E_INCOMPLETE);
     // No free byte until stop.
@@ -70,24 +76,13 @@ TEST_F(OneShot, BlockLongerThanTheRingPlaysTheFirstRingAndReportsTheRest) {
     EXPECT_EQ(heardBytes(task), kRingFrames * 4u);
     expectRamp(checkRamp(heard(task), kRingFrames), {0});
 
+    ASSERT_EQ(library()->SOStart(task.refnum), 0);
+    ASSERT_EQ(library()->SOWait(task.refnum, -1), 0);
+    EXPECT_EQ(heardBytes(task), 2 * kRingFrames * 4u);
+    EXPECT_FALSE(running(task.refnum));
     ASSERT_EQ(library()->SOStop(task.refnum), 0);
     auto small = rampBlock(0, 10);
     EXPECT_EQ(library()->SOWrite(task.refnum, small.get(), 1, TW_TYPE_I16), 0);
-    EXPECT_EQ(library()->SOClear(task.refnum), 0);
-}
-
-TEST_F(OneShot, StartPlaysTheRingOnceAndTheStateFollowsIt) {
-    Task task = configure(kRingFrames, 8000, 2, 16, 2);  // any mode but 1 is one-shot
-    ASSERT_EQ(task.result, 0);
-    uint8_t input = 0;
-    auto text = testhost::makeString("");
-    EXPECT_EQ(library()->GetStateDesc(task.refnum, &input, text.get()), 0);
-    EXPECT_EQ(testhost::readString(text.get()), "isRunning= F");
-
-    ASSERT_EQ(library()->SOStart(task.refnum), 0);
-    ASSERT_EQ(library()->SOWait(task.refnum, -1), 0);
-    EXPECT_EQ(heardBytes(task), kRingFrames * 4u);
-    EXPECT_FALSE(running(task.refnum));
     EXPECT_EQ(library()->SOClear(task.refnum), 0);
 }
 

@@ -1,6 +1,5 @@
 #include "OutputHarness.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "host/ThreadHold.h"
@@ -9,9 +8,6 @@ namespace outtest {
 
 namespace {
 constexpr uint32_t kIdSpan = 30000;
-// The virtual driver, also when ctest does not pass the variable on; read
-// when the sound module loads, after this.
-const bool kVirtualDriver = [] { return ::setenv("TONEWELL_SOUND_DRIVER", "virtual", 0) == 0; }();
 }  // namespace
 
 Task configure(int32_t frames, double rate, int32_t channels, int32_t bits, int32_t mode, int32_t device) {
@@ -100,24 +96,6 @@ Pacer::~Pacer() {
 
 void Pacer::stop() {
     stop_ = true;
-    if (thread_.joinable()) thread_.join();
-}
-
-WriterThread::WriterThread(std::function<void()> write) {
-    std::atomic<pid_t> id{-1};
-    thread_ = std::thread([&id, write = std::move(write)] {
-        id = testhost::currentThreadId();
-        write();
-    });
-    while (id.load() < 0) std::this_thread::yield();
-    id_ = id.load();
-}
-
-WriterThread::~WriterThread() {
-    join();
-}
-
-void WriterThread::join() {
     if (thread_.joinable()) thread_.join();
 }
 

@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -71,22 +70,6 @@ public:
 private:
     std::atomic<bool> stop_{false};
     std::thread thread_;
-};
-
-// Runs a write on its own thread; constructed once the thread's id is known
-// (for thread-state checks). Joins when it goes out of scope.
-class WriterThread {
-public:
-    explicit WriterThread(std::function<void()> write);
-    ~WriterThread();
-    WriterThread(const WriterThread&) = delete;
-    WriterThread& operator=(const WriterThread&) = delete;
-    pid_t id() const { return id_; }
-    void join();
-
-private:
-    std::thread thread_;
-    pid_t id_ = -1;
 };
 
 // Resets the virtual driver around every test and checks that both modules load.

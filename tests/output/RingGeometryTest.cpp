@@ -1,4 +1,4 @@
-// Quarter geometry of the ring and the volume curve.
+// Quarter geometry of the ring.
 #include <gtest/gtest.h>
 
 #include "output/RingGeometry.h"
@@ -25,16 +25,6 @@ TEST(RingGeometry, RingsOfAnyFrameCountKeepWholeFrameQuarters) {
             EXPECT_EQ(sum, ring.bytes());
         }
     }
-}
-
-TEST(VolumeCurve, AttenuationInHundredthsOfADecibel) {
-    EXPECT_EQ(volumeToAttenuation(100), 0);
-    EXPECT_EQ(volumeToAttenuation(50), -2402);
-    EXPECT_EQ(volumeToAttenuation(0), -10000);
-    EXPECT_EQ(volumeToAttenuation(150), 0);
-    EXPECT_EQ(volumeToAttenuation(-5), -10000);
-    EXPECT_EQ(attenuationToVolume(-2402), 51);
-    EXPECT_EQ(attenuationToVolume(1), 100);  // out of range: read as full level
 }
 
 }  // namespace
