@@ -54,10 +54,7 @@ TEST_F(PlaybackTest, RefusedStopStartPointTimeAndVolume) {
     ASSERT_EQ(playFile(shortWave(), &refnum), 0);
     music().twm_control_fault(TWM_FAULT_MASTER_VOLUME, TWM_E_FAIL, 1);
     EXPECT_EQ(setVolume(refnum, 30), -4803);
-    auto volumes = testhost::makeInt32Array({});
-    uint8_t flag = 1;
-    EXPECT_EQ(api().SOInfo(refnum, volumes.get(), &flag), 0);
-    EXPECT_EQ(testhost::readInt32Array(volumes.get()), (std::vector<int32_t>{100, 100})) << "volume left";
+    EXPECT_EQ(volumes(refnum), (std::vector<int32_t>{100, 100, 0, 0})) << "volume left";
 
     music().twm_control_fault(TWM_FAULT_GET_START_POINT, TWM_E_FAIL, 1);
     EXPECT_EQ(api().SOPause(refnum), 4803);
@@ -101,10 +98,7 @@ TEST_F(PlaybackTest, HostCleanupFreesTheSegmentAndTheTaskReportsStopped) {
     EXPECT_EQ(api().SOStart(refnum), 4803);
     EXPECT_EQ(api().SOStop(refnum), 4803);
     EXPECT_EQ(api().SOPause(refnum), 0);
-    auto volumes = testhost::makeInt32Array({});
-    uint8_t flag = 1;
-    EXPECT_EQ(api().SOInfo(refnum, volumes.get(), &flag), 0);
-    EXPECT_EQ(testhost::readInt32Array(volumes.get()), (std::vector<int32_t>{0, 0}));
+    EXPECT_EQ(volumes(refnum), (std::vector<int32_t>{0, 0, 0, 0}));
     EXPECT_EQ(api().SOClear(refnum), 0);
     EXPECT_EQ(testhost::registrationCount(), 0u);
 }
@@ -121,14 +115,18 @@ TEST_F(PlaybackTest, WithoutSoundFontMidiCannotBeLoadedButWaveCan) {
     EXPECT_EQ(api().SOClear(refnum), 0);
 }
 
+// Two tasks of one file play apart; neither takes sample data.
 TEST_F(PlaybackTest, ClearingStopsThePlayAndFreesEverything) {
     TaskRefnum a = -1, b = -1;
     ASSERT_EQ(playFile(shortWave(), &a), 0);
     ASSERT_EQ(playFile(shortWave(), &b), 0);
     EXPECT_TRUE(running(a));
     EXPECT_TRUE(running(b));
-    EXPECT_EQ(liveCounts().plays, 2u) << "two tasks of one file play apart";
+    EXPECT_EQ(liveCounts().plays, 2u);
+    auto data = testhost::makeArray2D(TW_TYPE_I16, 2, 16);
+    EXPECT_EQ(api().SOWrite(a, data.get(), 1.0, TW_TYPE_I16), TW_E_ARGUMENT);
     EXPECT_EQ(api().SOClear(a), 0);
+    EXPECT_EQ(api().SOClear(a), TW_E_BAD_REFNUM);
     EXPECT_TRUE(running(b));
     EXPECT_EQ(api().SOClear(b), 0);
     EXPECT_EQ(liveCounts().segments, 0u);

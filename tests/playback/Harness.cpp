@@ -89,6 +89,15 @@ int32_t setVolume(TaskRefnum refnum, int32_t volume) {
     return testhost::library()->SOVolume(refnum, values.get());
 }
 
+std::vector<int32_t> volumes(TaskRefnum refnum) {
+    auto values = testhost::makeInt32Array({});
+    uint8_t flag = 9;
+    const int32_t r = testhost::library()->SOInfo(refnum, values.get(), &flag);
+    std::vector<int32_t> v = testhost::readInt32Array(values.get());
+    v.insert(v.end(), {r, flag});
+    return v;
+}
+
 void PlaybackTest::SetUp() {
     ASSERT_TRUE(driver().loaded());
     ASSERT_TRUE(testhost::library().loaded()) << testhost::library().error();

@@ -51,6 +51,8 @@ int32_t playFile(const std::string& path, TaskRefnum* refnum, int32_t device = 0
 std::string stateDesc(TaskRefnum refnum);
 using testhost::running;
 int32_t setVolume(TaskRefnum refnum, int32_t volume);
+// The volumes SOInfo reports, with its result and flag last.
+std::vector<int32_t> volumes(TaskRefnum refnum);
 
 using Clock = std::chrono::steady_clock;
 inline double secondsSince(Clock::time_point t) {

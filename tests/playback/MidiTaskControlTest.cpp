@@ -91,11 +91,7 @@ TEST_F(MidiPlaybackTest, VolumeFollowsTheCurveAndQuietensWhatIsHeard) {
 
     EXPECT_EQ(setVolume(refnum, 50), 0);
     EXPECT_EQ(masterVolume(), -2402);
-    auto volumes = testhost::makeInt32Array({});
-    uint8_t flag = 9;
-    EXPECT_EQ(api().SOInfo(refnum, volumes.get(), &flag), 0);
-    EXPECT_EQ(testhost::readInt32Array(volumes.get()), (std::vector<int32_t>{50, 50}));
-    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(volumes(refnum), (std::vector<int32_t>{50, 50, 0, 0}));
     EXPECT_EQ(api().SOStart(refnum), 0);
     EXPECT_EQ(api().SOWait(refnum, -1), 0);
 
@@ -107,8 +103,7 @@ TEST_F(MidiPlaybackTest, VolumeFollowsTheCurveAndQuietensWhatIsHeard) {
 
     EXPECT_EQ(setVolume(refnum, 150), 0);
     EXPECT_EQ(masterVolume(), 0);
-    EXPECT_EQ(api().SOInfo(refnum, volumes.get(), &flag), 0);
-    EXPECT_EQ(testhost::readInt32Array(volumes.get()), (std::vector<int32_t>{100, 100}));
+    EXPECT_EQ(volumes(refnum), (std::vector<int32_t>{100, 100, 0, 0}));
     EXPECT_EQ(setVolume(refnum, -5), 0);
     EXPECT_EQ(masterVolume(), -10000);
     EXPECT_EQ(setVolume(refnum, 1), 0);
