@@ -1,5 +1,6 @@
 // Host strings and arrays as the library writes them, against the test host.
-// (A host's failed resize and null handles reach the device query tests.)
+// (A host's failed resize and null handles reach the device query tests, the
+// dimensions of arrays every data call.)
 #include <gtest/gtest.h>
 
 #include "host/HostData.h"
@@ -19,19 +20,17 @@ TEST(HostData, StringWriterSizesAndTerminates) {
     EXPECT_EQ(testhost::blockSize(s.get()), 5u);
 }
 
-TEST(HostData, StringReaderCutsAndTreatsNullAsEmpty) {
+// (Long paths are cut in the file tests; a null one reads as empty in the
+// playback tests.)
+TEST(HostData, StringReaderTakesACorruptLengthAsEmpty) {
     auto s = testhost::makeString("abcdef");
-    char buf[4];
-    tw::host::readString(s.get(), buf, sizeof buf);
-    EXPECT_STREQ(buf, "abc");
-    tw::host::readString(nullptr, buf, sizeof buf);
-    EXPECT_STREQ(buf, "");
-    (*s.get())->length = -5;  // a corrupt length reads as empty, never as a huge copy
+    (*s.get())->length = -5;  // never a huge copy
+    char buf[4] = "xyz";
     tw::host::readString(s.get(), buf, sizeof buf);
     EXPECT_STREQ(buf, "");
 }
 
-TEST(HostData, Int32ArrayWriterAndDimensions) {
+TEST(HostData, Int32ArrayWriterSizesTheBlock) {
     auto a = testhost::makeInt32Array({9, 9, 9, 9});
     const int32_t values[] = {1, 2};
     ASSERT_EQ(tw::host::writeInt32Array(a.get(), values, 2), 0);
@@ -39,10 +38,6 @@ TEST(HostData, Int32ArrayWriterAndDimensions) {
     EXPECT_EQ(testhost::blockSize(a.get()), 12u);
     ASSERT_EQ(tw::host::writeInt32Array(a.get(), nullptr, 0), 0);
     EXPECT_EQ(testhost::blockSize(a.get()), 4u);
-    EXPECT_EQ(tw::host::arrayDimension(nullptr, 0), 0);
-    auto m = testhost::makeArray2D(TW_TYPE_F64, 3, 7);
-    EXPECT_EQ(tw::host::arrayDimension(m.get(), 0), 3);
-    EXPECT_EQ(tw::host::arrayDimension(m.get(), 1), 7);
 }
 
 TEST(HostData, SizesBeyondInt32AreRefused) {
