@@ -1,7 +1,7 @@
 // Reading: information, positions and seeking, end of file, refused reads,
 // sample formats and chunk layouts.
+#include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "FileTestSupport.h"
@@ -114,11 +114,7 @@ TEST_F(Reader, FloatFilesAreScaledToFullScaleIntegers) {
     const float values[] = {0.5f, -0.25f, 1.0f, -1.0f, 2.0f, -3.0f, std::numeric_limits<float>::quiet_NaN(), 0.0f};
     const int32_t expected[] = {1073741823, -536870911, 2147483647, -2147483647, 2147483647, -2147483647, INT32_MIN, 0};
     Bytes data;
-    for (float v : values) {
-        uint32_t u;
-        std::memcpy(&u, &v, 4);
-        put32(data, u);
-    }
+    for (float v : values) put32(data, std::bit_cast<uint32_t>(v));
     const Format plain{.tag = 3, .channels = 1, .bits = 32, .withCbSize = true, .extension = {}};
     Format extensible = plain;
     extensible.tag = 0xFFFE;
