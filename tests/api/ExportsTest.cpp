@@ -14,9 +14,8 @@ std::set<std::string> exportList(const std::string& path = EXPORT_LIST_PATH) {
     std::set<std::string> names;
     std::ifstream in(path);
     std::string line;
-    while (std::getline(in, line)) {
+    while (std::getline(in, line))
         if (!line.empty() && line[0] != '#') names.insert(line);
-    }
     return names;
 }
 

@@ -33,12 +33,7 @@ TEST(MissingModule, NoDevicesWithoutTheModuleBesideTheLibrary) {
     const std::string dir = testhost::scratchDir() + "/lonely";
     testhost::Library& lib = copied(dir, "cp libtonewell.so '" + dir + "/'", "libtonewell.so");
     ASSERT_TRUE(lib.loaded());
-    for (uint8_t input : {0, 1}) {
-        EXPECT_EQ(numDevices(lib, input), 0);
-        auto name = testhost::makeString("x");
-        EXPECT_EQ(lib->SoundDeviceInfo(0, &input, nullptr, nullptr, nullptr, nullptr, name.get()), 4800);
-        EXPECT_EQ(testhost::readString(name.get()), "");
-    }
+    for (uint8_t input : {0, 1}) EXPECT_EQ(numDevices(lib, input), 0);
 }
 
 TEST(MissingModule, AnInstalledTreeFindsItsModuleInThePrivateFolder) {

@@ -25,9 +25,8 @@ inline int inChild(const std::function<void()>& setup, const std::function<int()
     }
     int status = 0;
     pid_t done;
-    do {
-        done = ::waitpid(pid, &status, 0);
-    } while (done < 0 && errno == EINTR);
+    while ((done = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
     return done == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

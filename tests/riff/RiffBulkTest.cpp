@@ -70,13 +70,10 @@ const Bytes& limitedSamples() {
     return samples;
 }
 
-int bulkWritePastLimit(const char* path) {
+// Steps in a child after a data chunk was begun in a file of 4096-byte
+// buffers: 0 when each held, else the number of the one that failed.
+int bulkWritePastLimit(RiffFile& f, RiffChunkInfo&) {
     const Bytes& samples = limitedSamples();
-    RiffFile f;
-    if (f.open(path, RiffFile::Mode::createReadWrite, 4096) != 0) return 1;
-    RiffChunkInfo data;
-    data.ckid = kData;
-    if (f.createChunk(data, 0) != RiffResult::ok) return 2;
     if (f.write(samples.data(), 50000) != 50000) return 3;
     if (f.write(samples.data() + 50000, 200000) != -1) return 4;
     if (f.lastError() != EFBIG) return 5;
@@ -85,12 +82,7 @@ int bulkWritePastLimit(const char* path) {
     return 0;
 }
 
-int directWritePastLimit(const char* path) {
-    RiffFile f;
-    if (f.open(path, RiffFile::Mode::createReadWrite, 4096) != 0) return 1;
-    RiffChunkInfo data;
-    data.ckid = kData;
-    if (f.createChunk(data, 0) != RiffResult::ok) return 2;
+int directWritePastLimit(RiffFile& f, RiffChunkInfo& data) {
     const RiffResult r = writeDirect(f, limitedSamples());
     if (r == RiffResult::ok) return 4;  // the limit was never met
     if (r != RiffResult::cannotWrite || f.lastError() != EFBIG) return 3;
@@ -105,7 +97,7 @@ int directWritePastLimit(const char* path) {
 TEST(RiffWriteFailure, WritesPastTheSizeLimitAreReported) {
     const struct {
         const char* name;
-        int (*body)(const char*);
+        int (*body)(RiffFile&, RiffChunkInfo&);
         size_t intact;
     } cases[] = {
         {"bulk write", bulkWritePastLimit, 8 + 50000},
@@ -115,14 +107,19 @@ TEST(RiffWriteFailure, WritesPastTheSizeLimitAreReported) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScratchFile file;
-        ASSERT_EQ(testchild::inChild(testchild::limitFileSize(kSizeLimit), [&] { return c.body(file.path()); }), 0)
-            << "100: no limit; else the step that failed";
+        const int status = testchild::inChild(testchild::limitFileSize(kSizeLimit), [&] {
+            RiffFile f;
+            RiffChunkInfo data;
+            data.ckid = kData;
+            const bool begun = f.open(file.path(), RiffFile::Mode::createReadWrite, 4096) == 0 &&
+                               f.createChunk(data, 0) == RiffResult::ok;
+            return begun ? c.body(f, data) : 1;
+        });
+        ASSERT_EQ(status, 0) << "100: no limit; else the step that failed";
         const Bytes onDisk = readFile(file.path());
         ASSERT_GE(onDisk.size(), c.intact);
         ASSERT_LE(onDisk.size(), kSizeLimit);
-        Bytes expected;
-        putText(expected, "data");
-        put32(expected, 0);
+        Bytes expected{'d', 'a', 't', 'a', 0, 0, 0, 0};
         expected.insert(expected.end(), limitedSamples().begin(), limitedSamples().begin() + (c.intact - 8));
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), onDisk.begin()));
     }
