@@ -1,4 +1,5 @@
-// Making input tasks, their state queries, and the one capture run a task has.
+// Making tasks of either kind and their state queries, and the one capture
+// run an input task has.
 #include "InputTestSupport.h"
 
 namespace inputtest {
@@ -6,80 +7,107 @@ namespace {
 
 class InputConfigure : public InputTest {};
 
+// Tasks of either kind: arguments out of range make none.
 TEST_F(InputConfigure, ArgumentsOutOfRangeMakeNoTask) {
     struct Case {
+        bool input;
         int32_t frames;
         Format format;
-        int32_t device;
-        int32_t expected;
+        int32_t device, mode, expected;
     };
     const Case cases[] = {
-        {3, {}, 0, 4803},
-        {268435456, {}, 0, 4803},
-        {0, {}, 0, 4803},
-        {1000, {0.0, 2, 16}, 0, 4803},
-        {1000, {-1.0, 2, 16}, 0, 4803},
-        {1000, {44100.0, 0, 16}, 0, 4803},
-        {1000, {44100.0, 2, 0}, 0, 4803},
-        {1000, {44100.0, 2, 40}, 0, 4811},     // no 40-bit container
-        {1000, {200000.0, 2, 16}, 0, 4811},    // beyond the device's rates
-        {1000, {}, 2, 4800},                   // no third capture device
-        {0x7FFFFFF, {44100.0, 8, 32}, 0, 4803},  // more bytes than a ring may hold
+        {true, 3, {}, 0, 1, 4803},
+        {false, 3, {8000.0, 2, 16}, 0, 0, 4803},
+        {false, 4, {8000.0, 2, 16}, 0, 0, 0},  // the smallest ring
+        {true, 268435456, {}, 0, 1, 4803},
+        {true, 0, {}, 0, 1, 4803},
+        {true, 1000, {0.0, 2, 16}, 0, 1, 4803},
+        {false, 100, {0.0, 2, 16}, 0, 0, 4803},
+        {true, 1000, {-1.0, 2, 16}, 0, 1, 4803},
+        {true, 1000, {44100.0, 0, 16}, 0, 1, 4803},
+        {false, 100, {8000.0, 0, 16}, 0, 0, 4803},
+        {true, 1000, {44100.0, 2, 0}, 0, 1, 4803},
+        {false, 100, {8000.0, 2, 0}, 0, 0, 4803},
+        {true, 1000, {44100.0, 2, 40}, 0, 1, 4811},   // no 40-bit container
+        {true, 1000, {200000.0, 2, 16}, 0, 1, 4811},  // beyond the device's rates
+        {false, 100, {96000.0, 2, 16}, 1, 0, 4811},   // output device 1 tops out at 48 kHz
+        {true, 1000, {}, 2, 1, 4800},                 // no third capture device
+        {false, 100, {8000.0, 2, 16}, 99, 0, 4800},
+        // More bytes than a ring may hold.
+        {true, 0x7FFFFFF, {44100.0, 8, 32}, 0, 1, 4803},
+        {false, 0x0FFFFFFF, {8000.0, 2, 32}, 0, 0, 4803},
+        // The format record holds 16 bits of each.
+        {false, 100, {8000.0, 65537, 16}, 0, 0, 4803},
+        {false, 100, {8000.0, 2, 65552}, 0, 1, 4803},
     };
     for (const Case& c : cases) {
-        Format format = c.format;
+        SCOPED_TRACE(testing::Message() << (c.input ? "input, " : "output, ") << c.frames << " frames, "
+                                        << c.format.rate << " Hz, " << c.format.channels << " ch, "
+                                        << c.format.bits << " bits, device " << c.device);
+        Format f = c.format;
+        TaskRefnum refnum = -2;
+        EXPECT_EQ((c.input ? api().SIConfigure : api().SOConfigure)(c.device, c.frames, &f.rate, &f.channels,
+                                                                    &f.bits, c.mode, &refnum),
+                  c.expected);
+        EXPECT_TRUE(c.expected == 0 ? refnum >= 0 : refnum == -1) << "refnum " << refnum;
+        if (refnum >= 0) {
+            EXPECT_EQ((c.input ? api().SIClear : api().SOClear)(refnum), 0);
+        }
+    }
+    for (auto configureTask : {api().SIConfigure, api().SOConfigure}) {
+        double rate = 44100.0;
+        int32_t channels = 2, bits = 16;
         TaskRefnum refnum = 0;
-        EXPECT_EQ(configure(refnum, c.frames, format, 1, c.device), c.expected)
-            << c.frames << " frames, " << c.format.rate << " Hz, " << c.format.channels << " ch, " << c.format.bits;
+        EXPECT_EQ(configureTask(0, 1000, &rate, &channels, nullptr, 1, &refnum), TW_E_ARGUMENT);
         EXPECT_EQ(refnum, -1);
-    }
-    double rate = 44100.0;
-    int32_t channels = 2;
-    TaskRefnum refnum = 0;
-    EXPECT_EQ(api().SIConfigure(0, 1000, &rate, &channels, nullptr, 1, &refnum), 1);
-    EXPECT_EQ(refnum, -1);
-    EXPECT_EQ(api().SIConfigure(0, 1000, &rate, nullptr, &channels, 1, &refnum), 1);
-}
-
-TEST_F(InputConfigure, ReportsTheFormatTheBufferCaptures) {
-    Format format{44100.0, 2, 16};
-    TaskRefnum refnum = -1;
-    ASSERT_EQ(configure(refnum, 44100, format), 0);
-    EXPECT_EQ(format.rate, 44100.0);
-    EXPECT_EQ(format.channels, 2);
-    EXPECT_EQ(format.bits, 16);
-
-    Format fixed{48000.0, 2, 16};  // Virtual Input 2 captures at 44100 Hz only
-    TaskRefnum other = -1;
-    ASSERT_EQ(configure(other, 1000, fixed, 1, 1), 0);
-    EXPECT_EQ(fixed.rate, 44100.0);
-
-    uint8_t input = 1;
-    for (auto [bits, type] : {std::pair{8, TW_TYPE_U8}, {12, TW_TYPE_I16}, {24, TW_TYPE_I32}, {32, TW_TYPE_I32}}) {
-        Format f{22050.0, 1, bits};
-        TaskRefnum r = open(400, f);
-        double rate = 0;
-        int32_t channels = 0, gotBits = 0;
-        uint16_t gotType = 0;
-        EXPECT_EQ(api().GetConfFormat(r, &input, &rate, &channels, &gotBits, &gotType), 0);
-        EXPECT_EQ(rate, 22050.0);
-        EXPECT_EQ(channels, 1);
-        EXPECT_EQ(gotBits, bits);
-        EXPECT_EQ(gotType, type) << bits << " bits";
+        EXPECT_EQ(configureTask(0, 1000, &rate, nullptr, &bits, 1, &refnum), TW_E_ARGUMENT);
+        EXPECT_EQ(configureTask(0, 1000, nullptr, &channels, &bits, 1, &refnum), TW_E_ARGUMENT);
     }
 }
 
-TEST_F(InputConfigure, StateQueriesOnAnInputTask) {
-    uint8_t input = 1;
-    for (int32_t mode : {0, 1, 2}) {
-        TaskRefnum refnum = open(4410, {}, mode);
-        uint8_t isRunning = 0, continuous = 7;
+// Tasks of either kind report the format their buffer plays or captures
+// (written back by configure too), the host type of its samples, whether it
+// runs (a capture from configuration on) and whether it streams.
+TEST_F(InputConfigure, FormatAndStateAreReportedAsConfigured) {
+    ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);  // a one-shot capture does not fill up meanwhile
+    struct Case {
+        bool input;
+        int32_t device;
+        double rate;
+        int32_t channels, bits, mode;
+        double reportedRate;
+        uint16_t type;
+    };
+    const Case cases[] = {
+        {false, 0, 44100.0, 2, 16, 1, 44100.0, TW_TYPE_I16}, {false, 0, 44100.0, 1, 8, 0, 44100.0, TW_TYPE_U8},
+        {false, 0, 44100.0, 6, 24, 2, 44100.0, TW_TYPE_I32}, {false, 0, 44100.0, 2, 32, 1, 44100.0, TW_TYPE_I32},
+        {true, 0, 44100.0, 2, 16, 1, 44100.0, TW_TYPE_I16},  {true, 0, 22050.0, 1, 8, 0, 22050.0, TW_TYPE_U8},
+        {true, 0, 22050.0, 1, 12, 2, 22050.0, TW_TYPE_I16},  {true, 0, 22050.0, 1, 24, 1, 22050.0, TW_TYPE_I32},
+        {true, 0, 22050.0, 1, 32, 1, 22050.0, TW_TYPE_I32},
+        {true, 1, 48000.0, 2, 16, 1, 44100.0, TW_TYPE_I16},  // Virtual Input 2 captures at 44100 Hz only
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.input ? "input, " : "output, ") << c.rate << " Hz, " << c.channels
+                                        << " ch, " << c.bits << " bits, mode " << c.mode);
+        double rate = c.rate;
+        int32_t channels = c.channels, bits = c.bits;
+        TaskRefnum refnum = -1;
+        ASSERT_EQ((c.input ? api().SIConfigure : api().SOConfigure)(c.device, 4410, &rate, &channels, &bits,
+                                                                    c.mode, &refnum),
+                  0);
+        EXPECT_EQ(std::tie(rate, channels, bits), std::tie(c.reportedRate, c.channels, c.bits));
+        uint8_t input = c.input, isRunning = 7, continuous = 7;
+        uint16_t type = 0;
+        rate = channels = bits = 0;
+        EXPECT_EQ(api().GetConfFormat(refnum, &input, &rate, &channels, &bits, &type), 0);
+        EXPECT_EQ(std::tie(rate, channels, bits, type), std::tie(c.reportedRate, c.channels, c.bits, c.type));
         EXPECT_EQ(api().GetConfState(refnum, &input, &isRunning, &continuous), 0);
-        EXPECT_EQ(isRunning, 1) << "capture starts at configuration";
-        EXPECT_EQ(continuous, mode == 1 ? 1 : 0);
+        EXPECT_EQ(isRunning, c.input ? 1 : 0);
+        EXPECT_EQ(continuous, c.mode == 1 ? 1 : 0);
         auto text = testhost::makeString("");
         EXPECT_EQ(api().GetStateDesc(refnum, &input, text.get()), 0);
-        EXPECT_EQ(testhost::readString(text.get()), "InputData ");
+        EXPECT_EQ(testhost::readString(text.get()), c.input ? "InputData " : "isRunning= F");
+        EXPECT_EQ((c.input ? api().SIClear : api().SOClear)(refnum), 0);
     }
 }
 

@@ -1,4 +1,5 @@
-// Configuration, format and state queries, volume and wait of output tasks.
+// Volume, wait and host clean-up of output tasks (input/ConfigureTest.cpp
+// holds their configuration and state queries).
 #include <thread>
 
 #include "OutputHarness.h"
@@ -8,55 +9,6 @@ namespace outtest {
 namespace {
 
 class Control : public OutputTest {};
-
-TEST_F(Control, ConfigureRefusesWhatNoRingCanHold) {
-    EXPECT_EQ(configure(3, 8000, 2, 16, 0).result, TW_E_DEVICE);
-    Task smallest = configure(4, 8000, 2, 16, 0);
-    EXPECT_EQ(smallest.result, 0);
-    EXPECT_EQ(library()->SOClear(smallest.refnum), 0);
-    for (Task bad : {configure(100, 0, 2, 16, 0), configure(100, 8000, 0, 16, 0), configure(100, 8000, 2, 0, 0),
-                     configure(0x0FFFFFFF, 8000, 2, 32, 0), configure(100, 8000, 65537, 16, 0),
-                     configure(100, 8000, 2, 65552, 1)}) {  // the format record holds 16 bits of each
-        EXPECT_EQ(bad.result, TW_E_DEVICE);
-        EXPECT_EQ(bad.refnum, -1);
-    }
-    Task noDevice = configure(100, 8000, 2, 16, 0, 99);
-    EXPECT_EQ(noDevice.result, TW_E_NO_DEVICE);
-    EXPECT_EQ(noDevice.refnum, -1);
-    EXPECT_EQ(configure(100, 96000, 2, 16, 0, 1).result, TW_E_FORMAT);  // device 1 tops out at 48 kHz
-
-    int32_t channels = 2, bits = 16, refnum = 7;
-    EXPECT_EQ(library()->SOConfigure(0, 100, nullptr, &channels, &bits, 0, &refnum), TW_E_ARGUMENT);
-    EXPECT_EQ(refnum, -1);
-}
-
-TEST_F(Control, FormatAndModeAreReportedAsConfigured) {
-    struct Expect {
-        int32_t channels, bits, mode;
-        uint16_t code;
-        uint8_t continuous;
-    };
-    for (Expect e : {Expect{2, 16, 1, 2, 1}, Expect{1, 8, 0, 5, 0}, Expect{6, 24, 2, 3, 0}, Expect{2, 32, 1, 3, 1}}) {
-        Task task = configure(44100, 44100, e.channels, e.bits, e.mode);
-        ASSERT_EQ(task.result, 0);
-        EXPECT_EQ(task.channels, e.channels);
-        EXPECT_EQ(task.bits, e.bits);
-        EXPECT_EQ(task.rate, 44100.0);
-        uint8_t input = 0, isRunning = 1, continuous = 9;
-        double rate = 0;
-        int32_t channels = 0, bits = 0;
-        uint16_t code = 0;
-        EXPECT_EQ(library()->GetConfFormat(task.refnum, &input, &rate, &channels, &bits, &code), 0);
-        EXPECT_EQ(rate, 44100.0);
-        EXPECT_EQ(channels, e.channels);
-        EXPECT_EQ(bits, e.bits);
-        EXPECT_EQ(code, e.code);
-        EXPECT_EQ(library()->GetConfState(task.refnum, &input, &isRunning, &continuous), 0);
-        EXPECT_EQ(isRunning, 0);
-        EXPECT_EQ(continuous, e.continuous);
-        EXPECT_EQ(library()->SOClear(task.refnum), 0);
-    }
-}
 
 TEST_F(Control, VolumeReadsBackThroughTheCurve) {
     Task task = configure(256, 8000, 2, 16, 0);
