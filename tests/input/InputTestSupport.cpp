@@ -85,12 +85,10 @@ Read InputTest::read(TaskRefnum refnum, int32_t samples, double timeoutSeconds, 
 }
 
 std::unique_ptr<testhost::CallThread> InputTest::waitingRead(TaskRefnum refnum, int32_t samples, Read& out,
-                                                             double timeoutSeconds, std::atomic<bool>* ended) {
+                                                             double timeoutSeconds) {
     const int before = testhost::resizeCalls();
-    auto reader = std::make_unique<testhost::CallThread>([=, this, &out] {
-        out = read(refnum, samples, timeoutSeconds);
-        if (ended) *ended = true;
-    });
+    auto reader =
+        std::make_unique<testhost::CallThread>([=, this, &out] { out = read(refnum, samples, timeoutSeconds); });
     while (testhost::resizeCalls() == before) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     // Nothing the first pass does after the attach sleeps (on the manual
     // clock no worker competes): the read sleeps next in its wait.

@@ -62,8 +62,7 @@ protected:
     // Starts a read on a thread of its own and returns once it has attached
     // its array and waits for data; join the thread, then look at `out`.
     std::unique_ptr<testhost::CallThread> waitingRead(TaskRefnum refnum, int32_t samples, Read& out,
-                                                      double timeoutSeconds = 10.0,
-                                                      std::atomic<bool>* ended = nullptr);
+                                                      double timeoutSeconds = 10.0);
     void advance(uint64_t frames);
 
     bool running(TaskRefnum refnum) { return testhost::running(refnum, 1); }

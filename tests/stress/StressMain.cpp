@@ -356,6 +356,9 @@ size_t codeIndex(int32_t code) {
 
 const int32_t kChannels[] = {1, 2, 2}, kBits[] = {16, 16, 8, 24, 32};
 
+// Calls export `name` on `refnum` with the arguments that follow, through Caller::call.
+#define CALL(name, refnum, ...) call(k##name, refnum, [&] { return api.name(__VA_ARGS__); })
+
 struct Caller {
     Shared& sh;
     const testhost::Exports& api;
@@ -411,13 +414,18 @@ struct Caller {
             }
         }
     }
-    // The array's stated size fits its block.
+    // What the library wrote into a host block fits it: an array's stated
+    // size (`elementSize` bytes each, after `header` bytes), a text's length.
+    void checkBlock(Export e, const void* block, size_t header, size_t count, size_t elementSize) {
+        if (header + count * elementSize > testhost::blockSize(block))
+            problem("%s left %zu elements of %zu bytes in a block of %zu bytes", kExportNames[e], count,
+                    elementSize, testhost::blockSize(block));
+    }
     void checkArray(Export e, TwArrayHandle data, uint16_t type) {
         const int32_t r = testhost::rows(data), c = testhost::cols(data);
-        if (r < 0 || c < 0 ||
-            8 + size_t(r) * size_t(c) * size_t(testhost::elementSize(type)) > testhost::blockSize(data))
-            problem("%s left a %d x %d array of type %u in a block of %zu bytes", kExportNames[e], r, c, type,
-                    testhost::blockSize(data));
+        if (r < 0 || c < 0) problem("%s left a %d x %d array", kExportNames[e], r, c);
+        checkBlock(e, data, 8, size_t(std::max(r, 0)) * size_t(std::max(c, 0)),
+                   size_t(testhost::elementSize(type)));
     }
 
     // ---- Argument makers ----
@@ -444,53 +452,51 @@ struct Caller {
     // types. The library must take any host data.
     ArrayPtr samples(uint16_t type, int32_t rows, int32_t cols) {
         auto array = testhost::makeArray2D(type, rows, cols);
-        if (chance(70)) {
-            uint8_t* p = reinterpret_cast<uint8_t*>(*array.get()) + 8;
-            uint64_t x = rng() | 1;
-            for (size_t i = 0, n = size_t(rows) * size_t(cols) * size_t(testhost::elementSize(type)); i < n;
-                 ++i) {
-                x ^= x << 13;
-                x ^= x >> 7;
-                x ^= x << 17;
-                p[i] = static_cast<uint8_t>(x);
-            }
+        uint8_t* p = reinterpret_cast<uint8_t*>(*array.get()) + 8;
+        for (uint64_t i = 0, n = chance(70) ? uint64_t(rows) * cols * testhost::elementSize(type) : 0,
+                      x = rng() | 1;
+             i < n; ++i) {
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
+            p[i] = static_cast<uint8_t>(x);
         }
         return array;
     }
-    // A refnum of either kind of task; `input` says which.
-    int32_t anyTask(uint8_t& input) {
-        input = chance(40) ? 1 : 0;
-        return (input ? sh.inputs : sh.outputs).pick(rng);
-    }
+    int32_t output() { return sh.outputs.pick(rng); }
+    int32_t input() { return sh.inputs.pick(rng); }
+    int32_t file() { return sh.files.pick(rng); }
+    // A refnum of either kind of task; `isInput` says which.
+    int32_t anyTask(uint8_t& isInput) { return (isInput = chance(40) ? 1 : 0) ? input() : output(); }
+    const std::string& anyPath() { return any(sh.paths.written); }
     // The exports that take a refnum alone, or a refnum and a count the library writes.
-    void byRefnum(Export e, const RefnumPool& pool, int32_t (*f)(TaskRefnum)) {
-        const int32_t refnum = pool.pick(rng);
+    void byRefnum(Export e, int32_t refnum, int32_t (*f)(TaskRefnum)) {
         call(e, refnum, [&] { return f(refnum); });
     }
-    void byRefnum(Export e, const RefnumPool& pool, int32_t (*f)(TaskRefnum, int32_t*)) {
-        const int32_t refnum = pool.pick(rng);
+    void byRefnum(Export e, int32_t refnum, int32_t (*f)(TaskRefnum, int32_t*)) {
         int32_t count = -7;
         call(e, refnum, [&] { return f(refnum, &count); });
     }
 
+    // ---- The actions ----
     // A task of either kind, from values its devices take; now and then one
     // argument the library has to refuse (or take): a too-small ring, a rate
     // and a channel count it may refuse (a capture at an odd rate or width
     // would be taken and run, so only 0 there).
-    void configure(bool input) {
+    void configure(bool in) {
         static const std::vector<int32_t> kDevices[] = {{0, 0, 0, 1}, {0, 0, 1}};
         static const std::vector<int32_t> kBuffers[] = {{256, 1024, 4096, 16384}, {512, 2048, 8192}};
         static const std::vector<double> kRates[] = {{8000, 22050, 44100, 48000, 96000},
                                                      {8000, 22050, 44100, 48000}};
         static const int32_t kModes[] = {TW_MODE_CONTINUOUS, TW_MODE_CONTINUOUS, TW_MODE_ONE_SHOT};
-        int32_t device = any(kDevices[input]), buffer = any(kBuffers[input]), channels = any(kChannels);
-        int32_t bits = any(kBits), mode = input ? (chance(70) ? 1 : 0) : any(kModes);
-        double rate = any(kRates[input]);
+        int32_t device = any(kDevices[in]), buffer = any(kBuffers[in]), channels = any(kChannels);
+        int32_t bits = any(kBits), mode = in ? (chance(70) ? 1 : 0) : any(kModes), refnum = -1;
+        double rate = any(kRates[in]);
         switch (rng() % 40) {
             case 0: device = chance(50) ? 2 : -1; break;
-            case 1: buffer = chance(50) ? (input ? 4 : 3) : 0; break;
-            case 2: rate = chance(50) || input ? 0 : 1e7; break;
-            case 3: channels = chance(50) || input ? 0 : 3; break;
+            case 1: buffer = chance(50) ? (in ? 4 : 3) : 0; break;
+            case 2: rate = chance(50) || in ? 0 : 1e7; break;
+            case 3: channels = chance(50) || in ? 0 : 3; break;
             case 4: bits = chance(50) ? 0 : 12; break;
             case 5: mode = 2; break;
             case 6:
@@ -501,13 +507,185 @@ struct Caller {
                 break;
             default: break;
         }
-        const Export e = input ? kSIConfigure : kSOConfigure;
-        int32_t refnum = -1;
+        const Export e = in ? kSIConfigure : kSOConfigure;
+        const auto configureTask = in ? api.SIConfigure : api.SOConfigure;
         const int32_t r = call(e, kNoRefnum, [&] {
-            return (input ? api.SIConfigure : api.SOConfigure)(device, buffer, &rate, &channels, &bits, mode,
-                                                               &refnum);
+            return configureTask(device, buffer, &rate, &channels, &bits, mode, &refnum);
         });
-        made(input ? sh.inputs : sh.outputs, e, r, refnum);
+        made(in ? sh.inputs : sh.outputs, e, r, refnum);
+    }
+    void soWrite() {
+        static const int32_t kCols[] = {0, 1, 64, 512, 2048, 4096};
+        const int32_t refnum = output();
+        const uint16_t type = sampleType();
+        auto data = samples(type, static_cast<int32_t>(chance(90) ? 1 + rng() % 2 : rng() % 4), any(kCols));
+        CALL(SOWrite, refnum, refnum, data.get(), timeout(), type);
+    }
+    void soWait() {
+        // An unlimited wait only now and then: other threads may keep the
+        // task fed for a while.
+        const int32_t refnum = output();
+        CALL(SOWait, refnum, refnum, chance(10) ? -1.0 : timeout() < 0 ? 0.5 : 0.1);
+    }
+    void soVolume() {
+        static const int32_t kVolumes[] = {0, 50, 100, 100, -10, 1000};
+        const int32_t refnum = output();
+        const bool none = chance(10);  // no volumes: refused whatever the refnum
+        auto volumes = none ? testhost::makeInt32Array({}) : testhost::makeInt32Array({any(kVolumes), 7});
+        const int32_t r = call(
+            kSOVolume, refnum, [&] { return api.SOVolume(refnum, volumes.get()); },
+            none ? TW_E_ARGUMENT : TW_E_BAD_REFNUM);
+        if (none && r != TW_E_ARGUMENT) problem("SOVolume(refnum %d) of no volumes returned %d", refnum, r);
+    }
+    void soInfo() {
+        const int32_t refnum = output();
+        auto volumes = testhost::makeInt32Array({});
+        uint8_t flag = 7;
+        if (CALL(SOInfo, refnum, refnum, volumes.get(), &flag) != 0) return;
+        const int32_t count = *reinterpret_cast<const int32_t*>(*volumes.get());
+        if (flag != 0 || count < 0)
+            problem("SOInfo(refnum %d) left flag %u and %d volumes", refnum, flag, count);
+        checkBlock(kSOInfo, volumes.get(), 4, size_t(std::max(count, 0)), 4);
+    }
+    void playSoundFile() {
+        static const int32_t kDevices[] = {0, 0, 0, 1, 5};
+        const Paths& p = sh.paths;
+        const auto which = rng() % 20;  // 0: no path at all
+        auto text = testhost::makeString(which < 10   ? p.midi
+                                         : which < 17 ? p.wav
+                                         : which < 19 ? p.missing
+                                                      : p.directory);
+        int32_t refnum = -1;
+        const int32_t r = CALL(PlaySoundFile, kNoRefnum, any(kDevices), which ? text.get() : nullptr,
+                               chance(10) ? 5 : 0, &refnum);
+        if (which)
+            made(sh.outputs, kPlaySoundFile, r, refnum);
+        else if (r != TW_E_PATH || refnum != -1)
+            problem("PlaySoundFile without a path returned %d and refnum %d", r, refnum);
+    }
+    void siRead() {
+        static const int32_t kCounts[] = {0, 1, 100, 1024, 4096, -1};
+        const int32_t refnum = input(), count = any(kCounts);
+        const uint16_t type = sampleType();
+        auto data = samples(type, static_cast<int32_t>(rng() % 3), static_cast<int32_t>(rng() % 300));
+        int32_t total = -7;
+        double t = timeout();
+        if (count == 0 && t < 0 && !unlimitedEmptyReads) t = 0.2;
+        // A negative count is refused before the refnum matters.
+        const int32_t r = call(
+            kSIRead, refnum, [&] { return api.SIRead(refnum, data.get(), count, &total, t, type); },
+            count < 0 ? TW_E_DEVICE : TW_E_BAD_REFNUM);
+        if (count < 0 ? r != TW_E_DEVICE : total < 0)
+            problem("SIRead(refnum %d) of %d samples returned %d and reported %d read", refnum, count, r,
+                    total);
+        checkArray(kSIRead, data.get(), type);
+    }
+    void getConfFormat() {
+        uint8_t in = 0;
+        const int32_t refnum = anyTask(in);
+        double rate = 0;
+        int32_t channels = 0, bits = 0;
+        uint16_t type = 0;
+        CALL(GetConfFormat, refnum, refnum, &in, &rate, &channels, &bits, &type);
+    }
+    void getConfState() {
+        uint8_t in = 0, running = 7, continuous = 7;
+        const int32_t refnum = anyTask(in);
+        CALL(GetConfState, refnum, refnum, &in, &running, &continuous);
+        if (running > 1 || continuous > 1)
+            problem("GetConfState(refnum %d) wrote flags %u and %u", refnum, running, continuous);
+    }
+    void getStateDesc() {
+        uint8_t in = 0;
+        const int32_t refnum = anyTask(in);
+        auto text = testhost::makeString("");
+        if (CALL(GetStateDesc, refnum, refnum, &in, text.get()) != 0) return;
+        const int32_t length = (*text.get())->length;
+        if (length <= 0 || length > 255)
+            problem("GetStateDesc(refnum %d) wrote a text of %d bytes", refnum, length);
+        checkBlock(kGetStateDesc, text.get(), 4, size_t(std::max(length, 0)), 1);
+    }
+    void soundNumDevices() {
+        uint8_t in = chance(50) ? 1 : 0;
+        int32_t count = -1;
+        const int32_t r = CALL(SoundNumDevices, kNoRefnum, &in, &count);
+        if (r != 0 || count < 0) problem("SoundNumDevices returned %d and wrote %d", r, count);
+    }
+    void soundDeviceInfo() {
+        uint8_t in = chance(50) ? 1 : 0;
+        auto channels = testhost::makeInt32Array({}), bits = testhost::makeInt32Array({});
+        auto name = testhost::makeString("");
+        double minRate = 0, maxRate = 0;
+        CALL(SoundDeviceInfo, kNoRefnum, static_cast<int32_t>(rng() % 5) - 1, &in, channels.get(), bits.get(),
+             &minRate, &maxRate, name.get());
+    }
+    void readFileOpen() {
+        const Paths& p = sh.paths;
+        const auto which = rng() % 20;
+        auto text = testhost::makeString(which < 10   ? p.wav
+                                         : which < 15 ? anyPath()
+                                         : which < 16 ? p.midi
+                                         : which < 17 ? p.missing
+                                         : which < 18 ? p.directory
+                                                      : std::string());
+        int32_t refnum = -1;
+        const int32_t r = CALL(SoundReadFileOpen, kNoRefnum, text.get(), &refnum);
+        made(sh.files, kSoundReadFileOpen, r, refnum);
+    }
+    void readFileData() {
+        static const int32_t kModes[] = {0, 1, 2, 2, 2, 3}, kOffsets[] = {0, 0, 100, -100, 1 << 30};
+        static const int32_t kCounts[] = {-1, 0, 1, 256, 4096};
+        const int32_t refnum = file(), mode = any(kModes), offset = any(kOffsets), count = any(kCounts);
+        const uint16_t type = sampleType();
+        auto data = testhost::makeArray2D(type, 0, 0);
+        int32_t read = -7;
+        uint8_t atEnd = 7;
+        CALL(SoundReadFileData, refnum, refnum, mode, offset, count, type, 0, data.get(), &read, &atEnd);
+        checkArray(kSoundReadFileData, data.get(), type);
+        if (read < 0 || (atEnd != 7 && atEnd > 1))
+            problem("SoundReadFileData(refnum %d) wrote %d frames read and end flag %u", refnum, read, atEnd);
+    }
+    void fileInfoRef() {
+        const int32_t refnum = file();
+        double rate = 0, duration = 0;
+        int32_t channels = 0, bits = 0, total = 0;
+        CALL(SoundFileInfoRef, refnum, refnum, 0, &rate, &channels, &bits, &duration, &total);
+    }
+    void writeFileOpen() {
+        static const double kRates[] = {8000, 44100, 44100};
+        std::string path = anyPath();
+        double rate = any(kRates);
+        int32_t channels = any(kChannels), bits = any(kBits), refnum = -1;
+        switch (rng() % 30) {
+            case 0: path = sh.paths.directory; break;
+            case 1: rate = chance(50) ? 0 : -1; break;
+            case 2: channels = chance(50) ? 0 : 70000; break;
+            case 3: bits = chance(50) ? 0 : 12; break;
+            default: break;
+        }
+        auto text = testhost::makeString(path);
+        const int32_t r = CALL(SoundWriteFileOpen, kNoRefnum, text.get(), &refnum, rate, channels, bits);
+        made(sh.files, kSoundWriteFileOpen, r, refnum);
+    }
+    void writeFileData() {
+        static const int32_t kCols[] = {0, 64, 1024};
+        const int32_t refnum = file();
+        const uint16_t type = sampleType();
+        auto data = samples(type, 1 + static_cast<int32_t>(rng() % 2), any(kCols));
+        int32_t written = -7;
+        CALL(SoundWriteFileData, refnum, refnum, data.get(), &written, type);
+    }
+    // The host's own moves: it tells the library where its run-time is,
+    // refuses a resize (whoever asks next), or one of its programs clears a
+    // refnum another part of it still uses.
+    void setRuntimeModule() {
+        void* module = chance(50) ? sh.mainProgram : nullptr;
+        call(kSetVantorRTModule, kNoRefnum, [&] { return api.SetVantorRTModule(module), 0; });
+    }
+    void staleClear() {
+        RefnumPool* pools[] = {&sh.outputs, &sh.inputs, &sh.files};
+        RefnumPool& pool = *pools[rng() % 3];
+        if (const int32_t refnum = pool.pick(rng); refnum != kNeverIssued) clear(pool, refnum);
     }
 };
 
@@ -517,244 +695,41 @@ struct Action {
     void (*run)(Caller&);
 };
 const Action kActions[] = {
-    // ---- Output tasks ----
     {40, kSOConfigure, [](Caller& c) { c.configure(false); }},
-    {70, kSOWrite,
-     [](Caller& c) {
-         static const int32_t kCols[] = {0, 1, 64, 512, 2048, 4096};
-         const int32_t refnum = c.sh.outputs.pick(c.rng);
-         const uint16_t type = c.sampleType();
-         const auto rows = static_cast<int32_t>(c.chance(90) ? 1 + c.rng() % 2 : c.rng() % 4);
-         auto data = c.samples(type, rows, c.any(kCols));
-         const double t = c.timeout();
-         c.call(kSOWrite, refnum, [&] { return c.api.SOWrite(refnum, data.get(), t, type); });
-     }},
-    {25, kSOStart, [](Caller& c) { c.byRefnum(kSOStart, c.sh.outputs, c.api.SOStart); }},
-    {25, kSOStop, [](Caller& c) { c.byRefnum(kSOStop, c.sh.outputs, c.api.SOStop); }},
-    {20, kSOPause, [](Caller& c) { c.byRefnum(kSOPause, c.sh.outputs, c.api.SOPause); }},
-    {35, kSOWait,
-     [](Caller& c) {
-         const int32_t refnum = c.sh.outputs.pick(c.rng);
-         // An unlimited wait only now and then: other threads may keep the
-         // task fed for a while.
-         const double t = c.chance(10) ? -1.0 : c.timeout() < 0 ? 0.5 : 0.1;
-         c.call(kSOWait, refnum, [&] { return c.api.SOWait(refnum, t); });
-     }},
-    {20, kSOVolume,
-     [](Caller& c) {
-         static const int32_t kVolumes[] = {0, 50, 100, 100, -10, 1000};
-         const int32_t refnum = c.sh.outputs.pick(c.rng);
-         const bool none = c.chance(10);  // no volumes: refused whatever the refnum
-         auto volumes = none ? testhost::makeInt32Array({}) : testhost::makeInt32Array({c.any(kVolumes), 7});
-         const int32_t r = c.call(
-             kSOVolume, refnum, [&] { return c.api.SOVolume(refnum, volumes.get()); },
-             none ? TW_E_ARGUMENT : TW_E_BAD_REFNUM);
-         if (none && r != TW_E_ARGUMENT) problem("SOVolume(refnum %d) of no volumes returned %d", refnum, r);
-     }},
-    {20, kSOInfo,
-     [](Caller& c) {
-         const int32_t refnum = c.sh.outputs.pick(c.rng);
-         auto volumes = testhost::makeInt32Array({});
-         uint8_t flag = 7;
-         const int32_t r =
-             c.call(kSOInfo, refnum, [&] { return c.api.SOInfo(refnum, volumes.get(), &flag); });
-         const int32_t count = *reinterpret_cast<const int32_t*>(*volumes.get());
-         if (r == 0 && (flag != 0 || count < 0 || 4 + 4 * size_t(count) > testhost::blockSize(volumes.get())))
-             problem("SOInfo(refnum %d) left flag %u and a volume array of %d in %zu bytes", refnum, flag,
-                     count, testhost::blockSize(volumes.get()));
-     }},
+    {70, kSOWrite, [](Caller& c) { c.soWrite(); }},
+    {25, kSOStart, [](Caller& c) { c.byRefnum(kSOStart, c.output(), c.api.SOStart); }},
+    {25, kSOStop, [](Caller& c) { c.byRefnum(kSOStop, c.output(), c.api.SOStop); }},
+    {20, kSOPause, [](Caller& c) { c.byRefnum(kSOPause, c.output(), c.api.SOPause); }},
+    {35, kSOWait, [](Caller& c) { c.soWait(); }},
+    {20, kSOVolume, [](Caller& c) { c.soVolume(); }},
+    {20, kSOInfo, [](Caller& c) { c.soInfo(); }},
     {20, kSOClear, [](Caller& c) { c.clear(c.sh.outputs, c.sh.outputs.put(c.rng, -1)); }},
-    {20, kPlaySoundFile,
-     [](Caller& c) {
-         static const int32_t kDevices[] = {0, 0, 0, 1, 5};
-         const int32_t device = c.any(kDevices);
-         const Paths& p = c.sh.paths;
-         const auto which = c.rng() % 20;
-         auto text = testhost::makeString(which < 10   ? p.midi
-                                          : which < 17 ? p.wav
-                                          : which < 19 ? p.missing
-                                                       : p.directory);
-         const uint32_t delay = c.chance(10) ? 5 : 0;
-         int32_t refnum = -1;
-         // Now and then no path at all.
-         const int32_t r = c.call(kPlaySoundFile, kNoRefnum, [&] {
-             return c.api.PlaySoundFile(device, which == 0 ? nullptr : text.get(), delay, &refnum);
-         });
-         if (which == 0 && (r != TW_E_PATH || refnum != -1))
-             problem("PlaySoundFile without a path returned %d and refnum %d", r, refnum);
-         else if (which != 0)
-             c.made(c.sh.outputs, kPlaySoundFile, r, refnum);
-     }},
-    // ---- Input tasks ----
+    {20, kPlaySoundFile, [](Caller& c) { c.playSoundFile(); }},
     {35, kSIConfigure, [](Caller& c) { c.configure(true); }},
-    {80, kSIRead,
-     [](Caller& c) {
-         static const int32_t kCounts[] = {0, 1, 100, 1024, 4096, -1};
-         const int32_t refnum = c.sh.inputs.pick(c.rng);
-         const int32_t count = c.any(kCounts);
-         const uint16_t type = c.sampleType();
-         auto data = c.samples(type, static_cast<int32_t>(c.rng() % 3), static_cast<int32_t>(c.rng() % 300));
-         int32_t total = -7;
-         double t = c.timeout();
-         if (count == 0 && t < 0 && !c.unlimitedEmptyReads) t = 0.2;
-         // A negative count is refused before the refnum matters.
-         const int32_t r = c.call(
-             kSIRead, refnum, [&] { return c.api.SIRead(refnum, data.get(), count, &total, t, type); },
-             count < 0 ? TW_E_DEVICE : TW_E_BAD_REFNUM);
-         if (count < 0 && r != TW_E_DEVICE) problem("SIRead of %d samples returned %d", count, r);
-         if (count >= 0 && total < 0) problem("SIRead(refnum %d) reported %d samples read", refnum, total);
-         c.checkArray(kSIRead, data.get(), type);
-     }},
-    {25, kSIStart, [](Caller& c) { c.byRefnum(kSIStart, c.sh.inputs, c.api.SIStart); }},
-    {25, kSIStop, [](Caller& c) { c.byRefnum(kSIStop, c.sh.inputs, c.api.SIStop); }},
+    {80, kSIRead, [](Caller& c) { c.siRead(); }},
+    {25, kSIStart, [](Caller& c) { c.byRefnum(kSIStart, c.input(), c.api.SIStart); }},
+    {25, kSIStop, [](Caller& c) { c.byRefnum(kSIStop, c.input(), c.api.SIStop); }},
     {20, kSIClear, [](Caller& c) { c.clear(c.sh.inputs, c.sh.inputs.put(c.rng, -1)); }},
-    // ---- Task state and devices ----
-    {25, kGetConfFormat,
-     [](Caller& c) {
-         uint8_t input = 0;
-         const int32_t refnum = c.anyTask(input);
-         double rate = 0;
-         int32_t channels = 0, bits = 0;
-         uint16_t type = 0;
-         c.call(kGetConfFormat, refnum,
-                [&] { return c.api.GetConfFormat(refnum, &input, &rate, &channels, &bits, &type); });
-     }},
-    {25, kGetConfState,
-     [](Caller& c) {
-         uint8_t input = 0, running = 7, continuous = 7;
-         const int32_t refnum = c.anyTask(input);
-         c.call(kGetConfState, refnum,
-                [&] { return c.api.GetConfState(refnum, &input, &running, &continuous); });
-         if (running > 1 || continuous > 1)
-             problem("GetConfState(refnum %d) wrote flags %u and %u", refnum, running, continuous);
-     }},
-    {25, kGetStateDesc,
-     [](Caller& c) {
-         uint8_t input = 0;
-         const int32_t refnum = c.anyTask(input);
-         auto text = testhost::makeString("");
-         const int32_t r =
-             c.call(kGetStateDesc, refnum, [&] { return c.api.GetStateDesc(refnum, &input, text.get()); });
-         const int32_t length = (*text.get())->length;
-         if (r == 0 && (length <= 0 || length > 255 || 4 + size_t(length) > testhost::blockSize(text.get())))
-             problem("GetStateDesc(refnum %d) wrote a text of %d bytes in %zu", refnum, length,
-                     testhost::blockSize(text.get()));
-     }},
-    {20, kSoundNumDevices,
-     [](Caller& c) {
-         uint8_t input = c.chance(50) ? 1 : 0;
-         int32_t count = -1;
-         const int32_t r =
-             c.call(kSoundNumDevices, kNoRefnum, [&] { return c.api.SoundNumDevices(&input, &count); });
-         if (r != 0 || count < 0) problem("SoundNumDevices returned %d and wrote %d", r, count);
-     }},
-    {25, kSoundDeviceInfo,
-     [](Caller& c) {
-         uint8_t input = c.chance(50) ? 1 : 0;
-         const int32_t index = static_cast<int32_t>(c.rng() % 5) - 1;
-         auto channels = testhost::makeInt32Array({}), bits = testhost::makeInt32Array({});
-         auto name = testhost::makeString("");
-         double minRate = 0, maxRate = 0;
-         c.call(kSoundDeviceInfo, kNoRefnum, [&] {
-             return c.api.SoundDeviceInfo(index, &input, channels.get(), bits.get(), &minRate, &maxRate,
-                                          name.get());
-         });
-     }},
-    // ---- Sound files ----
-    {30, kSoundReadFileOpen,
-     [](Caller& c) {
-         const Paths& p = c.sh.paths;
-         const auto which = c.rng() % 20;
-         auto text = testhost::makeString(which < 10   ? p.wav
-                                          : which < 15 ? c.any(p.written)
-                                          : which < 16 ? p.midi
-                                          : which < 17 ? p.missing
-                                          : which < 18 ? p.directory
-                                                       : std::string());
-         int32_t refnum = -1;
-         const int32_t r = c.call(kSoundReadFileOpen, kNoRefnum,
-                                  [&] { return c.api.SoundReadFileOpen(text.get(), &refnum); });
-         c.made(c.sh.files, kSoundReadFileOpen, r, refnum);
-     }},
-    {50, kSoundReadFileData,
-     [](Caller& c) {
-         static const int32_t kModes[] = {0, 1, 2, 2, 2, 3}, kOffsets[] = {0, 0, 100, -100, 1 << 30};
-         static const int32_t kCounts[] = {-1, 0, 1, 256, 4096};
-         const int32_t refnum = c.sh.files.pick(c.rng);
-         const int32_t mode = c.any(kModes), offset = c.any(kOffsets), count = c.any(kCounts);
-         const uint16_t type = c.sampleType();
-         auto data = testhost::makeArray2D(type, 0, 0);
-         int32_t read = -7;
-         uint8_t atEnd = 7;
-         c.call(kSoundReadFileData, refnum, [&] {
-             return c.api.SoundReadFileData(refnum, mode, offset, count, type, 0, data.get(), &read, &atEnd);
-         });
-         c.checkArray(kSoundReadFileData, data.get(), type);
-         if (read < 0 || (atEnd != 7 && atEnd > 1))
-             problem("SoundReadFileData(refnum %d) wrote %d frames read and end flag %u", refnum, read,
-                     atEnd);
-     }},
+    {25, kGetConfFormat, [](Caller& c) { c.getConfFormat(); }},
+    {25, kGetConfState, [](Caller& c) { c.getConfState(); }},
+    {25, kGetStateDesc, [](Caller& c) { c.getStateDesc(); }},
+    {20, kSoundNumDevices, [](Caller& c) { c.soundNumDevices(); }},
+    {25, kSoundDeviceInfo, [](Caller& c) { c.soundDeviceInfo(); }},
+    {30, kSoundReadFileOpen, [](Caller& c) { c.readFileOpen(); }},
+    {50, kSoundReadFileData, [](Caller& c) { c.readFileData(); }},
     {20, kSoundReadFileSamplesRead,
-     [](Caller& c) { c.byRefnum(kSoundReadFileSamplesRead, c.sh.files, c.api.SoundReadFileSamplesRead); }},
-    {20, kSoundFileInfoRef,
-     [](Caller& c) {
-         const int32_t refnum = c.sh.files.pick(c.rng);
-         double rate = 0, duration = 0;
-         int32_t channels = 0, bits = 0, total = 0;
-         c.call(kSoundFileInfoRef, refnum, [&] {
-             return c.api.SoundFileInfoRef(refnum, 0, &rate, &channels, &bits, &duration, &total);
-         });
-     }},
-    {30, kSoundWriteFileOpen,
-     [](Caller& c) {
-         static const double kRates[] = {8000, 44100, 44100};
-         std::string path = c.any(c.sh.paths.written);
-         double rate = c.any(kRates);
-         int32_t channels = c.any(kChannels), bits = c.any(kBits);
-         switch (c.rng() % 30) {
-             case 0: path = c.sh.paths.directory; break;
-             case 1: rate = c.chance(50) ? 0 : -1; break;
-             case 2: channels = c.chance(50) ? 0 : 70000; break;
-             case 3: bits = c.chance(50) ? 0 : 12; break;
-             default: break;
-         }
-         auto text = testhost::makeString(path);
-         int32_t refnum = -1;
-         const int32_t r = c.call(kSoundWriteFileOpen, kNoRefnum, [&] {
-             return c.api.SoundWriteFileOpen(text.get(), &refnum, rate, channels, bits);
-         });
-         c.made(c.sh.files, kSoundWriteFileOpen, r, refnum);
-     }},
-    {50, kSoundWriteFileData,
-     [](Caller& c) {
-         static const int32_t kCols[] = {0, 64, 1024};
-         const int32_t refnum = c.sh.files.pick(c.rng);
-         const uint16_t type = c.sampleType();
-         auto data = c.samples(type, 1 + static_cast<int32_t>(c.rng() % 2), c.any(kCols));
-         int32_t written = -7;
-         c.call(kSoundWriteFileData, refnum,
-                [&] { return c.api.SoundWriteFileData(refnum, data.get(), &written, type); });
-     }},
+     [](Caller& c) { c.byRefnum(kSoundReadFileSamplesRead, c.file(), c.api.SoundReadFileSamplesRead); }},
+    {20, kSoundFileInfoRef, [](Caller& c) { c.fileInfoRef(); }},
+    {30, kSoundWriteFileOpen, [](Caller& c) { c.writeFileOpen(); }},
+    {50, kSoundWriteFileData, [](Caller& c) { c.writeFileData(); }},
     {20, kSoundWriteFileSamplesWritten,
      [](Caller& c) {
-         c.byRefnum(kSoundWriteFileSamplesWritten, c.sh.files, c.api.SoundWriteFileSamplesWritten);
+         c.byRefnum(kSoundWriteFileSamplesWritten, c.file(), c.api.SoundWriteFileSamplesWritten);
      }},
     {25, kSoundFileClose, [](Caller& c) { c.clear(c.sh.files, c.sh.files.put(c.rng, -1)); }},
-    // ---- The host's own moves ----
-    {2, kSetVantorRTModule,
-     [](Caller& c) {
-         void* module = c.chance(50) ? c.sh.mainProgram : nullptr;
-         c.call(kSetVantorRTModule, kNoRefnum, [&] { return c.api.SetVantorRTModule(module), 0; });
-     }},
-    // The host refuses one resize somewhere, whoever asks next.
+    {2, kSetVantorRTModule, [](Caller& c) { c.setRuntimeModule(); }},
     {3, kExportCount, [](Caller&) { testhost::failNextResizes(1, TW_E_NO_MEMORY); }},
-    // A host program that clears a refnum another part of it still uses.
-    {5, kExportCount,
-     [](Caller& c) {
-         RefnumPool* pools[] = {&c.sh.outputs, &c.sh.inputs, &c.sh.files};
-         RefnumPool& pool = *pools[c.rng() % 3];
-         if (const int32_t refnum = pool.pick(c.rng); refnum != kNeverIssued) c.clear(pool, refnum);
-     }},
+    {5, kExportCount, [](Caller& c) { c.staleClear(); }},
 };
 
 void runCaller(Caller& c, const std::atomic<bool>& stop) {
