@@ -38,15 +38,26 @@ tws_result DsDriver::enumerate(Direction direction, std::vector<DeviceEntry>& ou
     return TWS_OK;
 }
 
+// The system answers an id it does not know with a bad-argument error; the
+// module's contract says no such device.
+bool DsDriver::listed(Direction direction, const tws_guid* guid) {
+    if (isNullGuid(guid)) return true;
+    std::vector<DeviceEntry> devices;
+    if (enumerate(direction, devices) != TWS_OK) return false;
+    for (const auto& d : devices)
+        if (sameGuid(d.guid, *guid)) return true;
+    return false;
+}
+
 tws_result DsDriver::openOutput(const tws_guid* guid, std::shared_ptr<OutputDevice>& out) {
     const DsApi* api = dsApi();
-    if (api == nullptr) return TWS_ERR_NODRIVER;
+    if (api == nullptr || !listed(Direction::Output, guid)) return TWS_ERR_NODRIVER;
     return DsOutputDevice::open(*api, guid, out);
 }
 
 tws_result DsDriver::openCapture(const tws_guid* guid, std::shared_ptr<CaptureDevice>& out) {
     const DsApi* api = dsApi();
-    if (api == nullptr) return TWS_ERR_NODRIVER;
+    if (api == nullptr || !listed(Direction::Capture, guid)) return TWS_ERR_NODRIVER;
     return DsCaptureDevice::open(*api, guid, out);
 }
 

@@ -13,6 +13,9 @@ public:
     tws_result enumerate(Direction direction, std::vector<DeviceEntry>& out) override;
     tws_result openOutput(const tws_guid* guid, std::shared_ptr<OutputDevice>& out) override;
     tws_result openCapture(const tws_guid* guid, std::shared_ptr<CaptureDevice>& out) override;
+
+private:
+    bool listed(Direction direction, const tws_guid* guid);
 };
 
 }  // namespace tws

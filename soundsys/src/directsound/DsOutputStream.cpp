@@ -9,6 +9,7 @@ namespace tws {
 namespace {
 
 constexpr DWORD kLostStepMs = 10;
+constexpr uint32_t kAheadPeriods = 6;
 
 int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -37,7 +38,10 @@ tws_result DsOutputStream::create(IDirectSound8* ds, BufferCore& buffer, std::un
     s->ringFrames_ = bytes / align;
     s->feed_.attach(static_cast<uint8_t*>(base), s->ringFrames_);
     s->period_ = periodFrames(s->format_);
-    s->maxAhead_ = std::max(2 * s->period_, s->ringFrames_ / 2);
+    // Ahead by a few of the feeder's periods: a volume change or a stop is
+    // heard that soon. Never more than half the ring: the owner writes the
+    // other half.
+    s->maxAhead_ = std::max(2 * s->period_, std::min(s->ringFrames_ / 2, kAheadPeriods * s->period_));
     // Room for what is queued plus a few periods of silence behind it.
     s->deviceFrames_ = s->maxAhead_ + 4 * s->period_;
     s->staging_.assign(size_t{s->maxAhead_} * align, s->format_.silenceByte());

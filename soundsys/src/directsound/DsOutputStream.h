@@ -51,7 +51,7 @@ private:
     ComRef<IDirectSoundBuffer> dsb_;
     uint32_t period_ = 0;
     uint32_t deviceFrames_ = 0;  // the device buffer's length
-    uint32_t maxAhead_ = 0;      // frames the device may hold: half the ring
+    uint32_t maxAhead_ = 0;      // frames the device may hold
     std::vector<uint8_t> staging_;
 
     // Feeder thread only.

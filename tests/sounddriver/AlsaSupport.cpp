@@ -1,14 +1,14 @@
-#include "AlsaTestSupport.h"
-
+// The ALSA side of the driver tests: the module with the alsa driver, and a
+// null sink of the test's own on the sound server.
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <numbers>
 
-namespace alsatest {
+#include "DriverTestSupport.h"
+
+namespace drivertest {
 
 namespace {
 
@@ -61,6 +61,9 @@ void lookup(void* handle, const char* name, T& out) {
 
 }  // namespace
 
+// The null sink renders a block ahead, and the driver works in 10 ms periods.
+const double kServerLead = 0.02;
+
 const SoundModule& module() {
     static const SoundModule loaded = [] {
         (void)kAlsaSelected;
@@ -82,24 +85,16 @@ const SoundModule& module() {
     return loaded;
 }
 
-std::vector<Device> enumerate(bool capture, tws_result* result) {
-    std::vector<Device> list;
-    auto callback = [](const tws_guid* guid, const char* description, const char* name,
-                       void* context) -> int32_t {
-        static_cast<std::vector<Device>*>(context)->push_back(
-            {guid != nullptr, guid ? *guid : tws_guid{}, description, name});
-        return 1;
-    };
-    const auto& m = module();
-    tws_result r = capture ? m.captureEnumerate(callback, &list) : m.soundEnumerate(callback, &list);
-    if (result) *result = r;
-    return list;
+// ALSA's name of the device, in its description; never the unpaced null device.
+void expectDriverNaming(const Device& device) {
+    EXPECT_NE(device.moduleName, "null") << "the unpaced null device must not be offered";
+    EXPECT_NE(device.description.find("(" + device.moduleName + ")"), std::string::npos) << device.description;
 }
 
 std::string serverProblem() {
     for (bool capture : {false, true}) {
         bool listed = false;
-        for (const auto& d : enumerate(capture)) listed = listed || d.alsaName == "default";
+        for (const auto& d : enumerate(capture)) listed = listed || d.moduleName == "default";
         if (!listed) return std::string("ALSA lists no default ") + (capture ? "capture" : "output") + " device";
     }
     tws_sound* sound = nullptr;
@@ -111,53 +106,4 @@ std::string serverProblem() {
     return {};
 }
 
-bool serverRequired() {
-    auto set = [](const char* name) {
-        const char* v = std::getenv(name);
-        return v != nullptr && *v != '\0' && std::string(v) != "false";
-    };
-    return set("CI") || set("TONEWELL_REQUIRE_SOUND_SERVER");
-}
-
-std::vector<int16_t> sine(double frequency, uint32_t rate, uint32_t frames, uint16_t channels,
-                          double amplitude) {
-    std::vector<int16_t> out(static_cast<size_t>(frames) * channels);
-    for (uint32_t i = 0; i < frames; ++i) {
-        const double v = amplitude * std::sin(2 * std::numbers::pi * frequency * i / rate);
-        for (uint16_t c = 0; c < channels; ++c)
-            out[static_cast<size_t>(i) * channels + c] = static_cast<int16_t>(std::lround(v));
-    }
-    return out;
-}
-
-std::vector<double> channel(const std::vector<int16_t>& samples, uint16_t channels, uint16_t which) {
-    std::vector<double> out;
-    out.reserve(samples.size() / channels);
-    for (size_t i = which; i < samples.size(); i += channels) out.push_back(samples[i]);
-    return out;
-}
-
-double rms(const std::vector<double>& x) {
-    if (x.empty()) return 0.0;
-    double sum = 0;
-    for (double v : x) sum += v * v;
-    return std::sqrt(sum / static_cast<double>(x.size()));
-}
-
-double toneShare(const std::vector<double>& x, double frequency, uint32_t rate) {
-    if (x.empty()) return 0.0;
-    const double w = 2 * std::numbers::pi * frequency / rate;
-    const double coeff = 2 * std::cos(w);
-    double s1 = 0, s2 = 0, energy = 0;
-    for (double v : x) {
-        const double s0 = v + coeff * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-        energy += v * v;
-    }
-    const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
-    // A pure tone of N samples gives power = energy * N / 2.
-    return energy > 0 ? power / (energy * static_cast<double>(x.size()) / 2) : 0.0;
-}
-
-}  // namespace alsatest
+}  // namespace drivertest

@@ -3,11 +3,11 @@
 // captures its monitor.
 #include <thread>
 
-#include "AlsaTestSupport.h"
+#include "DriverTestSupport.h"
 #include "host/Library.h"
 #include "host/TestHost.h"
 
-namespace alsatest {
+namespace drivertest {
 namespace {
 
 using testhost::library;
@@ -140,4 +140,4 @@ TEST_F(Loopback, ContinuousStreamComesBackWholeAndInOrder) {
 }
 
 }  // namespace
-}  // namespace alsatest
+}  // namespace drivertest

@@ -8,12 +8,12 @@
 
 #include <unistd.h>
 
-#include "AlsaTestSupport.h"
+#include "DriverTestSupport.h"
 #include "ExitCases.h"
 #include "host/Library.h"
 #include "host/TestHost.h"
 
-namespace alsatest {
+namespace drivertest {
 namespace {
 
 using testhost::library;
@@ -129,4 +129,4 @@ TEST(AlsaLifetime, ServerDeathFailsTheTasksAndANewServerServesNewOnes) {
 }
 
 }  // namespace
-}  // namespace alsatest
+}  // namespace drivertest

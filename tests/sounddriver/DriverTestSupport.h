@@ -1,5 +1,6 @@
-// Shared by the ALSA driver tests: the sound module loaded with the alsa
-// driver, the check that a sound server answers, and signal measurements.
+// Shared by the tests of the system's sound driver (ALSA on Linux,
+// DirectSound on Windows) against a sound server: the sound module loaded
+// with that driver, the check that a server answers, and signal measurements.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +12,7 @@
 #include "host/WaveFormats.h"
 #include "tonewell_sound.h"
 
-namespace alsatest {
+namespace drivertest {
 
 struct SoundModule {
     tws_sound_create_fn soundCreate = nullptr;
@@ -20,16 +21,22 @@ struct SoundModule {
     tws_capture_enumerate_fn captureEnumerate = nullptr;
 };
 
-// The module from TONEWELL_LIB_DIR, loaded once with the alsa driver.
+// The module from TONEWELL_LIB_DIR, loaded once with the system's driver.
 const SoundModule& module();
 
 struct Device {
     bool hasGuid;
     tws_guid guid;
     std::string description;
-    std::string alsaName;  // the module name the driver reports
+    std::string moduleName;  // what the driver reports as the device's module
 };
 std::vector<Device> enumerate(bool capture, tws_result* result = nullptr);
+// What the driver's own names of a listed device must be like.
+void expectDriverNaming(const Device& device);
+
+// How far ahead of the wall clock the system may take or hand over sound, so
+// that a notification or a captured block comes that much early.
+extern const double kServerLead;
 
 // Empty when the default devices of both directions open; otherwise why not.
 std::string serverProblem();
@@ -38,9 +45,9 @@ std::string serverProblem();
 // CI, or when the test script started one), where a missing server fails.
 #define REQUIRE_SOUND_SERVER()                                                             \
     do {                                                                                   \
-        const std::string problem_ = ::alsatest::serverProblem();                          \
+        const std::string problem_ = ::drivertest::serverProblem();                        \
         if (!problem_.empty()) {                                                           \
-            if (::alsatest::serverRequired()) FAIL() << "no sound server: " << problem_;   \
+            if (::drivertest::serverRequired()) FAIL() << "no sound server: " << problem_; \
             GTEST_SKIP() << "no sound server (start one with scripts/sound-server.sh): "   \
                          << problem_;                                                      \
         }                                                                                  \
@@ -58,4 +65,4 @@ double rms(const std::vector<double>& x);
 // Power share of `frequency` (Goertzel) in the signal: near 1 for a pure tone.
 double toneShare(const std::vector<double>& x, double frequency, uint32_t rate);
 
-}  // namespace alsatest
+}  // namespace drivertest

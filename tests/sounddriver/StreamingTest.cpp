@@ -1,15 +1,16 @@
-// Sound and capture buffers of the ALSA driver, heard back through the
+// Sound and capture buffers of the system's driver, heard back through the
 // sound server's monitor of its null sink.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <numbers>
 #include <thread>
 
-#include "AlsaTestSupport.h"
+#include "DriverTestSupport.h"
 
-namespace alsatest {
+namespace drivertest {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -19,9 +20,6 @@ constexpr double kTone = 441.0;  // whole cycles in any ring of 100-frame multip
 // Measuring windows hold whole cycles of the tones (periods of 100 and 200 frames).
 constexpr uint32_t kWindow = 8800;
 constexpr uint32_t kHalfSecond = 22000;  // rings too hold whole cycles
-// How far ahead of the wall clock the server may take or hand over sound:
-// the null sink renders a block ahead, and the driver works in 10 ms periods.
-constexpr double kServerLead = 0.02;
 
 // Times (seconds after `start`) at which notifications arrived.
 struct Stamps {
@@ -134,7 +132,7 @@ TEST_F(DriverTest, PlayedToneComesBackWithoutDropoutsAndVolumeScalesItInSoftware
     sleepSeconds(2.5);
     auto left = channel(lastCaptured(kRate * 2), 2, 0);
     // A sine never steps further than its steepest slope, nor rests at zero.
-    const double maxStep = 16000 * 2 * M_PI * kTone / kRate * 1.05 + 3;
+    const double maxStep = 16000 * 2 * std::numbers::pi * kTone / kRate * 1.05 + 3;
     size_t start = 0;
     while (start < left.size() && left[start] == 0) ++start;
     ASSERT_LT(start, left.size() / 2) << "the tone took too long to arrive";
@@ -230,7 +228,7 @@ TEST_F(DriverTest, OtherFormatsAreConvertedOnTheWay) {
     const double tone = 220.5;
     std::vector<uint8_t> samples(11000);
     for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<uint8_t>(std::lround(128 + 60 * std::sin(2 * M_PI * tone * i / 22050)));
+        samples[i] = static_cast<uint8_t>(std::lround(128 + 60 * std::sin(2 * std::numbers::pi * tone * i / 22050)));
     tws_buffer* b = output(makeFormat(1, 22050, 8), samples.data(), static_cast<uint32_t>(samples.size()));
     ASSERT_NE(b, nullptr);
     ASSERT_EQ(b->vtbl->play(b, TWS_BPLAY_LOOPING), TWS_OK);
@@ -262,4 +260,4 @@ TEST_F(DriverTest, OneShotCaptureFillsOnceAndStops) {
 }
 
 }  // namespace
-}  // namespace alsatest
+}  // namespace drivertest
