@@ -169,7 +169,11 @@ int32_t WavStream::seek(int32_t mode, int64_t byteOffset) {
         case 0: target = dataStart + std::max<int64_t>(byteOffset, 0); break;
         case 1: target = dataEnd - std::max<int64_t>(byteOffset, 0); break;
         case 2: target = dataEnd - mBytesLeft + byteOffset; break;
-        default: return hr::kFail;
+        default:
+            // Back to the start, as after a failed seek: the frame count the
+            // reader then reports (0) is where the next read begins.
+            rewind();
+            return hr::kFail;
     }
     target = std::clamp(target, dataStart, dataEnd);
     if (mFile.seek(target, SEEK_SET) != target) {
