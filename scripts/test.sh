@@ -2,7 +2,8 @@
 # Builds the library and runs the whole test suite: a plain build with the
 # installed-tree and Debian package tests, then AddressSanitizer +
 # UndefinedBehaviorSanitizer, a minute of each fuzzer, then ThreadSanitizer,
-# then a minute of the stress host in the plain and the ThreadSanitizer build.
+# then a minute of the stress host in the plain and the ThreadSanitizer build,
+# then the Windows build with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -80,3 +81,6 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/al
   suite build-tsan "ThreadSanitizer"
 
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/alsa/tsan.supp" scripts/stress.sh build build-tsan
+
+echo "=== Windows: mingw-w64 build, tests under Wine ==="
+scripts/windows.sh
