@@ -77,10 +77,10 @@ echo "=== fuzzers (60 s each) ==="
 scripts/fuzz.sh
 
 build build-tsan -DTONEWELL_TSAN=ON -DTONEWELL_BUILD_BENCH=OFF
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/alsa/tsan.supp" \
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
   suite build-tsan "ThreadSanitizer"
 
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/alsa/tsan.supp" scripts/stress.sh build build-tsan
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" scripts/stress.sh build build-tsan
 
 echo "=== Windows: mingw-w64 build, tests under Wine ==="
 scripts/windows.sh

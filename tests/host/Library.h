@@ -1,4 +1,4 @@
-// The library as the tests load it: dlopen, exports looked up by name. Each
+// The library as the tests load it, as a host does, exports looked up by name. Each
 // test program loads it once; refnums therefore count on across the tests of
 // one program.
 #pragma once
@@ -11,10 +11,10 @@ namespace testhost {
 using hostrt::Exports;
 using hostrt::Library;
 
-// The library shared by all tests of a program (libtonewell.so in
-// TONEWELL_LIB_DIR), loaded on first use.
+// The library shared by all tests of a program (in TONEWELL_LIB_DIR),
+// loaded on first use.
 inline Library& library() {
-    static Library* lib = new Library(libraryDir() + "/libtonewell.so");
+    static Library* lib = new Library(libraryPath());
     return *lib;
 }
 

@@ -1,30 +1,57 @@
 #include "TestHost.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <process.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace testhost {
 
 namespace {
+
+#ifdef _WIN32
 // Every test program plays on the virtual driver unless the environment or
 // the test itself says otherwise (before the sound system module loads).
+const bool kDefaultDriver = [] {
+    return std::getenv("TONEWELL_SOUND_DRIVER") != nullptr || _putenv_s("TONEWELL_SOUND_DRIVER", "virtual") == 0;
+}();
+int processId() { return _getpid(); }
+// The build puts the DLLs beside the programs.
+std::string programDir() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return n == 0 || n == MAX_PATH ? "." : std::filesystem::path(path).parent_path().string();
+}
+#else
 const bool kDefaultDriver = [] { return ::setenv("TONEWELL_SOUND_DRIVER", "virtual", 0) == 0; }();
+int processId() { return ::getpid(); }
+std::string programDir() { return "build/lib"; }
+#endif
+
 }  // namespace
 
 std::string libraryDir() {
+    (void)kDefaultDriver;
     const char* d = std::getenv("TONEWELL_LIB_DIR");
-    return d ? d : "build/lib";
+    return d ? d : programDir();
 }
+
+std::string libraryPath() { return libraryDir() + "/" + kLibraryFile; }
 
 std::string scratchDir() {
     static std::string dir = [] {
         const char* base = std::getenv("TONEWELL_TEST_TMP");
         std::string b = base ? base : libraryDir() + "/../test-tmp";
-        std::string d = b + "/tw-" + std::to_string(::getpid());
-        std::string cmd = "mkdir -p '" + d + "'";
-        if (std::system(cmd.c_str()) != 0) return b;
-        return d;
+        std::string d = b + "/tw-" + std::to_string(processId());
+        std::error_code error;
+        std::filesystem::create_directories(d, error);
+        return error ? b : d;
     }();
     return dir;
 }

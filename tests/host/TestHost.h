@@ -15,8 +15,16 @@ using namespace hostrt;
 
 // ---- Loading the library as a host does ------------------------------------
 
-// Directory of the built library (TONEWELL_LIB_DIR).
+#ifdef _WIN32
+constexpr const char* kLibraryFile = "tonewell.dll";
+#else
+constexpr const char* kLibraryFile = "libtonewell.so";
+#endif
+
+// Directory of the built library (TONEWELL_LIB_DIR; on Windows the program's
+// own folder without it).
 std::string libraryDir();
+std::string libraryPath();
 // Scratch directory for this test program (created; unique per process).
 std::string scratchDir();
 

@@ -1,8 +1,7 @@
 #include "VirtualDriver.h"
 
-#include <dlfcn.h>
-
 #include "TestHost.h"
+#include "platform/Module.h"
 
 namespace testhost {
 
@@ -11,9 +10,10 @@ std::string soundModulePath() { return libraryDir() + "/" + TWS_MODULE_FILE; }
 VirtualDriver& virtualDriver() {
     static VirtualDriver* driver = [] {
         auto* d = new VirtualDriver();
-        d->handle = ::dlopen(soundModulePath().c_str(), RTLD_NOW | RTLD_LOCAL);
+        d->handle = tw::platform::loadModule(soundModulePath().c_str());
         if (d->handle) {
-#define TWS_CONTROL(name) d->name = reinterpret_cast<decltype(d->name)>(::dlsym(d->handle, #name));
+#define TWS_CONTROL(name) \
+    d->name = reinterpret_cast<decltype(d->name)>(tw::platform::findSymbol(d->handle, #name));
 #include "tonewell_sound_controls.inc"
 #undef TWS_CONTROL
         }

@@ -1,5 +1,5 @@
 // The sound system module's virtual-driver control API, reached the way a
-// test reaches it: dlopen the module (the same file the library loads, so
+// test reaches it: load the module (the same file the library loads, so
 // both see one instance) and look the functions up.
 #pragma once
 
@@ -17,7 +17,7 @@ struct VirtualDriver {
     bool loaded() const { return handle != nullptr; }
 };
 
-// Loads libtonewell-sound.so from TONEWELL_LIB_DIR once per process. Load it
+// Loads the sound system module from TONEWELL_LIB_DIR once per process. Load it
 // before the library's first device call to set faults for enumeration.
 VirtualDriver& virtualDriver();
 

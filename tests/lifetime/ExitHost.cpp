@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[2], "unload") == 0) {
         library.unload();
         // Unloaded for good: nothing of it may be left running.
-        const std::string path = testhost::libraryDir() + "/libtonewell.so";
+        const std::string path = testhost::libraryPath();
         if (void* still = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
             dlclose(still);
             return 12;

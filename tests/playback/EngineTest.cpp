@@ -60,7 +60,7 @@ TEST_F(PlaybackTest, WithoutTheEngineModuleTheSearchDirectoryIsRefused) {
                       "/libtonewell-sound.so' '" + dir + "/'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     // Kept loaded: the library's process-wide objects live until the process ends.
-    static testhost::Library* loadedCopy = new testhost::Library(dir + "/libtonewell.so");
+    static testhost::Library* loadedCopy = new testhost::Library(dir + "/" + testhost::kLibraryFile);
     testhost::Library& bare = *loadedCopy;
     ASSERT_TRUE(bare.loaded()) << bare.error();
     auto path = testhost::makeString(shortWave());
