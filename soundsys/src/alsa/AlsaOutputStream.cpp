@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-
 
 namespace tws {
 
@@ -12,16 +10,14 @@ namespace {
 constexpr int kRetryMs = 20;
 constexpr int kLostStepMs = 10;
 
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 }  // namespace
 
 AlsaOutputStream::AlsaOutputStream(const std::string& name, BufferCore& buffer)
-    : AlsaStream(buffer), name_(name), format_(buffer.format()), feed_(format_) {}
+    : AlsaStream(buffer),
+      name_(name),
+      format_(buffer.format()),
+      feed_(format_),
+      cursor_(format_.rate, buffer.bytes() / format_.blockAlign) {}
 
 AlsaOutputStream::~AlsaOutputStream() { stopThread(); }
 
@@ -68,7 +64,7 @@ void AlsaOutputStream::loop(std::vector<PendingNotice>& batch, const std::atomic
         if (!service.running) {
             if (active_) pcm_->reset();  // stop drops what the device still holds
             active_ = false;
-            synced_ = false;
+            cursor_.resync();
             wake_.wait(-1);
             continue;
         }
@@ -126,7 +122,7 @@ bool AlsaOutputStream::writeStaged() {
             if (pcm_->recover(static_cast<int>(n)) < 0) return false;
         } else {
             done += static_cast<uint32_t>(n);
-            written_ += static_cast<uint64_t>(n);
+            cursor_.wrote(static_cast<uint64_t>(n));
         }
     }
     return true;
@@ -136,8 +132,7 @@ void AlsaOutputStream::loseDevice() {
     lost_ = true;
     active_ = false;
     pcm_.reset();
-    lostAnchorNs_ = nowNs();
-    lostAnchorFrames_ = played_;
+    cursor_.lose();
     buffer_.setLost();
 }
 
@@ -146,7 +141,7 @@ bool AlsaOutputStream::adoptRestored() {
     if (!restored_) return false;
     pcm_ = std::move(restored_);
     lost_ = false;
-    synced_ = false;  // feed again from wherever the cursor is
+    cursor_.resync();  // feed again from wherever the cursor is
     return true;
 }
 
@@ -163,31 +158,15 @@ tws_result AlsaOutputStream::restore() {
 }
 
 uint64_t AlsaOutputStream::framesDue(const RunInfo& info) {
-    if (!synced_ || info.generation != generation_ || info.cursor != expectCursor_ ||
-        (info.looping && feed_.ended())) {
+    const auto step = cursor_.step(info, feed_.ended(), lost_, delay_);
+    if (step.restarted) {
         // Started, moved or switched to looping: feed afresh from the cursor.
-        startRun(info);
-    } else if (lost_) {
-        const double elapsed = static_cast<double>(nowNs() - lostAnchorNs_) * 1e-9;
-        played_ = std::max(played_, lostAnchorFrames_ + static_cast<uint64_t>(elapsed * format_.rate));
-    } else if (written_ > delay_) {
-        played_ = std::max(played_, written_ - delay_);
+        restart_ = true;
+        feed_.restart(info.cursor);
+        delay_ = 0;
     }
-    const uint64_t due = played_ - reported_;
-    reported_ = played_;
-    expectCursor_ = static_cast<uint32_t>((info.cursor + due) % ringFrames_);
     if (!lost_) stage(info);
-    return due;
-}
-
-void AlsaOutputStream::startRun(const RunInfo& info) {
-    generation_ = info.generation;
-    synced_ = true;
-    restart_ = true;
-    feed_.restart(info.cursor);
-    written_ = played_ = reported_ = delay_ = 0;
-    lostAnchorNs_ = nowNs();
-    lostAnchorFrames_ = 0;
+    return step.due;
 }
 
 void AlsaOutputStream::stage(const RunInfo& info) {

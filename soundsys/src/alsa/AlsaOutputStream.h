@@ -13,6 +13,7 @@
 
 #include "alsa/AlsaPcm.h"
 #include "alsa/AlsaStream.h"
+#include "core/PlayedCursor.h"
 #include "core/RingFeed.h"
 
 namespace tws {
@@ -40,12 +41,12 @@ private:
     // Transport, on the feeder thread under the buffer's lock.
     uint64_t framesDue(const RunInfo& info) override;
     void chunk(uint8_t*, uint32_t) override {}  // played bytes were fed earlier
-    void startRun(const RunInfo& info);
     void stage(const RunInfo& info);
 
     const std::string name_;
     const Format format_;
     RingFeed feed_;
+    PlayedCursor cursor_;
     uint32_t ringFrames_ = 0;
     std::unique_ptr<AlsaPcm> pcm_;
     std::vector<uint8_t> staging_;
@@ -55,18 +56,10 @@ private:
     // Feeder thread only.
     bool active_ = false;      // the PCM holds data of a run
     bool restart_ = false;     // drop the PCM's queue before the next write
-    bool synced_ = false;      // the counters below belong to the current run
-    uint64_t generation_ = 0;
-    uint32_t expectCursor_ = 0;
-    uint64_t written_ = 0;     // frames of this run the device took
-    uint64_t played_ = 0;
-    uint64_t reported_ = 0;    // frames the cursor was moved in this run
     uint64_t delay_ = 0;
     uint32_t room_ = 0;        // frames the device has room for
     uint32_t staged_ = 0;
     bool lost_ = false;
-    int64_t lostAnchorNs_ = 0;
-    uint64_t lostAnchorFrames_ = 0;
 
     std::mutex restoreMutex_;
     std::unique_ptr<AlsaPcm> restored_;  // guarded by restoreMutex_

@@ -1,7 +1,6 @@
 #include "directsound/DsOutputStream.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 namespace tws {
@@ -11,16 +10,13 @@ namespace {
 constexpr DWORD kLostStepMs = 10;
 constexpr uint32_t kAheadPeriods = 6;
 
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 }  // namespace
 
 DsOutputStream::DsOutputStream(BufferCore& buffer)
-    : DsStream(buffer), format_(buffer.format()), feed_(format_) {}
+    : DsStream(buffer),
+      format_(buffer.format()),
+      feed_(format_),
+      cursor_(format_.rate, buffer.bytes() / format_.blockAlign) {}
 
 DsOutputStream::~DsOutputStream() {
     stopThread();
@@ -81,7 +77,7 @@ void DsOutputStream::loop(std::vector<PendingNotice>& batch, const std::atomic<b
         if (!deliver(batch, released)) return;
         if (!service.running) {
             if (active_) halt();  // stop drops what the device still holds
-            synced_ = false;
+            cursor_.resync();
             sleep(INFINITE);
             continue;
         }
@@ -150,7 +146,7 @@ bool DsOutputStream::writeStaged() {
     if (!active_ && !begin()) return false;
     if (!put(devNext_, staging_.data(), staged_)) return false;
     devNext_ += staged_;
-    written_ += staged_;
+    cursor_.wrote(staged_);
     // Silence in the rest of the device buffer, up to where it plays now.
     const uint64_t free = deviceFrames_ - std::min<uint64_t>(deviceFrames_, devNext_ - devPlayed_);
     if (free > 0 && !put(devNext_, nullptr, static_cast<uint32_t>(free))) return false;
@@ -164,8 +160,7 @@ bool DsOutputStream::writeStaged() {
 void DsOutputStream::loseDevice() {
     lost_ = true;
     active_ = false;
-    lostAnchorNs_ = nowNs();
-    lostAnchorFrames_ = played_;
+    cursor_.lose();
     buffer_.setLost();
 }
 
@@ -174,7 +169,7 @@ bool DsOutputStream::adoptRestored() {
     if (!restored_) return false;
     restored_ = false;
     lost_ = false;
-    synced_ = false;  // feed again from wherever the cursor is
+    cursor_.resync();  // feed again from wherever the cursor is
     return true;
 }
 
@@ -190,34 +185,18 @@ tws_result DsOutputStream::restore() {
 }
 
 uint64_t DsOutputStream::framesDue(const RunInfo& info) {
-    if (!synced_ || info.generation != generation_ || info.cursor != expectCursor_ ||
-        (info.looping && feed_.ended())) {
+    const auto step = cursor_.step(info, feed_.ended(), lost_, queued_);
+    if (step.restarted) {
         // Started, moved or switched to looping: feed afresh from the cursor.
-        startRun(info);
-    } else if (lost_) {
-        const double elapsed = static_cast<double>(nowNs() - lostAnchorNs_) * 1e-9;
-        played_ = std::max(played_, lostAnchorFrames_ + static_cast<uint64_t>(elapsed * format_.rate));
-    } else if (written_ > queued_) {
-        played_ = std::max(played_, written_ - queued_);
+        restart_ = true;
+        feed_.restart(info.cursor);
+        queued_ = 0;
     }
-    const uint64_t due = played_ - reported_;
-    reported_ = played_;
-    expectCursor_ = static_cast<uint32_t>((info.cursor + due) % ringFrames_);
     if (!lost_) {
         feed_.fill(staging_.data(), room_, info.looping, info.volume);
         staged_ = room_;
     }
-    return due;
-}
-
-void DsOutputStream::startRun(const RunInfo& info) {
-    generation_ = info.generation;
-    synced_ = true;
-    restart_ = true;
-    feed_.restart(info.cursor);
-    written_ = played_ = reported_ = queued_ = 0;
-    lostAnchorNs_ = nowNs();
-    lostAnchorFrames_ = 0;
+    return step.due;
 }
 
 }  // namespace tws

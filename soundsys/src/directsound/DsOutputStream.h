@@ -11,6 +11,7 @@
 #include <mutex>
 #include <vector>
 
+#include "core/PlayedCursor.h"
 #include "core/RingFeed.h"
 #include "directsound/DsStream.h"
 
@@ -43,10 +44,10 @@ private:
     // Transport, on the feeder thread under the buffer's lock.
     uint64_t framesDue(const RunInfo& info) override;
     void chunk(uint8_t*, uint32_t) override {}  // played bytes were fed earlier
-    void startRun(const RunInfo& info);
 
     const Format format_;
     RingFeed feed_;
+    PlayedCursor cursor_;
     uint32_t ringFrames_ = 0;
     ComRef<IDirectSoundBuffer> dsb_;
     uint32_t period_ = 0;
@@ -57,12 +58,6 @@ private:
     // Feeder thread only.
     bool active_ = false;   // the device buffer plays data of a run
     bool restart_ = false;  // start the device buffer afresh before the next write
-    bool synced_ = false;   // the counters below belong to the current run
-    uint64_t generation_ = 0;
-    uint32_t expectCursor_ = 0;
-    uint64_t written_ = 0;  // frames of this run the device took
-    uint64_t played_ = 0;
-    uint64_t reported_ = 0;  // frames the cursor was moved in this run
     uint64_t queued_ = 0;    // frames written and not yet played (with any gap)
     uint64_t devPlayed_ = 0;  // device frames played since the device buffer started
     uint64_t devNext_ = 0;    // device frame the next write goes to
@@ -70,8 +65,6 @@ private:
     uint32_t room_ = 0;
     uint32_t staged_ = 0;
     bool lost_ = false;
-    int64_t lostAnchorNs_ = 0;
-    uint64_t lostAnchorFrames_ = 0;
 
     std::mutex restoreMutex_;
     bool restored_ = false;  // guarded by restoreMutex_
