@@ -97,13 +97,7 @@ std::string serverProblem() {
         for (const auto& d : enumerate(capture)) listed = listed || d.moduleName == "default";
         if (!listed) return std::string("ALSA lists no default ") + (capture ? "capture" : "output") + " device";
     }
-    tws_sound* sound = nullptr;
-    if (module().soundCreate(nullptr, &sound) != TWS_OK) return "the default output does not open";
-    sound->vtbl->release(sound);
-    tws_capture* capture = nullptr;
-    if (module().captureCreate(nullptr, &capture) != TWS_OK) return "the default capture does not open";
-    capture->vtbl->release(capture);
-    return {};
+    return defaultDevicesProblem();
 }
 
 }  // namespace drivertest

@@ -20,6 +20,16 @@ std::vector<Device> enumerate(bool capture, tws_result* result) {
     return list;
 }
 
+std::string defaultDevicesProblem() {
+    tws_sound* sound = nullptr;
+    if (module().soundCreate(nullptr, &sound) != TWS_OK) return "the default output does not open";
+    sound->vtbl->release(sound);
+    tws_capture* capture = nullptr;
+    if (module().captureCreate(nullptr, &capture) != TWS_OK) return "the default capture does not open";
+    capture->vtbl->release(capture);
+    return {};
+}
+
 bool serverRequired() {
     auto set = [](const char* name) {
         const char* v = std::getenv(name);

@@ -40,6 +40,8 @@ extern const double kServerLead;
 
 // Empty when the default devices of both directions open; otherwise why not.
 std::string serverProblem();
+// The part of that every driver shares: the default devices open.
+std::string defaultDevicesProblem();
 
 // Skips the test when no sound server answers, unless one is required (under
 // CI, or when the test script started one), where a missing server fails.
