@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "host/Library.h"
 #include "host/TestHost.h"
@@ -18,9 +19,10 @@ namespace {
 testhost::Library& copied(const std::string& dir, const std::string& copy, const std::string& library) {
     const std::string lib = testhost::libraryDir();
     EXPECT_EQ(std::system(("mkdir -p '" + dir + "/tonewell' && cd '" + lib + "' && " + copy).c_str()), 0);
-    auto* loaded = new testhost::Library(dir + "/" + library);
-    EXPECT_TRUE(loaded->loaded()) << loaded->error();
-    return *loaded;
+    static auto* kept = new std::vector<testhost::Library*>();
+    kept->push_back(new testhost::Library(dir + "/" + library));
+    EXPECT_TRUE(kept->back()->loaded()) << kept->back()->error();
+    return *kept->back();
 }
 
 int32_t numDevices(testhost::Library& lib, uint8_t input) {
