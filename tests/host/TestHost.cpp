@@ -16,11 +16,6 @@ namespace testhost {
 namespace {
 
 #ifdef _WIN32
-// Every test program plays on the virtual driver unless the environment or
-// the test itself says otherwise (before the sound system module loads).
-const bool kDefaultDriver = [] {
-    return std::getenv("TONEWELL_SOUND_DRIVER") != nullptr || _putenv_s("TONEWELL_SOUND_DRIVER", "virtual") == 0;
-}();
 int processId() { return _getpid(); }
 // The build puts the DLLs beside the programs.
 std::string programDir() {
@@ -29,12 +24,24 @@ std::string programDir() {
     return n == 0 || n == MAX_PATH ? "." : std::filesystem::path(path).parent_path().string();
 }
 #else
-const bool kDefaultDriver = [] { return ::setenv("TONEWELL_SOUND_DRIVER", "virtual", 0) == 0; }();
 int processId() { return ::getpid(); }
 std::string programDir() { return "build/lib"; }
 #endif
 
+// Every test program plays on the virtual driver unless the environment or
+// the test itself says otherwise (before the sound system module loads).
+const bool kDefaultDriver = setEnv("TONEWELL_SOUND_DRIVER", "virtual", false);
+
 }  // namespace
+
+bool setEnv(const char* name, const char* value, bool overwrite) {
+    if (!overwrite && std::getenv(name) != nullptr) return true;
+#ifdef _WIN32
+    return _putenv_s(name, value) == 0;
+#else
+    return ::setenv(name, value, 1) == 0;
+#endif
+}
 
 std::string libraryDir() {
     (void)kDefaultDriver;

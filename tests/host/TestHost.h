@@ -28,4 +28,8 @@ std::string libraryPath();
 // Scratch directory for this test program (created; unique per process).
 std::string scratchDir();
 
+// Sets a variable of this process's environment; without `overwrite` only
+// where it is not set yet.
+bool setEnv(const char* name, const char* value, bool overwrite = true);
+
 }  // namespace testhost

@@ -1,9 +1,9 @@
 // Enumeration, device sets, injected faults and driver selection, as the
 // module's callers see them.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include "SoundModule.h"
+#include "platform/Module.h"
 
 namespace soundtest {
 namespace {
@@ -104,7 +104,7 @@ TEST(DriverSelection, UnknownDriverMakesEnumerationAndCreationFail) {
         EXPECT_EQ(copy.captureEnumerate(callback, nullptr), TWS_ERR_NODRIVER);
         tws_sound* s = nullptr;
         EXPECT_EQ(copy.soundCreate(nullptr, &s), TWS_ERR_NODRIVER);
-        ::dlclose(copy.handle);
+        tw::platform::unloadModule(copy.handle);
     }
 }
 

@@ -1,6 +1,8 @@
 #include "SoundModule.h"
 
+#ifndef _WIN32
 #include <dlfcn.h>
+#endif
 
 #include <atomic>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 
 #include "host/TestHost.h"
 #include "host/VirtualDriver.h"
+#include "platform/Module.h"
 
 namespace soundtest {
 
@@ -16,7 +19,7 @@ namespace {
 
 template <typename T>
 bool lookup(void* handle, const char* name, T& out) {
-    out = reinterpret_cast<T>(::dlsym(handle, name));
+    out = reinterpret_cast<T>(tw::platform::findSymbol(handle, name));
     return out != nullptr;
 }
 
@@ -32,10 +35,10 @@ bool SoundModule::resolve() {
 SoundModule& module() {
     static SoundModule* shared = [] {
         // The suite picks its driver itself rather than trust the runner's environment.
-        ::setenv("TONEWELL_SOUND_DRIVER", "virtual", 1);
+        testhost::setEnv("TONEWELL_SOUND_DRIVER", "virtual");
         auto* m = new SoundModule{testhost::virtualDriver()};
         if (!m->resolve() || m->tws_virtual_reset == nullptr) {
-            ADD_FAILURE() << "sound module not loadable: " << ::dlerror();
+            ADD_FAILURE() << "sound module not loadable: " << testhost::soundModulePath();
             std::abort();
         }
         return m;
@@ -44,22 +47,24 @@ SoundModule& module() {
 }
 
 SoundModule loadCopy(const char* driver) {
+#ifndef _WIN32
     // Unloading the last copy would unload the sound libraries it links;
     // ThreadSanitizer's suppressions name those libraries and refuse to see
     // them go. Keep them resident for the whole test program.
     static const bool pinned = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_NODELETE) != nullptr;
     (void)pinned;
+#endif
     static std::atomic<int> counter{0};
     const std::string dir = testhost::scratchDir() + "/copy-" + std::to_string(counter++);
     std::filesystem::create_directories(dir);
     const std::string path = dir + "/" + TWS_MODULE_FILE;
     std::filesystem::copy_file(testhost::soundModulePath(), path, std::filesystem::copy_options::overwrite_existing);
     const std::string saved = std::getenv("TONEWELL_SOUND_DRIVER");  // module() set it
-    ::setenv("TONEWELL_SOUND_DRIVER", driver, 1);
+    testhost::setEnv("TONEWELL_SOUND_DRIVER", driver);
     SoundModule copy;
-    copy.handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ::setenv("TONEWELL_SOUND_DRIVER", saved.c_str(), 1);
-    EXPECT_TRUE(copy.resolve()) << ::dlerror();
+    copy.handle = tw::platform::loadModule(path.c_str());
+    testhost::setEnv("TONEWELL_SOUND_DRIVER", saved.c_str());
+    EXPECT_TRUE(copy.resolve()) << path;
     return copy;
 }
 
