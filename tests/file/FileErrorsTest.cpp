@@ -11,10 +11,14 @@
 #include <limits>
 #include <thread>
 
+#include "ChildProcess.h"
 #include "FileTestSupport.h"
 
 namespace filetest {
 namespace {
+
+using testchild::inChild;
+using testchild::limitFileSize;
 
 constexpr uid_t kNobody = 65534;
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "convert/SampleTypes.h"
 
@@ -10,7 +11,8 @@ namespace filetest {
 
 std::string scratchPath(const std::string& name) {
     std::string path = testhost::scratchDir() + "/" + name;
-    ::unlink(path.c_str());
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
     return path;
 }
 
@@ -113,7 +115,11 @@ double sampleAt(TwArrayHandle data, uint16_t type, int32_t row, int32_t col) {
 
 int run(const std::string& command) {
     const int status = std::system(command.c_str());
+#ifdef _WIN32
+    return status;
+#else
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 }  // namespace filetest

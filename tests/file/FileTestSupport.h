@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
 #include "WavBytes.h"
 #include "host/Library.h"
 #include "host/TestHost.h"
@@ -109,8 +108,5 @@ double sampleAt(TwArrayHandle data, uint16_t type, int32_t row, int32_t col);
 
 // Runs a shell command; its exit status.
 int run(const std::string& command);
-
-using testchild::inChild;
-using testchild::limitFileSize;
 
 }  // namespace filetest

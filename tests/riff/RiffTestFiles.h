@@ -2,11 +2,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,12 +24,17 @@ public:
     ScratchFile() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         mPath = testhost::scratchDir() + "/riff_" + info->test_suite_name() + "_" + info->name() + ".bin";
-        ::unlink(mPath.c_str());
+        remove();
     }
-    ~ScratchFile() { ::unlink(mPath.c_str()); }
+    ~ScratchFile() { remove(); }
     const char* path() const { return mPath.c_str(); }
 
 private:
+    void remove() {
+        std::error_code ignored;
+        std::filesystem::remove(mPath, ignored);
+    }
+
     std::string mPath;
 };
 
