@@ -1,6 +1,5 @@
 // The ALSA side of the driver tests: the module with the alsa driver, and a
 // null sink of the test's own on the sound server.
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,13 +10,6 @@
 namespace drivertest {
 
 namespace {
-
-// Before anything loads the module (directly or through the library): this
-// program tests the real devices.
-const bool kAlsaSelected = [] {
-    ::setenv("TONEWELL_SOUND_DRIVER", "alsa", 1);
-    return true;
-}();
 
 std::string runQuiet(const std::string& command) {
     std::string out;
@@ -54,36 +46,13 @@ void usePrivateSink() {
     std::atexit(unloadSink);
 }
 
-template <typename T>
-void lookup(void* handle, const char* name, T& out) {
-    out = reinterpret_cast<T>(::dlsym(handle, name));
-}
-
 }  // namespace
 
 // The null sink renders a block ahead, and the driver works in 10 ms periods.
 const double kServerLead = 0.02;
 
-const SoundModule& module() {
-    static const SoundModule loaded = [] {
-        (void)kAlsaSelected;
-        usePrivateSink();
-        const char* dir = std::getenv("TONEWELL_LIB_DIR");
-        std::string path = std::string(dir ? dir : "build/lib") + "/" + TWS_MODULE_FILE;
-        SoundModule m;
-        void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) {
-            ADD_FAILURE() << "sound module not loadable: " << ::dlerror();
-            std::abort();
-        }
-        lookup(handle, TWS_ENTRY_SOUND_CREATE, m.soundCreate);
-        lookup(handle, TWS_ENTRY_CAPTURE_CREATE, m.captureCreate);
-        lookup(handle, TWS_ENTRY_SOUND_ENUMERATE, m.soundEnumerate);
-        lookup(handle, TWS_ENTRY_CAPTURE_ENUMERATE, m.captureEnumerate);
-        return m;
-    }();
-    return loaded;
-}
+const char* const kDriverName = "alsa";
+void prepareServer() { usePrivateSink(); }
 
 // ALSA's name of the device, in its description; never the unpaced null device.
 void expectDriverNaming(const Device& device) {

@@ -1,10 +1,46 @@
 #include "DriverTestSupport.h"
 
+#include "host/TestHost.h"
+#include "host/VirtualDriver.h"
+#include "platform/Module.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
 
 namespace drivertest {
+
+namespace {
+
+// Before anything loads the module, directly or through the library: this
+// program tests the real devices, whatever the runner's environment says.
+const bool kDriverChosen = testhost::setEnv("TONEWELL_SOUND_DRIVER", kDriverName);
+
+template <typename T>
+void lookup(void* handle, const char* name, T& out) {
+    out = reinterpret_cast<T>(tw::platform::findSymbol(handle, name));
+}
+
+}  // namespace
+
+const SoundModule& module() {
+    static const SoundModule loaded = [] {
+        (void)kDriverChosen;
+        prepareServer();
+        SoundModule m;
+        void* handle = tw::platform::loadModule(testhost::soundModulePath().c_str());
+        if (handle == nullptr) {
+            ADD_FAILURE() << "sound module not loadable: " << testhost::soundModulePath();
+            std::abort();
+        }
+        lookup(handle, TWS_ENTRY_SOUND_CREATE, m.soundCreate);
+        lookup(handle, TWS_ENTRY_CAPTURE_CREATE, m.captureCreate);
+        lookup(handle, TWS_ENTRY_SOUND_ENUMERATE, m.soundEnumerate);
+        lookup(handle, TWS_ENTRY_CAPTURE_ENUMERATE, m.captureEnumerate);
+        return m;
+    }();
+    return loaded;
+}
 
 std::vector<Device> enumerate(bool capture, tws_result* result) {
     std::vector<Device> list;

@@ -23,6 +23,9 @@ struct SoundModule {
 
 // The module from TONEWELL_LIB_DIR, loaded once with the system's driver.
 const SoundModule& module();
+// That driver's name, and what it plays into, set up before the module loads.
+extern const char* const kDriverName;
+void prepareServer();
 
 struct Device {
     bool hasGuid;
