@@ -4,8 +4,15 @@
 
 #include "core/ErrorCodes.h"
 #include "core/InputConfiguration.h"
+#include "platform/Module.h"
 
 namespace tw {
+
+// A task runs threads of the library and of the sound system module: from
+// the first one on, unloading must not tear them down (see pinModuleOf).
+ConfigurationData::ConfigurationData() {
+    platform::pinModuleOf(reinterpret_cast<const void*>(&ConfigurationData::naturalTypeCode));
+}
 
 int32_t ConfigurationData::getStateDesc(char*) { return err::kNotSupported; }
 int32_t ConfigurationData::isRunning() { return 0; }

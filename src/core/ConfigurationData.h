@@ -9,7 +9,7 @@ namespace tw {
 
 class ConfigurationData : public Cleanable {
 public:
-    ConfigurationData() = default;
+    ConfigurationData();
     ConfigurationData(const ConfigurationData&) = delete;
     ConfigurationData& operator=(const ConfigurationData&) = delete;
 

@@ -88,6 +88,14 @@ public:
         return 0;
     }
 
+    // Every object, without taking a lock: only for a process whose other
+    // threads are gone (they may have died holding one).
+    template <typename Fn>
+    void forEachAtExit(Fn fn) {
+        for (auto& [refnum, entry] : map_)
+            if (entry->object) fn(*entry->object);
+    }
+
     // Passing, as the lookups of the calls that end waits trace it first.
     int32_t count() {
         lock_.lockSharedPassing();

@@ -4,6 +4,7 @@
 #include "core/OutputConfiguration.h"
 #include "core/SharedExclusiveLock.h"
 #include "file/SoundFile.h"
+#include "platform/Module.h"
 
 // The C++ run-time's registration of exit work for one shared object.
 extern "C" {
@@ -50,6 +51,14 @@ void libraryAttach() {
 }
 
 void libraryDetach() {
+    // At process exit on Windows the other threads are gone, holding whatever
+    // they held, and the sound system module has detached first: only the
+    // open WAV files are finished; the system takes back everything else.
+    if (platform::processShuttingDown()) {
+        if (gSoundFiles) gSoundFiles->forEachAtExit([](SoundFile& file) { file.finishAtExit(); });
+        gSoundFiles = nullptr;
+        return;
+    }
     delete gOutputTasks;
     gOutputTasks = nullptr;
     delete gInputTasks;

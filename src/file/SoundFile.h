@@ -27,6 +27,13 @@ public:
     virtual int32_t seek(int32_t mode, int32_t sampleOffset);
     // Whether the path can be opened this way: 0 or an error code.
     virtual int32_t checkPath(const char* path) = 0;
+    // The process exits with no other thread left: a file written to ends up
+    // whole, unless a thread died in the middle of a write to it.
+    void finishAtExit() {
+        if (!mStreamMutex.try_lock()) return;
+        mStream.close();
+        mStreamMutex.unlock();
+    }
 
     // Error code left by construction; 0 when the file is usable.
     int32_t status() const { return mStatus; }

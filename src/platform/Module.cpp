@@ -97,4 +97,8 @@ void unloadModule(ModuleHandle module) {
   if (module != nullptr) dlclose(module);
 }
 
+void pinModuleOf(const void*) {}
+
+bool processShuttingDown() { return false; }
+
 }  // namespace tw::platform

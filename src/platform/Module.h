@@ -28,5 +28,14 @@ std::string moduleDirectoryOf(const void* address);
 std::string companionModulePath(const void* address, const char* subdir, const char* file);
 // Drops one reference taken by loadModule; null is ignored.
 void unloadModule(ModuleHandle module);
+// Keeps the module containing `address` loaded until the process ends,
+// however often it is unloaded. On Windows, unloading a module whose threads
+// still run would have to wait for them under the system's loader lock; on
+// other systems nothing needs it and nothing happens.
+void pinModuleOf(const void* address);
+// Is the process exiting with its other threads already gone? Windows ends
+// them before it detaches the modules; elsewhere exit leaves them running
+// and this is always false.
+bool processShuttingDown();
 
 }  // namespace tw::platform

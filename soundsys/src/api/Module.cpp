@@ -7,6 +7,8 @@
 #include "core/Globals.h"
 #include "virtual/VirtualDriver.h"
 #ifdef _WIN32
+#include <windows.h>
+
 #include "directsound/DsDriver.h"
 #else
 #include "alsa/AlsaDriver.h"
@@ -43,13 +45,35 @@ struct Runtime {
     Driver* active = chooseDriver(systemDriver, virtualDriver);
 };
 
-Runtime runtime;
+#ifdef _WIN32
+// Windows ends every other thread before it detaches the module at process
+// exit: tearing the runtime down then would wait for threads that are gone.
+bool processShuttingDown() {
+    using Query = BOOLEAN(WINAPI*)();
+    static const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlDllShutdownInProgress")));
+    return query != nullptr && query() != 0;
+}
+#else
+bool processShuttingDown() { return false; }
+#endif
+
+// Torn down when the module unloads, or at the exit of a process whose
+// threads still run; at any other exit the system takes it back.
+struct RuntimeOwner {
+    Runtime* runtime = new Runtime();
+    ~RuntimeOwner() {
+        if (!processShuttingDown()) delete runtime;
+    }
+};
+
+RuntimeOwner owner;
 
 }  // namespace
 
-Dispatcher& dispatcher() { return runtime.dispatcher; }
-LiveCounts& liveCounts() { return runtime.counts; }
-Driver* activeDriver() { return runtime.active; }
-VirtualDriver& virtualDriver() { return runtime.virtualDriver; }
+Dispatcher& dispatcher() { return owner.runtime->dispatcher; }
+LiveCounts& liveCounts() { return owner.runtime->counts; }
+Driver* activeDriver() { return owner.runtime->active; }
+VirtualDriver& virtualDriver() { return owner.runtime->virtualDriver; }
 
 }  // namespace tws

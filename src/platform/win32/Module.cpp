@@ -91,4 +91,17 @@ void unloadModule(ModuleHandle module) {
     if (module != nullptr) FreeLibrary(static_cast<HMODULE>(module));
 }
 
+void pinModuleOf(const void* address) {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       static_cast<LPCWSTR>(address), &module);
+}
+
+bool processShuttingDown() {
+    using Query = BOOLEAN(WINAPI*)();
+    static const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlDllShutdownInProgress")));
+    return query != nullptr && query() != 0;
+}
+
 }  // namespace tw::platform
