@@ -15,7 +15,7 @@ struct ProcessResult {
 };
 
 // Starts argv[0] (looked up on PATH when it has no slash) with standard input
-// from /dev/null and its output in files of the scratch directory named after
+// from /dev/null (NUL) and its output in files of the scratch directory named after
 // `tag`, or standard output into `stdoutFd`. Entries "NAME=value" of `env`
 // replace this process's own. The child, or -1.
 pid_t spawnProcess(const std::vector<std::string>& argv, const std::string& tag,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -21,7 +22,9 @@ uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
 
 void expectCleanEndsWithLiveObjects(const std::string& driver) {
     const std::string dir = testhost::scratchDir() + "/exit-" + driver;
-    ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    ASSERT_FALSE(error) << dir;
     for (const char* kind : {"oneshot", "continuous", "input", "midi", "reader", "writer"}) {
         for (const char* ending : {"exit", "unload"}) {
             SCOPED_TRACE(std::string(kind) + ", " + ending);
