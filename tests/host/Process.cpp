@@ -5,29 +5,12 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <atomic>
-#include <fstream>
-#include <sstream>
 
 #include "TestHost.h"
 
 extern char** environ;
 
 namespace testhost {
-namespace {
-
-std::string outputFile(const std::string& tag, const char* stream) {
-    return scratchDir() + "/" + tag + stream;
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-}  // namespace
 
 pid_t spawnProcess(const std::vector<std::string>& argv, const std::string& tag,
                    const std::vector<std::string>& env, int stdoutFd) {
@@ -51,9 +34,9 @@ pid_t spawnProcess(const std::vector<std::string>& argv, const std::string& tag,
     if (stdoutFd >= 0)
         posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
     else
-        posix_spawn_file_actions_addopen(&actions, 1, outputFile(tag, ".out").c_str(),
+        posix_spawn_file_actions_addopen(&actions, 1, processOutputFile(tag, ".out").c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, outputFile(tag, ".err").c_str(),
+    posix_spawn_file_actions_addopen(&actions, 2, processOutputFile(tag, ".err").c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t child = -1;
     const int r = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), envp.data());
@@ -62,19 +45,11 @@ pid_t spawnProcess(const std::vector<std::string>& argv, const std::string& tag,
 }
 
 ProcessResult finishProcess(pid_t child, const std::string& tag) {
-    ProcessResult r;
     int status = 0;
+    int code = -1;
     if (child > 0 && ::waitpid(child, &status, 0) == child)
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = slurp(outputFile(tag, ".out"));
-    r.err = slurp(outputFile(tag, ".err"));
-    return r;
-}
-
-ProcessResult runProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-    static std::atomic<int> runs{0};
-    const std::string tag = "process-" + std::to_string(runs++);
-    return finishProcess(spawnProcess(argv, tag, env), tag);
+        code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return readProcessOutput(code, tag);
 }
 
 }  // namespace testhost

@@ -24,4 +24,8 @@ pid_t spawnProcess(const std::vector<std::string>& argv, const std::string& tag,
 ProcessResult finishProcess(pid_t child, const std::string& tag);
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
 
+// For the two implementations: where a child's output goes, and what it was.
+std::string processOutputFile(const std::string& tag, const char* stream);
+ProcessResult readProcessOutput(int status, const std::string& tag);
+
 }  // namespace testhost

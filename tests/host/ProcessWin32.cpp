@@ -6,11 +6,8 @@
 #include <io.h>
 
 #include <algorithm>
-#include <atomic>
-#include <fstream>
 #include <map>
 #include <mutex>
-#include <sstream>
 
 #include "Process.h"
 #include "TestHost.h"
@@ -70,17 +67,6 @@ HANDLE openOutput(const std::string& path) {
                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-std::string outputFile(const std::string& tag, const char* stream) {
-    return scratchDir() + "/" + tag + stream;
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // The children started and not yet waited for, by process id.
 std::mutex gMutex;
 std::map<pid_t, HANDLE> gChildren;
@@ -95,8 +81,9 @@ pid_t spawnProcess(const std::vector<std::string>& argv, const std::string& tag,
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE in = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    HANDLE out = stdoutFd >= 0 ? reinterpret_cast<HANDLE>(_get_osfhandle(stdoutFd)) : openOutput(outputFile(tag, ".out"));
-    HANDLE err = openOutput(outputFile(tag, ".err"));
+    HANDLE out = stdoutFd >= 0 ? reinterpret_cast<HANDLE>(_get_osfhandle(stdoutFd))
+                               : openOutput(processOutputFile(tag, ".out"));
+    HANDLE err = openOutput(processOutputFile(tag, ".err"));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -117,7 +104,6 @@ pid_t spawnProcess(const std::vector<std::string>& argv, const std::string& tag,
 }
 
 ProcessResult finishProcess(pid_t child, const std::string& tag) {
-    ProcessResult r;
     HANDLE process = nullptr;
     {
         std::lock_guard lock(gMutex);
@@ -126,21 +112,11 @@ ProcessResult finishProcess(pid_t child, const std::string& tag) {
             gChildren.erase(it);
         }
     }
-    if (process != nullptr) {
-        DWORD code = 0;
-        if (::WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process, &code))
-            r.status = static_cast<int>(code);
-        ::CloseHandle(process);
-    }
-    r.out = slurp(outputFile(tag, ".out"));
-    r.err = slurp(outputFile(tag, ".err"));
-    return r;
-}
-
-ProcessResult runProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-    static std::atomic<int> runs{0};
-    const std::string tag = "process-" + std::to_string(runs++);
-    return finishProcess(spawnProcess(argv, tag, env), tag);
+    DWORD code = 0;
+    const bool ended = process != nullptr && ::WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 &&
+                       ::GetExitCodeProcess(process, &code);
+    if (process != nullptr) ::CloseHandle(process);
+    return readProcessOutput(ended ? static_cast<int>(code) : -1, tag);
 }
 
 }  // namespace testhost
