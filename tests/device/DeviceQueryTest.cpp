@@ -64,7 +64,7 @@ int32_t numDevices(bool input) {
     if (std::getenv("TW_DEVICE_TEST_CHILD") == nullptr) {                                              \
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();                    \
         const testhost::ProcessResult child =                                                          \
-            testhost::runProcess({"/proc/self/exe", std::string("--gtest_filter=") +                   \
+            testhost::runProcess({testhost::programPath(), std::string("--gtest_filter=") +           \
                                                         test->test_suite_name() + "." + test->name()}, \
                                  {"TW_DEVICE_TEST_CHILD=1"});                                          \
         EXPECT_EQ(child.status, 0) << child.out;                                                       \

@@ -19,9 +19,8 @@ namespace {
 int processId() { return _getpid(); }
 // The build puts the DLLs beside the programs.
 std::string programDir() {
-    wchar_t path[MAX_PATH];
-    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return n == 0 || n == MAX_PATH ? "." : std::filesystem::path(path).parent_path().string();
+    const std::string path = programPath();
+    return path.empty() ? "." : std::filesystem::path(path).parent_path().string();
 }
 #else
 int processId() { return ::getpid(); }
@@ -33,6 +32,16 @@ std::string programDir() { return "build/lib"; }
 const bool kDefaultDriver = setEnv("TONEWELL_SOUND_DRIVER", "virtual", false);
 
 }  // namespace
+
+std::string programPath() {
+#ifdef _WIN32
+    wchar_t path[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return n == 0 || n == MAX_PATH ? "" : std::filesystem::path(path).string();
+#else
+    return "/proc/self/exe";
+#endif
+}
 
 bool setEnv(const char* name, const char* value, bool overwrite) {
     if (!overwrite && std::getenv(name) != nullptr) return true;

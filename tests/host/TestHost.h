@@ -25,6 +25,8 @@ constexpr const char* kLibraryFile = "libtonewell.so";
 // own folder without it).
 std::string libraryDir();
 std::string libraryPath();
+// This program's own file, to run it again as a child.
+std::string programPath();
 // Scratch directory for this test program (created; unique per process).
 std::string scratchDir();
 
