@@ -1,13 +1,12 @@
 // The capture task's worker: woken by the capture buffer at each quarter and
 // when it stops, it moves the new quarters into the array a read is waiting on.
-#include <pthread.h>
-
 #include <new>
 
 #include "core/ErrorCodes.h"
 #include "core/Trace.h"
 #include "input/InputConfigurationData.h"
 #include "input/QuarterCounter.h"
+#include "platform/Thread.h"
 #include "platform/Wait.h"
 
 namespace tw {
@@ -38,7 +37,7 @@ int32_t InputConfigurationData::setNotifications() {
 }
 
 uint32_t InputConfigurationData::NotificationProc() {
-    pthread_setname_np(pthread_self(), "tw-capture");
+    platform::nameThisThread("tw-capture");
     QuarterCounter counter(mBufferBytes);
     platform::Message message{};
     platform::peekMessage(message, false);  // the queue exists from here on

@@ -1,11 +1,10 @@
 // Output task: the quarter notifications and the worker thread that keeps a
 // continuous ring fed.
-#include <pthread.h>
-
 #include "core/ErrorCodes.h"
 #include "core/Trace.h"
 #include "output/OutputConfigurationData.h"
 #include "platform/MessageQueue.h"
+#include "platform/Thread.h"
 #include "platform/Wait.h"
 
 namespace tw {
@@ -34,7 +33,7 @@ int32_t OutputConfigurationData::setNotifications() {
 
 uint32_t OutputConfigurationData::NotificationProc() {
     trace("OutputConfigurationData::NotificationProc");
-    pthread_setname_np(pthread_self(), "tw-output");
+    platform::nameThisThread("tw-output");
     // Own a message queue before anybody may post the quit message.
     platform::Message message{};
     platform::peekMessage(message, false);

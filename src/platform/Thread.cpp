@@ -1,5 +1,7 @@
 #include "platform/Thread.h"
 
+#include <pthread.h>
+
 #include <chrono>
 #include <new>
 
@@ -59,5 +61,7 @@ bool Thread::signalledLocked() const { return finished_; }
 void Thread::consumeLocked() {}
 
 void sleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void nameThisThread(const char* name) { pthread_setname_np(pthread_self(), name); }
 
 }  // namespace tw::platform

@@ -52,5 +52,8 @@ class Thread : public Waitable {
 };
 
 void sleepMs(uint32_t ms);
+// Names the calling thread where debuggers and process listings show it
+// (at most 15 characters survive everywhere).
+void nameThisThread(const char* name);
 
 }  // namespace tw::platform

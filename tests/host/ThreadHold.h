@@ -1,7 +1,7 @@
 // Ordering threads in tests by their state, not by the clock: whether a
 // thread sleeps in the kernel, and holding a thread still wherever it is (a
-// signal makes it wait in its handler until it is let go; a thread held in a
-// wait keeps what the wait was granted meanwhile).
+// thread held in a wait keeps what the wait was granted meanwhile). Ids are
+// the system's thread ids.
 #pragma once
 
 #include <sys/types.h>
@@ -16,8 +16,8 @@ namespace testhost {
 pid_t currentThreadId();
 // The first thread of this process with the given name, or -1.
 pid_t threadNamed(const std::string& name);
-// Is the thread asleep in a futex wait or (where timedSleeps) a timed sleep,
-// or has it ended? A thread in a timed sleep wakes by itself, at a moment
+// Is the thread asleep in a wait on another thread (a futex; under Wine also
+// a wait on objects) or (where timedSleeps) a timed sleep, or has it ended? A thread in a timed sleep wakes by itself, at a moment
 // nobody else decides.
 bool threadSleeps(pid_t tid, bool timedSleeps = true);
 // Returns once the thread sleeps so (polling every millisecond).

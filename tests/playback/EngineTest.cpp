@@ -2,7 +2,7 @@
 // refuses a step, when host clean-up has shut the task down, and without a
 // SoundFont; the engine context, made once per process.
 #include <chrono>
-#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "Harness.h"
@@ -54,13 +54,13 @@ TEST_F(PlaybackTest, RacingFirstCallsMakeOneContext) {
 }
 
 TEST_F(PlaybackTest, WithoutTheEngineModuleTheSearchDirectoryIsRefused) {
-    std::string dir = testhost::scratchDir() + "/no-engine";
-    std::string lib = testhost::libraryDir();
-    std::string cmd = "mkdir -p '" + dir + "' && cp '" + lib + "/libtonewell.so' '" + lib +
-                      "/libtonewell-sound.so' '" + dir + "/'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::filesystem::path dir = testhost::scratchDir() + "/no-engine";
+    std::filesystem::create_directories(dir);
+    for (const std::string& file : {testhost::libraryPath(), testhost::soundModulePath()})
+        std::filesystem::copy_file(file, dir / std::filesystem::path(file).filename(),
+                                   std::filesystem::copy_options::overwrite_existing);
     // Kept loaded: the library's process-wide objects live until the process ends.
-    static testhost::Library* loadedCopy = new testhost::Library(dir + "/" + testhost::kLibraryFile);
+    static testhost::Library* loadedCopy = new testhost::Library((dir / testhost::kLibraryFile).string());
     testhost::Library& bare = *loadedCopy;
     ASSERT_TRUE(bare.loaded()) << bare.error();
     auto path = testhost::makeString(shortWave());
@@ -158,7 +158,7 @@ TEST_F(PlaybackTest, HostCleanupFreesTheSegmentAndTheTaskReportsStopped) {
 
 TEST_F(PlaybackTest, WithoutSoundFontMidiCannotBeLoadedButWaveCan) {
     std::string empty = testhost::scratchDir() + "/no-soundfont";
-    ASSERT_EQ(std::system(("mkdir -p '" + empty + "'").c_str()), 0);
+    std::filesystem::create_directories(empty);
     music().twm_control_set_soundfont_dir(empty.c_str());
     TaskRefnum refnum = 4;
     EXPECT_EQ(playFile(writeFile("faults/n.mid", notes(1, 120)), &refnum), 4810);

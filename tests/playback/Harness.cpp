@@ -1,30 +1,33 @@
 #include "Harness.h"
 
-#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
 
 #include "host/TestHost.h"
+#include "platform/Module.h"
 
 namespace playtest {
 
 MusicControl& music() {
     static MusicControl control = [] {
         MusicControl c;
-        std::string path = testhost::libraryDir() + "/libtonewell-music.so";
-        void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        const std::string path = testhost::libraryDir() + "/" + TWM_MODULE_FILE;
+        void* h = tw::platform::loadModule(path.c_str());
         if (!h) return c;
-#define TWM_CONTROL(name) c.name = reinterpret_cast<decltype(c.name)>(dlsym(h, #name));
+#define TWM_CONTROL(name) c.name = reinterpret_cast<decltype(c.name)>(tw::platform::findSymbol(h, #name));
 #include "tonewell_music_controls.inc"
 #undef TWM_CONTROL
-        c.loaderCreate = reinterpret_cast<decltype(c.loaderCreate)>(dlsym(h, TWM_ENTRY_LOADER_CREATE));
+        c.loaderCreate = reinterpret_cast<decltype(c.loaderCreate)>(tw::platform::findSymbol(h, TWM_ENTRY_LOADER_CREATE));
         return c;
     }();
     return control;
 }
 
 bool haveSoundFont() {
+#ifdef _WIN32
+    return false;  // the Windows engine has no synthesizer
+#endif
     struct stat st;
     return ::stat("/usr/share/sounds/sf2/default-GM.sf2", &st) == 0;
 }

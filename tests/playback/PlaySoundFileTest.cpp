@@ -83,8 +83,10 @@ TEST_F(PlaybackTest, WaveFilePlaysItsSamplesUnchanged) {
 TEST_F(PlaybackTest, RefusedCallsMakeNoTask) {
     const std::string tone = writeFile("play/dev.wav", wav(8000, 1, 16, sine16(8000, 800, 300, 0.3)));
     const std::string noise = writeFile("bad/noise.mid", Bytes(300, 0x5A));
+#ifndef _WIN32
     const std::string fifo = testhost::scratchDir() + "/bad/pipe.mid";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+#endif
     Bytes cut = notes(4, 240);
     cut.resize(cut.size() - 9);
     cut.back() = 0x80;  // a note-off whose data bytes are missing
@@ -100,7 +102,9 @@ TEST_F(PlaybackTest, RefusedCallsMakeNoTask) {
         {"device -1", tone, -1, 4800, -1},
         {"noise", noise, 0, 4810, -1},
         {"absent", testhost::scratchDir() + "/bad/absent.wav", 0, 4810, -1},
+#ifndef _WIN32
         {"a pipe without writer must not block", fifo, 0, 4810, -1},
+#endif
         {"a directory", testhost::scratchDir() + "/bad", 0, 4810, -1},
         {"cut short", writeFile("bad/cut.mid", cut), 0, 4810, -1},
         {"overlong", "/" + std::string(259, 'a'), 0, 4805, -1},

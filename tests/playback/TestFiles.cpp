@@ -3,6 +3,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 #include <utility>
 
 #include "host/TestHost.h"
@@ -113,7 +114,7 @@ Bytes wav(uint32_t rate, uint16_t channels, uint16_t bits, const Bytes& samples)
 Bytes sine16(uint32_t rate, uint32_t frames, double hz, double amplitude) {
     Bytes b;
     for (uint32_t i = 0; i < frames; ++i) {
-        auto v = static_cast<int16_t>(std::lround(amplitude * 32767 * std::sin(2 * M_PI * hz * i / rate)));
+        auto v = static_cast<int16_t>(std::lround(amplitude * 32767 * std::sin(2 * std::numbers::pi * hz * i / rate)));
         put(b, static_cast<uint16_t>(v), 2);
     }
     return b;

@@ -71,6 +71,18 @@ void sleepMs(uint32_t ms) {
     Sleep(ms);
 }
 
+void nameThisThread(const char* name) {
+    // Windows 10 1607 and later; earlier systems keep threads unnamed.
+    using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    static const auto set = reinterpret_cast<SetDescription>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription")));
+    if (set == nullptr) return;
+    wchar_t wide[64] = {};
+    for (size_t i = 0; i + 1 < sizeof wide / sizeof wide[0] && name[i] != '\0'; ++i)
+        wide[i] = static_cast<unsigned char>(name[i]);
+    set(GetCurrentThread(), wide);
+}
+
 ThreadId currentThreadId() {
     return GetCurrentThreadId();
 }
