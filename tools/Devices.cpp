@@ -1,7 +1,9 @@
 #include "Devices.h"
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -38,10 +40,12 @@ std::string names(const std::vector<Device>& devices) {
     return s;
 }
 
+#ifndef _WIN32
 bool exists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
 }
+#endif
 
 }  // namespace
 
@@ -124,10 +128,14 @@ std::string describe(const Device& device) {
 
 std::string activeDriver() {
     const char* name = std::getenv("TONEWELL_SOUND_DRIVER");
-    return name && *name ? name : "alsa";
+    return name && *name ? name : kSystemDriver;
 }
 
 std::string whyNoDevices(bool input) {
+#ifdef _WIN32
+    (void)input;
+    return {};  // DirectSound gives no reason worth telling
+#else
     if (activeDriver() != "alsa") return {};
     std::vector<std::string> reasons;
     if (!exists("/dev/snd")) reasons.push_back("this machine has no sound card (/dev/snd does not exist)");
@@ -140,6 +148,7 @@ std::string whyNoDevices(bool input) {
     std::string text = "The ALSA driver found no " + kind(input) + " device";
     for (size_t i = 0; i < reasons.size(); ++i) text += (i ? " and " : ": ") + reasons[i];
     return text + ". The virtual driver (--driver virtual) gives simulated devices.";
+#endif
 }
 
 }  // namespace cli

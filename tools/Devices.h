@@ -28,6 +28,12 @@ void checkBits(const Device& device, int bits);
 
 // "output device 1 (Virtual Output 2)"
 std::string describe(const Device& device);
+// The driver the sound system module uses when none is named.
+#ifdef _WIN32
+inline constexpr const char* kSystemDriver = "directsound";
+#else
+inline constexpr const char* kSystemDriver = "alsa";
+#endif
 // The driver the sound system module will use, and why a driver found no
 // device (empty when it did, or there is nothing to say).
 std::string activeDriver();

@@ -7,6 +7,11 @@
 // output; the exit codes are those of Failure.h.
 #include <CLI/CLI.hpp>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -25,7 +30,7 @@ namespace {
 
 using cli::DeviceOptions;
 
-const char* const kDrivers[] = {"alsa", "virtual"};
+const char* const kDrivers[] = {cli::kSystemDriver, "virtual"};
 
 // Above zero, and a number: NaN and infinity are not durations or rates.
 const CLI::Validator kPositive(
@@ -143,13 +148,19 @@ void define(CLI::App& app, Commands& c) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Sound streams through standard input and output unchanged, and messages
+    // end lines as everywhere else.
+    for (int fd : {0, 1, 2}) _setmode(fd, _O_BINARY);
+#endif
     CLI::App app{"tonewell: play, record and describe sound through the Tonewell library", "tonewell"};
     app.set_version_flag("--version", "tonewell " TONEWELL_VERSION);
     app.require_subcommand(0, 1);
     // Global options may come before or after the command.
     app.fallthrough();
     cli::GlobalOptions global;
-    app.add_option("--driver", global.driver, "sound driver of the sound system module (default: alsa)")
+    app.add_option("--driver", global.driver,
+                   std::string("sound driver of the sound system module (default: ") + cli::kSystemDriver + ")")
         ->check(CLI::IsMember(std::vector<std::string>(std::begin(kDrivers), std::end(kDrivers))));
     app.add_flag("-q,--quiet", global.quiet, "no messages or progress, only errors");
     app.add_flag("-v,--verbose", global.verbose, "more messages (tasks, formats)");
@@ -178,11 +189,16 @@ int main(int argc, char** argv) {
         return cli::kExitUsage;
     }
     cli::setConsole(global.quiet, global.verbose);
+#ifdef _WIN32
+    if (!global.driver.empty()) _putenv_s("TONEWELL_SOUND_DRIVER", global.driver.c_str());
+#else
     if (!global.driver.empty()) ::setenv("TONEWELL_SOUND_DRIVER", global.driver.c_str(), 1);
+#endif
     const std::string driver = cli::activeDriver();
     if (std::find(std::begin(kDrivers), std::end(kDrivers), driver) == std::end(kDrivers)) {
         cli::reportError("TONEWELL_SOUND_DRIVER is '" + driver + "', which names no driver",
-                         "Use alsa or virtual, or leave it unset for alsa.");
+                         std::string("Use ") + cli::kSystemDriver + " or virtual, or leave it unset for " +
+                             cli::kSystemDriver + ".");
         return cli::kExitUsage;
     }
     cli::installStopSignals();

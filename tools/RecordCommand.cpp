@@ -4,6 +4,9 @@
 // valid; counts are 64-bit.
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -34,13 +37,15 @@ constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - 4096;
 class Destination {
 public:
     Destination(const std::string& name, const Format& format) {
-        struct stat st;
         if (name != "-") {
             open(name, name, format);
         } else if (::isatty(1)) {
             throw UsageError("standard output is a terminal; give a file name, or send it to a file or a pipe");
-        } else if (::fstat(1, &st) == 0 && S_ISREG(st.st_mode)) {
+#ifndef _WIN32
+        // Windows has no path for it; there the file gets the stream's open sizes.
+        } else if (struct stat st; ::fstat(1, &st) == 0 && S_ISREG(st.st_mode)) {
             open("/proc/self/fd/1", "standard output", format);
+#endif
         } else {
             pipe_ = std::make_unique<WavPipe>(1, format);
         }

@@ -6,6 +6,9 @@
 
 namespace cli {
 
+// SIGPIPE's number, which a closed pipe ends with also where there is none.
+inline constexpr int kClosedPipeSignal = 13;
+
 void installStopSignals();
 // The signal that asked to stop, or 0.
 int stopSignal();

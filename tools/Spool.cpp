@@ -3,6 +3,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <direct.h>
+#include <filesystem>
+#endif
 
 #include <cctype>
 #include <cerrno>
@@ -18,10 +22,23 @@ namespace cli {
 
 namespace {
 
+#ifdef _WIN32
+constexpr int kBinary = O_BINARY;
+#else
+constexpr int kBinary = 0;
+#endif
+
 std::string makeTempDir() {
+#ifdef _WIN32
+    std::error_code error;
+    std::string pattern = (std::filesystem::temp_directory_path(error) / "tonewell.XXXXXX").string();
+    if (_mktemp_s(pattern.data(), pattern.size() + 1) != 0 || ::_mkdir(pattern.c_str()) != 0)
+#else
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/tonewell.XXXXXX";
-    if (!::mkdtemp(pattern.data())) throw ToolError("cannot make a temporary folder: " + std::string(std::strerror(errno)));
+    if (!::mkdtemp(pattern.data()))
+#endif
+        throw ToolError("cannot make a temporary folder: " + std::string(std::strerror(errno)));
     return pattern;
 }
 
@@ -35,18 +52,25 @@ InputFile::InputFile(const std::string& name) : path_(name), display_(name) {
     if (name != "-") {
         // The music engine looks for files a song names beside it: a full path.
         char full[PATH_MAX];
+#ifdef _WIN32
+        if (::_fullpath(full, name.c_str(), sizeof full)) path_ = full;
+#else
         if (::realpath(name.c_str(), full)) path_ = full;
+#endif
         return;
     }
     display_ = "standard input";
+#ifndef _WIN32
+    // Windows has no path for it: there it is copied like a pipe.
     struct stat st;
     if (::fstat(0, &st) == 0 && S_ISREG(st.st_mode)) {
         path_ = "/proc/self/fd/0";
         return;
     }
+#endif
     tempDir_ = makeTempDir();
     path_ = tempDir_ + "/stdin";
-    const int out = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    const int out = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | kBinary, 0600);
     if (out < 0) throw ToolError("cannot copy standard input: " + std::string(std::strerror(errno)));
     char buffer[65536];
     for (;;) {
@@ -84,7 +108,13 @@ void InputFile::ensureSuffix(const std::string& suffix) {
     if (endsWith(lowered, suffix)) return;
     if (tempDir_.empty()) tempDir_ = makeTempDir();
     const std::string link = tempDir_ + (path_ == tempDir_ + "/stdin" ? "/stdin" : "/input") + suffix;
+#ifdef _WIN32
+    // Links need privileges there; a copy names it as well.
+    std::error_code error;
+    if (!std::filesystem::copy_file(path_, link, error))
+#else
     if (::symlink(path_.c_str(), link.c_str()) != 0)
+#endif
         throw ToolError("cannot name the MIDI file for the music engine: " + std::string(std::strerror(errno)));
     path_ = link;
 }

@@ -1,6 +1,9 @@
 #include "WavPipe.h"
 
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -22,6 +25,15 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
     put16(out, v >> 16);
 }
 void tag(std::vector<uint8_t>& out, const char* id) { out.insert(out.end(), id, id + 4); }
+
+// The reader has gone. The C run-time may report that as EINVAL on Windows,
+// where the system's own code says it.
+bool closedPipe() {
+#ifdef _WIN32
+    if (_doserrno == ERROR_NO_DATA || _doserrno == ERROR_BROKEN_PIPE) return true;
+#endif
+    return errno == EPIPE;
+}
 
 }  // namespace
 
@@ -83,7 +95,7 @@ bool WavPipe::writeAll(const uint8_t* bytes, size_t size) {
         const ssize_t n = ::write(fd_, bytes, size);
         if (n < 0) {
             if (errno == EINTR) continue;
-            if (errno == EPIPE) open_ = false;
+            if (closedPipe()) open_ = false;
             return false;
         }
         bytes += n;
