@@ -67,6 +67,14 @@ HANDLE openOutput(const std::string& path) {
                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// A handle the child alone inherits: the caller's own stays uninheritable,
+// as close-on-exec keeps it.
+HANDLE inheritableCopy(HANDLE handle) {
+    HANDLE copy = INVALID_HANDLE_VALUE;
+    ::DuplicateHandle(::GetCurrentProcess(), handle, ::GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS);
+    return copy;
+}
+
 // The children started and not yet waited for, by process id.
 std::mutex gMutex;
 std::map<pid_t, HANDLE> gChildren;
@@ -81,7 +89,7 @@ pid_t spawnProcess(const std::vector<std::string>& argv, const std::string& tag,
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE in = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    HANDLE out = stdoutFd >= 0 ? reinterpret_cast<HANDLE>(_get_osfhandle(stdoutFd))
+    HANDLE out = stdoutFd >= 0 ? inheritableCopy(reinterpret_cast<HANDLE>(_get_osfhandle(stdoutFd)))
                                : openOutput(processOutputFile(tag, ".out"));
     HANDLE err = openOutput(processOutputFile(tag, ".err"));
     STARTUPINFOW startup{};
@@ -93,8 +101,7 @@ pid_t spawnProcess(const std::vector<std::string>& argv, const std::string& tag,
     PROCESS_INFORMATION child{};
     const BOOL started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
                                           block.data(), nullptr, &startup, &child);
-    for (HANDLE h : {in, err}) ::CloseHandle(h);
-    if (stdoutFd < 0) ::CloseHandle(out);
+    for (HANDLE h : {in, out, err}) ::CloseHandle(h);
     if (!started) return -1;
     ::CloseHandle(child.hThread);
     const auto id = static_cast<pid_t>(child.dwProcessId);
