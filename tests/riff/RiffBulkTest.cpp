@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include "../file/ChildProcess.h"
+#endif
 #include "RiffTestFiles.h"
 #include "host/SingleThreaded.h"
 #include "file/RiffFile.h"
@@ -58,10 +60,14 @@ TEST(RiffBulk, MixedPieceSizesAreBitExactAndNoSpaceIsLeftReserved) {
     Bytes expected;
     putChunk(expected, "data", samples);  // with its pad byte
     EXPECT_EQ(readFile(file.path()), expected);
+#ifndef _WIN32  // Windows reports no allocated blocks
     struct stat st {};
     ASSERT_EQ(::stat(file.path(), &st), 0);
     EXPECT_LT(static_cast<int64_t>(st.st_blocks) * 512, st.st_size + (1 << 20));
+#endif
 }
+
+#ifndef _WIN32  // Windows has no file size limit to set
 
 constexpr rlim_t kSizeLimit = 100000;
 
@@ -124,6 +130,7 @@ TEST(RiffWriteFailure, WritesPastTheSizeLimitAreReported) {
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), onDisk.begin()));
     }
 }
+#endif
 
 }  // namespace
 }  // namespace tw
