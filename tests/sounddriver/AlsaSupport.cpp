@@ -53,6 +53,7 @@ const double kServerLead = 0.02;
 
 const char* const kDriverName = "alsa";
 void prepareServer() { usePrivateSink(); }
+const char* const kDefaultDeviceName = "(default)";
 
 // ALSA's name of the device, in its description; never the unpaced null device.
 void expectDriverNaming(const Device& device) {

@@ -12,6 +12,8 @@ const double kServerLead = 0.06;
 const char* const kDriverName = "directsound";
 // The server's default sink is the tests' own.
 void prepareServer() {}
+// The test server's sink, and its monitor.
+const char* const kDefaultDeviceName = "Null Output";
 
 // The system names every device's driver module.
 void expectDriverNaming(const Device& device) { EXPECT_FALSE(device.moduleName.empty()); }

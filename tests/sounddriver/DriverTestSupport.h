@@ -26,6 +26,8 @@ const SoundModule& module();
 // That driver's name, and what it plays into, set up before the module loads.
 extern const char* const kDriverName;
 void prepareServer();
+// Part of the library's name for the server's device in either direction.
+extern const char* const kDefaultDeviceName;
 
 struct Device {
     bool hasGuid;

@@ -9,6 +9,10 @@ namespace {
 
 constexpr DWORD kLostStepMs = 10;
 constexpr uint32_t kAheadPeriods = 6;
+// The system takes sound from its write cursor, which runs ahead of what it
+// plays by a lead of its own (about 50 ms under Wine): the device buffer
+// holds that lead, what is queued beyond it, and silence behind.
+constexpr uint32_t kLeadPeriods = 16;
 
 }  // namespace
 
@@ -34,12 +38,11 @@ tws_result DsOutputStream::create(IDirectSound8* ds, BufferCore& buffer, std::un
     s->ringFrames_ = bytes / align;
     s->feed_.attach(static_cast<uint8_t*>(base), s->ringFrames_);
     s->period_ = periodFrames(s->format_);
-    // Ahead by a few of the feeder's periods: a volume change or a stop is
-    // heard that soon. Never more than half the ring: the owner writes the
-    // other half.
+    // Ahead of the system's write cursor by a few of the feeder's periods: a
+    // volume change or a stop is heard that soon after the system's own lead.
+    // Never more than half the ring: the owner writes the other half.
     s->maxAhead_ = std::max(2 * s->period_, std::min(s->ringFrames_ / 2, kAheadPeriods * s->period_));
-    // Room for what is queued plus a few periods of silence behind it.
-    s->deviceFrames_ = s->maxAhead_ + 4 * s->period_;
+    s->deviceFrames_ = s->maxAhead_ + (kLeadPeriods + 4) * s->period_;
     s->staging_.assign(size_t{s->maxAhead_} * align, s->format_.silenceByte());
 
     DSBUFFERDESC desc{};
@@ -82,11 +85,14 @@ void DsOutputStream::loop(std::vector<PendingNotice>& batch, const std::atomic<b
             continue;
         }
         if (restart_ && active_) halt();
+        const bool starting = !active_;
         if (staged_ > 0 && !writeStaged()) {
             loseDevice();
             continue;
         }
-        sleep(kPeriodMs);
+        // Once the device plays, its write cursor jumps ahead by its lead:
+        // queue beyond that at once, before it reaches the end of what is there.
+        if (!(starting && active_)) sleep(kPeriodMs);
     }
 }
 
@@ -106,8 +112,10 @@ bool DsOutputStream::measure() {
     const uint32_t lead = (write / align % deviceFrames_ + deviceFrames_ - now) % deviceFrames_;
     devNext_ = std::max(devNext_, devPlayed_ + lead);  // a late feeder leaves a gap
     queued_ = devNext_ - devPlayed_;
-    const uint64_t ahead = std::min<uint64_t>(queued_, maxAhead_);
-    const auto room = static_cast<uint32_t>(maxAhead_ - ahead);
+    const uint64_t ahead = std::min<uint64_t>(queued_ - lead, maxAhead_);
+    // Never past what the device buffer holds beside what it still plays.
+    const uint64_t free = deviceFrames_ - std::min<uint64_t>(deviceFrames_, queued_ + 2 * period_);
+    const auto room = static_cast<uint32_t>(std::min<uint64_t>(maxAhead_ - ahead, free));
     room_ = room >= period_ ? room - room % period_ : 0;
     return true;
 }

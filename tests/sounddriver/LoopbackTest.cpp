@@ -21,8 +21,9 @@ constexpr int kSilenceSegments = 2;   // written after the tones
 
 class Loopback : public ::testing::Test {
 protected:
-    // The index of ALSA's default device (the server) in each direction; the
-    // capabilities behind it are the driver tests' (EnumerationTest).
+    // The index of the system's default device (the server) in each
+    // direction; the capabilities behind it are the driver tests'
+    // (EnumerationTest).
     void SetUp() override {
         REQUIRE_SOUND_SERVER();
         ASSERT_TRUE(library().loaded()) << library().error();
@@ -36,7 +37,7 @@ protected:
                 library()->SoundDeviceInfo(i, &input, channels.get(), bits.get(), &lo, &hi, name.get());
                 const std::string text = testhost::readString(name.get());
                 EXPECT_EQ(text.find("(null)"), std::string::npos) << "a missing description printed as (null)";
-                if (text.find("(default)") != std::string::npos) (input ? inputDevice_ : outputDevice_) = i;
+                if (text.find(kDefaultDeviceName) != std::string::npos) (input ? inputDevice_ : outputDevice_) = i;
             }
         }
         ASSERT_GE(outputDevice_, 0);
