@@ -1,7 +1,7 @@
 // The DirectSound side of a sound buffer: a feeder thread that streams the
 // ring, with the buffer's volume applied, into a looping DirectSound buffer a
-// period at a time, reading ahead of the play cursor by what the device has
-// queued. The play cursor is what the device has really played, so
+// period at a time, keeping a few periods queued beyond the device's write
+// cursor (where the system takes sound from). The play cursor is what the device has really played, so
 // notifications follow the sound. Behind what it writes the feeder leaves
 // silence: a late feeder makes a gap, never a replay of an old lap.
 #pragma once
