@@ -143,25 +143,6 @@ TEST_F(ContinuousStream, LateWorkerLosesNoQuarter) {
     EXPECT_EQ(library()->SOClear(task.refnum), 0);
 }
 
-// 8-bit samples are unsigned: the silence after the data is 0x80.
-TEST_F(ContinuousStream, EightBitSilenceIsMidScale) {
-    ASSERT_EQ(virtualDriver().tws_virtual_set_manual_clock(1), TWS_OK);
-    Task task = configure(4000, 8000, 1, 8, TW_MODE_CONTINUOUS);
-    ASSERT_EQ(task.result, 0);
-    Pacer pacer({testhost::currentThreadId()}, 250);
-    auto block = testhost::makeArray2D(TW_TYPE_U8, 1, 1500);
-    for (int32_t i = 0; i < 1500; ++i)
-        testhost::set2D<uint8_t>(block.get(), 0, i, static_cast<uint8_t>(i % 100 + 1));
-    ASSERT_EQ(library()->SOWrite(task.refnum, block.get(), -1, TW_TYPE_U8), 0);
-    ASSERT_EQ(library()->SOWait(task.refnum, -1), 0);
-
-    std::vector<uint8_t> tap = heard(task);
-    ASSERT_GE(tap.size(), 2000u);
-    for (size_t i = 0; i < 1500; ++i) ASSERT_EQ(tap[i], i % 100 + 1) << i;
-    for (size_t i = 1500; i < tap.size(); ++i) ASSERT_EQ(tap[i], 0x80) << i;
-    EXPECT_EQ(library()->SOClear(task.refnum), 0);
-}
-
 // The device takes the buffer away while it plays, or before the first
 // block; the worker restores it (after failed attempts 20 ms apart) and the
 // stream goes on whole. A device that stays away fails the stream with the
