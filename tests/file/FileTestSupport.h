@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "WavBytes.h"
+#include "host/WavBytes.h"
 #include "host/Library.h"
 #include "host/TestHost.h"
 

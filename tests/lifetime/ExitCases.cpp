@@ -4,21 +4,15 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "host/Process.h"
 #include "host/TestHost.h"
+#include "host/WavBytes.h"
 
 namespace lifetime {
-namespace {
 
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
-}
-
-}  // namespace
+using namespace wavbytes;
 
 void expectCleanEndsWithLiveObjects(const std::string& driver) {
     const std::string dir = testhost::scratchDir() + "/exit-" + driver;
@@ -34,16 +28,14 @@ void expectCleanEndsWithLiveObjects(const std::string& driver) {
                 {"TONEWELL_SOUND_DRIVER=" + driver, "TONEWELL_LIB_DIR=" + testhost::libraryDir()});
             EXPECT_EQ(r.status, 0) << "10-12: a step of the host failed; 128+: a signal\n" << r.err;
             if (std::string(kind) != "writer") continue;
-            std::ifstream in(dir + "/open.wav", std::ios::binary);
-            const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)),
-                                            std::istreambuf_iterator<char>());
+            const Bytes file = readFile(dir + "/open.wav");
             constexpr uint32_t kFrames = 4410;  // a 16-bit mono ramp 0, 1, 2, ...
             ASSERT_EQ(file.size(), 56u + 2 * kFrames);
-            EXPECT_EQ(le32(file, 4), file.size() - 8) << "RIFF size";
-            EXPECT_EQ(le32(file, 44), 0u) << "fact value";
-            EXPECT_EQ(le32(file, 52), 2 * kFrames) << "data size";
+            EXPECT_EQ(get32(file, 4), file.size() - 8) << "RIFF size";
+            EXPECT_EQ(get32(file, 44), 0u) << "fact value";
+            EXPECT_EQ(get32(file, 52), 2 * kFrames) << "data size";
             for (uint32_t i = 0; i < kFrames; ++i)
-                ASSERT_EQ(file[56 + 2 * i] | file[57 + 2 * i] << 8, int(i)) << i;
+                ASSERT_EQ(get16(file, 56 + 2 * i), i) << i;
         }
     }
 }

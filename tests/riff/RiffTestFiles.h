@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../file/WavBytes.h"
+#include "host/WavBytes.h"
 #include "file/RiffFile.h"
 #include "host/TestHost.h"
 

@@ -6,17 +6,17 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <tuple>
 
 #include "SoundModule.h"
 #include "host/TestHost.h"
+#include "host/WavBytes.h"
 
 namespace soundtest {
 namespace {
 
 using TapTest = SoundTest;
+using namespace wavbytes;
 
 // Fills the ring with a byte ramp and returns what was written.
 std::vector<uint8_t> fill(tws_buffer* b, uint32_t bytes, uint8_t seed) {
@@ -24,12 +24,6 @@ std::vector<uint8_t> fill(tws_buffer* b, uint32_t bytes, uint8_t seed) {
     for (uint32_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(seed + i * 7 + i / 256);
     writeRing(b, data.data(), bytes);
     return data;
-}
-
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    uint32_t v = 0;
-    std::memcpy(&v, &b[at], 4);
-    return v;
 }
 
 // A cursor that laps a region the caller holds locked plays silence there and
@@ -146,16 +140,13 @@ TEST_F(TapTest, TapsOutliveTheirBuffersAndLeaveFiles) {
     EXPECT_EQ(info.live, 0);
     EXPECT_EQ(readTap(first), data);  // one-shot: played once
 
-    auto slurp = [&](uint32_t index) {
-        std::ifstream in(dir + "/out-" + std::to_string(index) + ".wav", std::ios::binary);
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-    };
+    auto slurp = [&](uint32_t index) { return readFile(dir + "/out-" + std::to_string(index) + ".wav"); };
     auto file = slurp(first);
     ASSERT_EQ(file.size(), 44u + 100u);
     EXPECT_EQ(std::string(file.begin(), file.begin() + 16), std::string("RIFF\x88\0\0\0WAVEfmt ", 16));
     EXPECT_EQ(std::string(file.begin() + 36, file.begin() + 40), "data");
     // fmt size, rate, data size.
-    EXPECT_EQ(std::tuple(le32(file, 16), le32(file, 24), le32(file, 40)), std::tuple(16u, 22050u, 100u));
+    EXPECT_EQ(std::tuple(get32(file, 16), get32(file, 24), get32(file, 40)), std::tuple(16u, 22050u, 100u));
     EXPECT_EQ(std::vector<uint8_t>(file.begin() + 44, file.end()), data);
 
     m.tws_virtual_clear_taps();
@@ -165,8 +156,8 @@ TEST_F(TapTest, TapsOutliveTheirBuffersAndLeaveFiles) {
     drop(wide);
     auto never = slurp(first + 1);  // never played: an empty extensible file
     ASSERT_EQ(never.size(), 12u + 8u + 40u + 8u);
-    EXPECT_EQ(le32(never, 16), 40u);
-    EXPECT_EQ(le32(never, 20) & 0xFFFF, TWS_WAVE_FORMAT_EXTENSIBLE);
+    EXPECT_EQ(get32(never, 16), 40u);
+    EXPECT_EQ(get16(never, 20), TWS_WAVE_FORMAT_EXTENSIBLE);
 }
 
 }  // namespace

@@ -14,13 +14,13 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host/Process.h"
 #include "host/TestHost.h"
+#include "host/WavBytes.h"
 
 namespace {
 
@@ -32,13 +32,6 @@ constexpr const char* kSystemDriver = "alsa";
 
 using testhost::finishProcess;
 using Result = testhost::ProcessResult;
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string scratch(const std::string& name) {
     return testhost::scratchDir() + "/" + name;
@@ -54,26 +47,21 @@ Result runTool(const std::vector<std::string>& args, const std::string& tag = "r
     return finishProcess(spawnTool(args, tag), tag);
 }
 
-uint32_t le32(const std::string& b, size_t at) {
-    uint32_t v = 0;
-    std::memcpy(&v, b.data() + at, 4);
-    return v;
-}
-
 // The sizes a finished WAV file must agree on: RIFF size = file size - 8, and
 // a data chunk that ends where the file does, in whole frames. Returns the
 // data bytes (-1 without a data chunk).
 int64_t wavDataBytes(const std::string& path) {
-    const std::string b = slurp(path);
+    const wavbytes::Bytes bytes = wavbytes::readFile(path);
+    const std::string b(bytes.begin(), bytes.end());
     if (b.size() < 44 || b.compare(0, 4, "RIFF") != 0 || b.compare(8, 4, "WAVE") != 0) {
         ADD_FAILURE() << "no RIFF WAVE header in " << b.size() << " bytes";
         return -1;
     }
-    EXPECT_EQ(le32(b, 4), b.size() - 8) << "RIFF size";
+    EXPECT_EQ(wavbytes::get32(bytes, 4), b.size() - 8) << "RIFF size";
     uint32_t blockAlign = 0;
     for (size_t at = 12, size = 0; at + 8 <= b.size(); at += 8 + size + (size & 1)) {
-        size = le32(b, at + 4);
-        if (b.compare(at, 4, "fmt ") == 0) blockAlign = le32(b, at + 20) & 0xFFFF;
+        size = wavbytes::get32(bytes, at + 4);
+        if (b.compare(at, 4, "fmt ") == 0) blockAlign = wavbytes::get16(bytes, at + 20);
         if (b.compare(at, 4, "data") != 0) continue;
         EXPECT_EQ(at + 8 + size, b.size()) << "the data chunk ends the file";
         EXPECT_TRUE(blockAlign != 0 && size % blockAlign == 0) << size << " bytes are not whole frames";

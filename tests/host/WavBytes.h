@@ -1,5 +1,5 @@
-// Little-endian bytes of RIFF and WAV files built by hand: what the RIFF
-// layer's tests and the sound file tests write and expect.
+// Little-endian bytes of RIFF and WAV files built by hand or read back: what
+// the RIFF, sound file, tap and tool tests write and expect.
 #pragma once
 
 #include <cstdint>
