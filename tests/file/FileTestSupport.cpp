@@ -1,11 +1,7 @@
 #include "FileTestSupport.h"
 
-#include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-
-#include "convert/SampleTypes.h"
 
 namespace filetest {
 
@@ -92,25 +88,6 @@ Info fileInfo(TaskRefnum refnum) {
     Info i{};
     i.result = api().SoundFileInfoRef(refnum, 0, &i.rate, &i.channels, &i.bits, &i.duration, &i.total);
     return i;
-}
-
-testhost::ArrayPtr makeSamples(uint16_t type, int32_t rows, int32_t cols,
-                               const std::function<double(int32_t, int32_t)>& value) {
-    auto array = testhost::makeArray2D(type, rows, cols);
-    const bool known = tw::convert::withSampleType(type, false, [&](auto h) {
-        for (int32_t r = 0; r < rows; ++r)
-            for (int32_t c = 0; c < cols; ++c)
-                testhost::set2D<decltype(h)>(array.get(), r, c, static_cast<decltype(h)>(value(r, c)));
-        return true;
-    });
-    EXPECT_TRUE(known) << "no samples of type " << type;
-    return array;
-}
-
-double sampleAt(TwArrayHandle data, uint16_t type, int32_t row, int32_t col) {
-    return tw::convert::withSampleType(type, std::nan(""), [&](auto h) {
-        return static_cast<double>(testhost::get2D<decltype(h)>(data, row, col));
-    });
 }
 
 int run(const std::string& command) {

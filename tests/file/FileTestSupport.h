@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -12,6 +11,7 @@
 
 #include "host/WavBytes.h"
 #include "host/Library.h"
+#include "host/Samples.h"
 #include "host/TestHost.h"
 
 namespace filetest {
@@ -99,12 +99,8 @@ inline std::ostream& operator<<(std::ostream& out, const Info& i) {
 }
 Info fileInfo(TaskRefnum refnum);
 
-// A 2-D array of `type` with `value(row, col)` as its elements (as double,
-// stored with a plain cast).
-testhost::ArrayPtr makeSamples(uint16_t type, int32_t rows, int32_t cols,
-                               const std::function<double(int32_t, int32_t)>& value);
-// Element (row, col) of an array as double.
-double sampleAt(TwArrayHandle data, uint16_t type, int32_t row, int32_t col);
+using testhost::makeSamples;
+using testhost::sampleAt;
 
 // Runs a shell command; its exit status.
 int run(const std::string& command);

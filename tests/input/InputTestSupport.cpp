@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "host/Samples.h"
+
 namespace inputtest {
 
 double expectedSample(uint16_t typeCode, int bits, uint64_t frame, int channel) {
@@ -19,16 +21,6 @@ double expectedSample(uint16_t typeCode, int bits, uint64_t frame, int channel) 
     }
 }
 
-double hostSample(TwArrayHandle array, uint16_t typeCode, int row, int col) {
-    switch (typeCode) {
-        case TW_TYPE_U8: return testhost::get2D<uint8_t>(array, row, col);
-        case TW_TYPE_I16: return testhost::get2D<int16_t>(array, row, col);
-        case TW_TYPE_I32: return testhost::get2D<int32_t>(array, row, col);
-        case TW_TYPE_F32: return testhost::get2D<float>(array, row, col);
-        default: return testhost::get2D<double>(array, row, col);
-    }
-}
-
 ::testing::AssertionResult holdsFrames(TwArrayHandle array, uint16_t typeCode, int bits, int channels,
                                        uint64_t first) {
     if (testhost::rows(array) != channels)
@@ -37,7 +29,7 @@ double hostSample(TwArrayHandle array, uint16_t typeCode, int row, int col) {
     for (int col = 0; col < cols; ++col) {
         for (int ch = 0; ch < channels; ++ch) {
             const double want = expectedSample(typeCode, bits, first + col, ch);
-            const double got = hostSample(array, typeCode, ch, col);
+            const double got = testhost::sampleAt(array, typeCode, ch, col);
             if (want != got)
                 return ::testing::AssertionFailure() << "column " << col << " channel " << ch << ": " << got
                                                      << ", expected " << want << " (frame " << first + col << ")";

@@ -22,7 +22,6 @@ namespace inputtest {
 // The value a host array of `typeCode` holds for frame `frame`, channel
 // `channel` captured from a device of `bits` bits.
 double expectedSample(uint16_t typeCode, int bits, uint64_t frame, int channel);
-double hostSample(TwArrayHandle array, uint16_t typeCode, int row, int col);
 
 // The array is channels x n and holds frames first .. first + n - 1.
 ::testing::AssertionResult holdsFrames(TwArrayHandle array, uint16_t typeCode, int bits, int channels,

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "OutputHarness.h"
+#include "host/Samples.h"
 
 namespace outtest {
 namespace {
@@ -18,17 +19,7 @@ struct Case {
 };
 
 testhost::ArrayPtr hostRow(uint16_t type, const double (&values)[2]) {
-    auto array = testhost::makeArray2D(type, 1, 2);
-    for (int32_t i = 0; i < 2; ++i) {
-        switch (type) {
-            case TW_TYPE_U8: testhost::set2D<uint8_t>(array.get(), 0, i, static_cast<uint8_t>(values[i])); break;
-            case TW_TYPE_I16: testhost::set2D<int16_t>(array.get(), 0, i, static_cast<int16_t>(values[i])); break;
-            case TW_TYPE_I32: testhost::set2D<int32_t>(array.get(), 0, i, static_cast<int32_t>(values[i])); break;
-            case TW_TYPE_F32: testhost::set2D<float>(array.get(), 0, i, static_cast<float>(values[i])); break;
-            default: testhost::set2D<double>(array.get(), 0, i, values[i]); break;
-        }
-    }
-    return array;
+    return testhost::makeSamples(type, 1, 2, [&](int32_t, int32_t i) { return values[i]; });
 }
 
 // Each host type and each width once: the converters' own tests hold every
