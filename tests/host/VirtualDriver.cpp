@@ -22,4 +22,13 @@ VirtualDriver& virtualDriver() {
     return *driver;
 }
 
+std::vector<uint8_t> readTap(uint32_t index) {
+    tws_virtual_tap info{};
+    if (virtualDriver().tws_virtual_tap_info(index, &info) != TWS_OK) return {};
+    std::vector<uint8_t> bytes(info.kept);
+    const int64_t n = virtualDriver().tws_virtual_tap_read(index, 0, bytes.data(), bytes.size());
+    bytes.resize(n < 0 ? 0 : static_cast<size_t>(n));
+    return bytes;
+}
+
 }  // namespace testhost

@@ -3,7 +3,9 @@
 // both see one instance) and look the functions up.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tonewell_sound_virtual.h"
 
@@ -23,5 +25,8 @@ VirtualDriver& virtualDriver();
 
 // Path of the module file.
 std::string soundModulePath();
+
+// What the tap of an output index has kept of the bytes played.
+std::vector<uint8_t> readTap(uint32_t index);
 
 }  // namespace testhost

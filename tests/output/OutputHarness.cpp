@@ -21,14 +21,7 @@ Task configure(int32_t frames, double rate, int32_t channels, int32_t bits, int3
     return task;
 }
 
-std::vector<uint8_t> heard(const Task& task) {
-    tws_virtual_tap info{};
-    if (virtualDriver().tws_virtual_tap_info(task.tap, &info) != TWS_OK) return {};
-    std::vector<uint8_t> bytes(info.kept);
-    int64_t n = virtualDriver().tws_virtual_tap_read(task.tap, 0, bytes.data(), bytes.size());
-    bytes.resize(n < 0 ? 0 : static_cast<size_t>(n));
-    return bytes;
-}
+std::vector<uint8_t> heard(const Task& task) { return testhost::readTap(task.tap); }
 
 uint64_t heardBytes(const Task& task) {
     tws_virtual_tap info{};

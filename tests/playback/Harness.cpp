@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "host/TestHost.h"
 #include "platform/Module.h"
@@ -51,10 +52,9 @@ int32_t masterVolume() {
 }
 
 std::vector<int16_t> tapSamples(uint32_t index) {
-    tws_virtual_tap info{};
-    if (testhost::virtualDriver().tws_virtual_tap_info(index, &info) != 0) return {};
-    std::vector<int16_t> samples(info.kept / 2);
-    testhost::virtualDriver().tws_virtual_tap_read(index, 0, samples.data(), samples.size() * 2);
+    const std::vector<uint8_t> bytes = testhost::readTap(index);
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;
 }
 

@@ -88,15 +88,6 @@ void writeRing(tws_buffer* b, const void* data, uint32_t bytes) {
     EXPECT_EQ(b->vtbl->unlock(b, p, n, nullptr, 0), TWS_OK);
 }
 
-std::vector<uint8_t> readTap(uint32_t index) {
-    tws_virtual_tap info{};
-    if (module().tws_virtual_tap_info(index, &info) != TWS_OK) return {};
-    std::vector<uint8_t> bytes(info.kept);
-    int64_t n = module().tws_virtual_tap_read(index, 0, bytes.data(), bytes.size());
-    bytes.resize(n < 0 ? 0 : static_cast<size_t>(n));
-    return bytes;
-}
-
 uint32_t tapOf(tws_buffer* b) {
     const int64_t index = module().tws_virtual_output_index(b);
     EXPECT_GE(index, 0);

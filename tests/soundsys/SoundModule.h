@@ -113,7 +113,7 @@ protected:
 };
 
 // The whole tap of an output index, and the index of a buffer's tap.
-std::vector<uint8_t> readTap(uint32_t index);
+using testhost::readTap;
 uint32_t tapOf(tws_buffer* b);
 
 }  // namespace soundtest
