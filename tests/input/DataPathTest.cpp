@@ -55,28 +55,6 @@ TEST_F(InputDataPath, EveryHostTypeFromEveryDeviceWidth) {
     }
 }
 
-// The worked case: 2 ch, 16 bit, 44100 frames; a read of 4410 issued right
-// after configure is filled at the first quarter and leaves the read
-// position at byte 17640, where the next read continues.
-TEST_F(InputDataPath, FirstQuarterFillsTheFirstRead) {
-    ASSERT_EQ(vd().tws_virtual_set_manual_clock(1), 0);
-    TaskRefnum refnum = open(44100);
-    Read first;
-    auto reader = waitingRead(refnum, 4410, first, -1.0);
-    advance(11025);
-    reader->join();
-    EXPECT_EQ(first.result, 0);
-    EXPECT_EQ(first.cols, 4410);
-    EXPECT_EQ(first.total, 4410);
-    EXPECT_TRUE(holdsFrames(first.array.get(), TW_TYPE_I16, 16, 2, 0));
-
-    advance(11025);  // only whole quarters from byte 17640 on are handed out
-    Read second = read(refnum, 4410, 0.0);
-    EXPECT_EQ(second.result, 0);
-    EXPECT_TRUE(holdsFrames(second.array.get(), TW_TYPE_I16, 16, 2, 17640 / 4));
-    EXPECT_EQ(second.total, 8820);
-}
-
 // Reads that give up early still hand back what they got; frames are never
 // lost or doubled between them, and the total counts only full arrays. The
 // worker's wake for a quarter that comes after a read gave up must not end
