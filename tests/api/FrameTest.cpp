@@ -46,7 +46,9 @@ TEST_F(Frame, TaskOperationsOnUnknownRefnumsGive4801) {
     }
 }
 
-// Checks that answer before any lookup: no volumes, a negative count.
+// Checks that answer before any lookup: no volumes, a negative count, and a
+// negative device index, even with no format to read. (Indexes past the last
+// device are the output and input tests'.)
 TEST_F(Frame, EarlyChecksAnswerBeforeTheRefnumIsLookedUp) {
     auto empty = testhost::makeInt32Array({});
     EXPECT_EQ(api().SOVolume(kNever, empty.get()), 1);
@@ -55,6 +57,12 @@ TEST_F(Frame, EarlyChecksAnswerBeforeTheRefnumIsLookedUp) {
     int32_t total = 99;
     EXPECT_EQ(api().SIRead(kNever, data.get(), -1, &total, 0.0, TW_TYPE_I16), 4803);
     EXPECT_EQ(total, 99);
+    double rate = 44100;
+    int32_t channels = 2, bits = 16;
+    TaskRefnum refnum = 5;
+    EXPECT_EQ(api().SIConfigure(-1, 1024, &rate, &channels, &bits, 1, &refnum), 4800);
+    EXPECT_EQ(refnum, -1);
+    EXPECT_EQ(api().SOConfigure(-1, 1024, nullptr, nullptr, nullptr, 1, nullptr), 4800);
 }
 
 // The flags are cleared; the other outputs are left alone. A null input flag
@@ -75,17 +83,6 @@ TEST_F(Frame, StateQueriesOnUnknownRefnums) {
         EXPECT_EQ(api().GetStateDesc(kNever, inputFlag, text.get()), 4801);
         EXPECT_EQ(testhost::readString(text.get()), "keep");
     }
-}
-
-// The device comes first: a negative index, even with no format to read.
-// (Indexes past the last device are the output and input tests'.)
-TEST_F(Frame, ConfigureWithoutDeviceWritesMinusOne) {
-    double rate = 44100;
-    int32_t channels = 2, bits = 16;
-    TaskRefnum refnum = 5;
-    EXPECT_EQ(api().SIConfigure(-1, 1024, &rate, &channels, &bits, 1, &refnum), 4800);
-    EXPECT_EQ(refnum, -1);
-    EXPECT_EQ(api().SOConfigure(-1, 1024, nullptr, nullptr, nullptr, 1, nullptr), 4800);
 }
 
 }  // namespace
