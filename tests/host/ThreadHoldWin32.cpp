@@ -10,31 +10,25 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <sstream>
 
+// Windows 10 1607 and later; the system's headers here do not declare them.
+extern "C" HRESULT WINAPI GetThreadDescription(HANDLE thread, PWSTR* description);
+extern "C" HRESULT WINAPI SetThreadDescription(HANDLE thread, PCWSTR description);
+
 namespace testhost {
 namespace {
 
-FARPROC kernel32(const char* name) {
-    return GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
-}
-
-template <typename Function>
-Function kernel32Function(const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(kernel32(name)));
-}
-
 std::string description(DWORD tid) {
-    using Get = HRESULT(WINAPI*)(HANDLE, PWSTR*);
-    static const auto get = kernel32Function<Get>("GetThreadDescription");
     std::string name;
     HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, tid);
     if (thread == nullptr) return name;
     PWSTR wide = nullptr;
-    if (get != nullptr && SUCCEEDED(get(thread, &wide)) && wide != nullptr) {
+    if (SUCCEEDED(GetThreadDescription(thread, &wide)) && wide != nullptr) {
         for (PWSTR c = wide; *c != 0; ++c) name += static_cast<char>(*c);  // the tests' names are ASCII
         LocalFree(wide);
     }
@@ -43,10 +37,7 @@ std::string description(DWORD tid) {
 }
 
 void describeThisThread(const std::string& name) {
-    using Set = HRESULT(WINAPI*)(HANDLE, PCWSTR);
-    static const auto set = kernel32Function<Set>("SetThreadDescription");
-    const std::wstring wide(name.begin(), name.end());
-    if (set != nullptr) set(GetCurrentThread(), wide.c_str());
+    SetThreadDescription(GetCurrentThread(), std::wstring(name.begin(), name.end()).c_str());
 }
 
 bool ended(DWORD tid) {
@@ -65,13 +56,10 @@ std::string firstLine(const std::string& path) {
 
 std::vector<std::string> entries(const std::string& dir) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (data.cFileName[0] != '.') names.emplace_back(data.cFileName);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    std::error_code error;
+    // Processes come and go while /proc is listed: an error ends the list.
+    for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end; it.increment(error))
+        names.push_back(it->path().filename().string());
     return names;
 }
 
@@ -114,7 +102,8 @@ public:
 private:
     static LinuxView* open() {
         using DosName = WCHAR*(CDECL*)(const char*);
-        const auto dosName = kernel32Function<DosName>("wine_get_dos_file_name");
+        const auto dosName = reinterpret_cast<DosName>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
         if (dosName == nullptr) return nullptr;
         WCHAR* wide = dosName("/proc");
         if (wide == nullptr) return nullptr;
