@@ -1,6 +1,6 @@
 #include "sound/SoundSystem.h"
 
-#include "platform/DynamicLoad.h"
+#include "platform/Module.h"
 #include "tonewell_music.h"
 
 namespace twm {
@@ -28,11 +28,14 @@ SoundSystem& SoundSystem::instance() {
 }
 
 SoundSystem::SoundSystem() {
-    void* module = platform::loadModule(platform::ownDirectory() + TWS_MODULE_FILE);
+    // The sound system module lies beside this one. Never unloaded.
+    const std::string dir = tw::platform::moduleDirectoryOf(reinterpret_cast<const void*>(&takeFirst));
+    const std::string path = dir + TWS_MODULE_FILE;
+    void* module = tw::platform::loadModule(path.c_str());
     if (!module) return;
-    using platform::findFunction;
-    create_ = reinterpret_cast<tws_sound_create_fn>(findFunction(module, TWS_ENTRY_SOUND_CREATE));
-    enumerate_ = reinterpret_cast<tws_sound_enumerate_fn>(findFunction(module, TWS_ENTRY_SOUND_ENUMERATE));
+    using tw::platform::findSymbol;
+    create_ = reinterpret_cast<tws_sound_create_fn>(findSymbol(module, TWS_ENTRY_SOUND_CREATE));
+    enumerate_ = reinterpret_cast<tws_sound_enumerate_fn>(findSymbol(module, TWS_ENTRY_SOUND_ENUMERATE));
 }
 
 int32_t SoundSystem::openDefaultOutput(tws_sound** out) {

@@ -4,15 +4,21 @@
 
 #include <algorithm>
 
-#include "platform/win32/Utf16.h"
+#include "platform/win32/WidePath.h"
 #include "tonewell_music.h"
 
 namespace twm::platform {
 
 namespace {
 
+// Empty for text that is not UTF-8 or holds a NUL, which would cut the name
+// short: such text names no file.
+std::wstring widePath(const std::string& path) {
+    return path.find('\0') == std::string::npos ? tw::platform::widePath(path.c_str()) : std::wstring();
+}
+
 DWORD attributesOf(const std::string& path) {
-    const std::wstring wide = utf16(path);
+    const std::wstring wide = widePath(path);
     return wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
 }
 
@@ -49,7 +55,7 @@ InputFile::~InputFile() {
 
 int32_t InputFile::open(const std::string& path, uint64_t maxBytes) {
     // Text that is not UTF-8 names no file.
-    const std::wstring wide = utf16(path);
+    const std::wstring wide = widePath(path);
     if (wide.empty()) return TWM_E_FILENOTFOUND;
     // Others may go on writing, renaming or deleting it, as on other systems.
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
