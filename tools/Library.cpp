@@ -1,35 +1,18 @@
 #include "Library.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
-#include <climits>
 #include <string>
 #include <vector>
 
 #include "Failure.h"
+#include "platform/Module.h"
 
 namespace cli {
 
 namespace {
 
 std::string executableDir() {
-    char path[PATH_MAX];
-#ifdef _WIN32
-    const DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    if (n == 0 || n == sizeof path) return ".";
-    const std::string p(path, n);
-    return p.substr(0, p.find_last_of("/\\"));
-#else
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return ".";
-    path[n] = '\0';
-    const std::string p(path);
-    return p.substr(0, p.rfind('/'));
-#endif
+    const std::string dir = tw::platform::moduleDirectoryOf(reinterpret_cast<const void*>(&executableDir));
+    return dir.empty() ? "." : dir.substr(0, dir.size() - 1);  // without the trailing '/'
 }
 
 }  // namespace

@@ -1,11 +1,5 @@
 // tonewell midi FILE: a MIDI file (or any file the music engine loads)
 // played with one PlaySoundFile call, watched until it ends.
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 #include <chrono>
 #include <thread>
 
@@ -18,6 +12,7 @@
 #include "Signals.h"
 #include "Spool.h"
 #include "hostrt/HostRuntime.h"
+#include "platform/Module.h"
 #include "tonewell_music_control.h"
 
 namespace cli {
@@ -33,22 +28,13 @@ bool isPlaying(TaskRefnum task) {
 // The song's length, from the music engine the library has loaded (its
 // control interface serves tools); -1 when it cannot tell.
 double songSeconds() {
-#ifdef _WIN32
-    HMODULE engine = ::GetModuleHandleA(TWM_MODULE_FILE);  // takes no reference
+    // The library holds the engine loaded; looking takes no reference.
+    void* engine = tw::platform::findLoadedModule(TWM_MODULE_FILE);
     if (!engine) return -1;
     auto lastSegment = reinterpret_cast<decltype(&::twm_control_last_segment)>(
-        reinterpret_cast<void*>(::GetProcAddress(engine, "twm_control_last_segment")));
-#else
-    void* engine = ::dlopen(TWM_MODULE_FILE, RTLD_NOW | RTLD_NOLOAD);
-    if (!engine) return -1;
-    auto lastSegment = reinterpret_cast<decltype(&::twm_control_last_segment)>(
-        ::dlsym(engine, "twm_control_last_segment"));
-#endif
+        tw::platform::findSymbol(engine, "twm_control_last_segment"));
     twm_segment_info info{};
     const bool known = lastSegment && lastSegment(&info) == TWM_OK;
-#ifndef _WIN32
-    ::dlclose(engine);
-#endif
     return known ? info.duration_ms / 1000.0 : -1;
 }
 
